@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Set-up, build and start of ZelqorHDR: ./build.sh run | test | bench
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")"
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libfftw3-dev
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local preset=$1
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(nproc)"
+}
+
+mode=${1:-run}
+case "$mode" in
+run)
+    install_missing
+    build release
+    exec ./build/release/app/zelqorhdr
+    ;;
+test)
+    install_missing
+    build release
+    (cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
+    # The pure layers must build without Qt at all; the batch tool proves they link alone.
+    build noqt
+    ;;
+bench)
+    install_missing
+    build release
+    for b in build/release/bench/bench_*; do "$b" "${@:2}"; done
+    ;;
+*)
+    echo "usage: $0 run|test|bench" >&2
+    exit 2
+    ;;
+esac

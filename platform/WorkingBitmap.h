@@ -1,0 +1,58 @@
+// A 32-bit top-down bitmap (bytes blue, green, red, fourth) shared by every layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zelqor {
+
+class WorkingBitmap {
+public:
+    WorkingBitmap() = default;
+    WorkingBitmap(int width, int height) { Resize(width, height); }
+
+    // Negative sizes are treated as 0 so a bad caller gets an empty bitmap, not a huge allocation.
+    void Resize(int width, int height);
+    void Clear() { Resize(0, 0); }
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool HoldsImage() const { return width_ != 0 && height_ != 0; }
+    std::size_t Stride() const { return static_cast<std::size_t>(width_) * 4; }
+    std::size_t ByteSize() const { return pixels_.size() * 4; }
+
+    std::uint8_t* Row(int y) { return reinterpret_cast<std::uint8_t*>(RowWords(y)); }
+    const std::uint8_t* Row(int y) const {
+        return reinterpret_cast<const std::uint8_t*>(RowWords(y));
+    }
+    std::uint32_t* RowWords(int y) { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
+    const std::uint32_t* RowWords(int y) const {
+        return pixels_.data() + static_cast<std::size_t>(y) * width_;
+    }
+
+    std::uint32_t Pixel(int x, int y) const { return RowWords(y)[x]; }
+    void SetPixel(int x, int y, std::uint32_t p) { RowWords(y)[x] = p; }
+
+    std::uint32_t* Data() { return pixels_.data(); }
+    const std::uint32_t* Data() const { return pixels_.data(); }
+
+    bool operator==(const WorkingBitmap& o) const = default;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> pixels_;
+};
+
+// Pixel word helpers: red in bits 16..23, green 8..15, blue 0..7, the fourth byte 24..31.
+constexpr std::uint32_t MakePixel(int r, int g, int b, int x = 0) {
+    return (static_cast<std::uint32_t>(x & 0xFF) << 24) | (static_cast<std::uint32_t>(r & 0xFF) << 16) |
+           (static_cast<std::uint32_t>(g & 0xFF) << 8) | static_cast<std::uint32_t>(b & 0xFF);
+}
+constexpr int PixelR(std::uint32_t p) { return (p >> 16) & 0xFF; }
+constexpr int PixelG(std::uint32_t p) { return (p >> 8) & 0xFF; }
+constexpr int PixelB(std::uint32_t p) { return p & 0xFF; }
+constexpr int PixelX(std::uint32_t p) { return (p >> 24) & 0xFF; }
+
+}  // namespace zelqor

@@ -1,0 +1,43 @@
+// View colour styles: recolour pixels in place into their look under a style code.
+#pragma once
+
+#include <array>
+
+#include "Rect.h"
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+// Base style codes; the levelled styles add a level 0..4.
+enum ViewStyleCode : int {
+    kViewDefault = 0,
+    kViewColorish = 1,
+    kViewYellowish = 5,
+    kViewBluish = 6,
+    kViewMonochrome = 10000,
+    kViewVivid = 20000,
+    kViewMattari = 30000,
+    kViewMiyabi = 40000,
+    kViewSepia = 50000,
+    kViewUguisu = 60000,
+};
+
+inline constexpr int kViewGroupSize = 10000;
+inline constexpr int kViewLevels = 5;
+
+inline constexpr std::array<int, kViewLevels> kVividLevelTable = {1, 2, 3, 5, 8};
+inline constexpr std::array<int, kViewLevels> kMattariLevelTable = {5, 8, 13, 20, 32};
+inline constexpr std::array<int, kViewLevels> kSepiaLevelTable = {1, 2, 3, 6, 13};
+
+// A tint colour already resolved to plain red, green and blue.
+struct Rgb {
+    int r = 128;
+    int g = 128;
+    int b = 128;
+};
+
+// Recolours the pixels inside rect (right and bottom exclusive, clamped to the bitmap).
+void MakeViewBitmap(WorkingBitmap* bitmap, Rect rect, int code, Rgb tint);
+void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint);
+
+}  // namespace zelqor
