@@ -1,0 +1,266 @@
+// The fast adaptation: exact level sums (direct or FFT), exact window totals, exact tone step.
+#include "FastAdaptation.h"
+
+#include <atomic>
+#include <barrier>
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "FftLevelSum.h"
+#include "LevelConvolution.h"
+#include "LevelKernel.h"
+#include "LevelPlane.h"
+#include "ToneStep.h"
+
+namespace zelqor {
+
+namespace {
+
+// Workers own their row buffers; they are kept between rows (and runs) of the same thread.
+struct RowScratch {
+    std::vector<std::int64_t> sums;
+    std::vector<std::int64_t> totals;
+    std::vector<std::int64_t> columns;
+    std::vector<std::int16_t> band;
+    std::vector<const std::int16_t*> rows;
+    LevelConvolutionScratch convolution;
+};
+
+RowScratch& ThreadScratch() {
+    thread_local RowScratch scratch;
+    return scratch;
+}
+
+}  // namespace
+
+struct FastAdaptation::Impl {
+    Impl(const WorkingBitmap& source, int r, const ToneParams& p, const FastAdaptationOptions& o)
+        : src(source), radius(r), params(p), options(o), strength(p) {}
+
+    void SumRowDirect(int y, const LevelPlane* plane, RowScratch& scratch) const;
+    void SumRowFft(int y, RowScratch& scratch) const;
+
+    const WorkingBitmap& src;
+    int radius;
+    ToneParams params;
+    FastAdaptationOptions options;
+    StrengthTable strength;
+    bool active = false;
+    bool avx2 = false;
+    LevelSumPath path = LevelSumPath::Direct;
+    std::unique_ptr<LevelKernel> kernel;
+    std::unique_ptr<LevelWindowTotals> totals;
+    std::unique_ptr<LevelRowLayout> layout;
+    std::unique_ptr<LevelConvolution> convolution;
+    std::unique_ptr<LevelPlane> plane;
+    std::unique_ptr<FftLevelSum> fft;
+    mutable std::atomic<int> fallbackRows{0};
+};
+
+FastAdaptation::FastAdaptation(const WorkingBitmap& src, int radius, const ToneParams& params)
+    : FastAdaptation(src, radius, params, FastAdaptationOptions{}) {}
+
+FastAdaptation::FastAdaptation(const WorkingBitmap& src,
+                               int radius,
+                               const ToneParams& params,
+                               const FastAdaptationOptions& options)
+    : impl_(std::make_unique<Impl>(src, radius, params, options)) {
+    Impl& m = *impl_;
+    m.avx2 = options.simd != SimdChoice::Portable && CpuHasAvx2();
+    m.path = options.path != LevelSumPath::Auto
+                 ? options.path
+                 : (radius >= kFftFromRadius ? LevelSumPath::Fft : LevelSumPath::Direct);
+    if (radius < 1 || !src.HoldsImage()) {
+        return;
+    }
+    m.active = true;
+    const int width = src.Width();
+    const int height = src.Height();
+    m.kernel = std::make_unique<LevelKernel>(radius, width, height);
+    m.totals = std::make_unique<LevelWindowTotals>(*m.kernel, width, height);
+    m.layout = std::make_unique<LevelRowLayout>(width, m.kernel->ReachX());
+    // Also built for the FFT path: it is that path's exact fallback.
+    m.convolution = std::make_unique<LevelConvolution>(*m.kernel, *m.layout);
+    if (m.path == LevelSumPath::Direct) {
+        m.plane = std::make_unique<LevelPlane>(*m.layout, height);
+    } else {
+        m.fft = std::make_unique<FftLevelSum>(*m.kernel, width, height);
+    }
+}
+
+FastAdaptation::~FastAdaptation() = default;
+
+void FastAdaptation::Prepare(int worker, int workers) {
+    Impl& m = *impl_;
+    if (!m.active || workers < 1 || worker < 0 || worker >= workers) {
+        return;
+    }
+    if (m.plane) {
+        const int height = m.src.Height();
+        m.plane->Fill(m.src, m.params.luminance,
+                      static_cast<int>(static_cast<std::int64_t>(height) * worker / workers),
+                      static_cast<int>(static_cast<std::int64_t>(height) * (worker + 1) / workers));
+    } else if (worker == 0) {
+        // FFTW splits one 2-D transform over its own threads far better than rows could be split
+        // here without a barrier inside Prepare, so worker 0 lends it all `workers` cores.
+        m.fft->Compute(m.src, m.params.luminance, workers);
+    }
+}
+
+void FastAdaptation::Impl::SumRowDirect(int y,
+                                        const LevelPlane* levels,
+                                        RowScratch& scratch) const {
+    const int reachY = kernel->ReachY();
+    scratch.rows.resize(static_cast<std::size_t>(2 * reachY + 1));
+    if (levels) {
+        for (int i = 0; i <= 2 * reachY; ++i) {
+            scratch.rows[i] = levels->Row(y - reachY + i);
+        }
+    } else {
+        // No plane (FFT path): build the band of rows this one row needs.
+        const std::size_t stride = static_cast<std::size_t>(layout->stride);
+        scratch.band.resize(stride * (2 * reachY + 2));
+        std::int16_t* zero = scratch.band.data() + stride * (2 * reachY + 1);
+        std::fill(zero, zero + stride, std::int16_t{0});
+        for (int i = 0; i <= 2 * reachY; ++i) {
+            const int yy = y - reachY + i;
+            std::int16_t* row = scratch.band.data() + stride * i;
+            if (yy >= 0 && yy < src.Height()) {
+                FillLevelRow(src.RowWords(yy), *layout, params.luminance, row);
+                scratch.rows[i] = row + layout->pad;
+            } else {
+                scratch.rows[i] = zero + layout->pad;
+            }
+        }
+    }
+    convolution->Row(scratch.rows.data(), scratch.sums.data(), scratch.convolution, avx2);
+    const std::int64_t centre = LevelCentre(params.luminance);
+    const int width = src.Width();
+    for (int x = 0; x < width; ++x) {
+        scratch.sums[x] += centre * scratch.totals[x];
+    }
+}
+
+void FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
+    const double* values = fft->Row(y);
+    const std::int64_t offset = fft->Offset();
+    const int width = src.Width();
+    bool trusted = true;
+    for (int x = 0; x < width; ++x) {
+        const double rounded = std::nearbyint(values[x]);
+        trusted &= std::fabs(values[x] - rounded) <= options.fftTolerance;
+        scratch.sums[x] = static_cast<std::int64_t>(rounded) + offset * scratch.totals[x];
+    }
+    if (!trusted) {
+        fallbackRows.fetch_add(1, std::memory_order_relaxed);
+        SumRowDirect(y, nullptr, scratch);
+    }
+}
+
+void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
+    const Impl& m = *impl_;
+    if (!m.active || y < 0 || y >= m.src.Height()) {
+        return;
+    }
+    RowScratch& scratch = ThreadScratch();
+    const int width = m.src.Width();
+    scratch.sums.resize(static_cast<std::size_t>(RoundUp16(width)));
+    scratch.totals.resize(static_cast<std::size_t>(width));
+    m.totals->Row(y, scratch.totals.data(), scratch.columns);
+    if (m.fft) {
+        m.SumRowFft(y, scratch);
+    } else {
+        m.SumRowDirect(y, m.plane.get(), scratch);
+    }
+    ToneStepRow(m.src.RowWords(y), scratch.sums.data(), scratch.totals.data(), width,
+                m.params.luminance, m.strength, m.avx2, out);
+}
+
+LevelSumPath FastAdaptation::Path() const {
+    return impl_->path;
+}
+
+bool FastAdaptation::UsesAvx2() const {
+    return impl_->avx2;
+}
+
+int FastAdaptation::FftFallbackRows() const {
+    return impl_->fallbackRows.load();
+}
+
+std::size_t FastAdaptation::ScratchBytes() const {
+    const Impl& m = *impl_;
+    if (!m.active) {
+        return 0;
+    }
+    if (m.fft) {
+        const std::size_t quarter = (static_cast<std::size_t>(m.fft->TransformWidth()) / 2 + 1) *
+                                    (m.fft->TransformHeight() / 2 + 1) * sizeof(double);
+        return m.fft->ScratchBytes() + quarter;
+    }
+    return static_cast<std::size_t>(m.layout->stride) * m.src.Height() * sizeof(std::int16_t);
+}
+
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads) {
+    AdaptBitmapFast(src, dst, radius, params, threads, FastAdaptationOptions{});
+}
+
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads,
+                     const FastAdaptationOptions& options) {
+    if (&src == &dst) {
+        throw std::invalid_argument("source and destination must differ");
+    }
+    dst.Resize(src.Width(), src.Height());
+    if (!src.HoldsImage()) {
+        return;
+    }
+    if (radius < 1) {
+        throw std::invalid_argument("radius out of range");
+    }
+    FastAdaptation adaptation(src, radius, params, options);
+    const int workers = std::max(1, threads);
+    std::atomic<int> nextRow{0};
+    std::barrier prepared(workers);
+    std::exception_ptr failure;
+    std::atomic<bool> failed{false};
+    auto work = [&](int index) {
+        try {
+            adaptation.Prepare(index, workers);
+        } catch (...) {
+            // Still reach the barrier, or the other workers would wait for ever.
+            if (!failed.exchange(true)) {
+                failure = std::current_exception();
+            }
+        }
+        prepared.arrive_and_wait();
+        if (failed.load()) {
+            return;
+        }
+        for (int y = nextRow.fetch_add(1); y < src.Height(); y = nextRow.fetch_add(1)) {
+            adaptation.AdaptRow(y, dst.RowWords(y));
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int i = 1; i < workers; ++i) {
+            helpers.emplace_back(work, i);
+        }
+        work(0);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+}  // namespace zelqor

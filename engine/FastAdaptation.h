@@ -1,0 +1,80 @@
+// The fast exact local adaptation: one level convolution per image, bit-exact with AdaptPixel.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ToneParameters.h"
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+enum class LevelSumPath {
+    Auto,    // by radius: direct below kFftFromRadius, FFT from there on
+    Direct,  // 16-bit direct convolution, exact by construction
+    Fft,     // double-precision FFT, every value checked before it is rounded
+};
+
+enum class SimdChoice {
+    Auto,      // AVX2 where the processor has it
+    Portable,  // plain C++ only
+    Avx2,      // AVX2; falls back to Portable where the processor lacks it
+};
+
+struct FastAdaptationOptions {
+    LevelSumPath path = LevelSumPath::Auto;
+    SimdChoice simd = SimdChoice::Auto;
+    // Largest distance of an FFT sum from an integer that is still rounded; a row with a larger
+    // one is summed directly instead.
+    double fftTolerance = 0.25;
+};
+
+// Measured on the development machine: the direct path's cost grows with r^2, the FFT's not.
+inline constexpr int kFftFromRadius = 30;
+
+class FastAdaptation {
+  public:
+    // src, radius (>= 1), params are fixed for the object's life; src must outlive it. Cheap.
+    // Radius 0 or an empty image gives an object whose Prepare does nothing; radii above
+    // kMaxFastRadius throw std::invalid_argument("radius out of range").
+    FastAdaptation(const WorkingBitmap& src, int radius, const ToneParams& params);
+    FastAdaptation(const WorkingBitmap& src,
+                   int radius,
+                   const ToneParams& params,
+                   const FastAdaptationOptions& options);
+    ~FastAdaptation();
+    FastAdaptation(const FastAdaptation&) = delete;
+    FastAdaptation& operator=(const FastAdaptation&) = delete;
+
+    // The neighbourhood pass. Called concurrently by `workers` threads, each with its own
+    // index 0..workers-1, covering disjoint work; the caller waits until all have returned
+    // (a barrier) before any AdaptRow. A single thread may call Prepare(0, 1).
+    void Prepare(int worker, int workers);
+    // Writes row y of the result (W pixels, fourth byte copied from src). Thread-safe, const;
+    // bit-exact with AdaptPixel (radius < 84) and AdaptPixelLarge (radius >= 84).
+    void AdaptRow(int y, std::uint32_t* out) const;
+
+    LevelSumPath Path() const;  // the path chosen, never Auto
+    bool UsesAvx2() const;
+    int FftFallbackRows() const;       // rows summed directly because an FFT value was not trusted
+    std::size_t ScratchBytes() const;  // largest scratch held, excluding per-thread row buffers
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Convenience for tests and the batch tool: whole bitmap, `threads` threads.
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads = 2);
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads,
+                     const FastAdaptationOptions& options);
+
+}  // namespace zelqor

@@ -1,0 +1,187 @@
+// FFT level sums: linear (not circular) convolution through zero padding, data centred on its
+// mean so that the rounding error stays far below one half.
+#include "FftLevelSum.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "LevelPlane.h"
+
+namespace zelqor {
+
+std::unique_lock<std::mutex> LockFftPlanner() {
+    static std::mutex mutex;
+    static std::once_flag threadsReady;
+    std::unique_lock<std::mutex> lock(mutex);
+    std::call_once(threadsReady, [] { fftw_init_threads(); });
+    return lock;
+}
+
+int FftSmoothSize(int atLeast) {
+    for (int n = std::max(2, atLeast + (atLeast & 1));; n += 2) {
+        int m = n;
+        for (const int p : {2, 3, 5}) {
+            while (m % p == 0) {
+                m /= p;
+            }
+        }
+        if (m == 1) {
+            return n;
+        }
+    }
+}
+
+namespace {
+
+struct SpectrumCache {
+    std::mutex mutex;
+    int radius = 0;
+    int reachX = 0;
+    int reachY = 0;
+    int nx = 0;
+    int ny = 0;
+    std::shared_ptr<const std::vector<double>> spectrum;
+};
+
+// The kernel is even in x and in y, so its DFT is real and even: a DCT-I (REDFT00) of the
+// quarter over (n/2+1) points per axis is exactly that DFT, at a quarter of the data.
+std::shared_ptr<const std::vector<double>> MakeSpectrum(const LevelKernel& kernel, int nx, int ny) {
+    const int nxq = nx / 2 + 1;
+    const int nyq = ny / 2 + 1;
+    auto spectrum = std::make_shared<std::vector<double>>(static_cast<std::size_t>(nxq) * nyq, 0.0);
+    double* q = spectrum->data();
+    const double scale = 1.0 / (static_cast<double>(nx) * ny);
+    for (int dy = 0; dy <= kernel.ReachY(); ++dy) {
+        for (int dx = 0; dx <= kernel.ReachX(); ++dx) {
+            q[static_cast<std::size_t>(dy) * nxq + dx] = kernel.At(dx, dy) * scale;
+        }
+    }
+    fftw_plan rows;
+    fftw_plan columns;
+    {
+        auto lock = LockFftPlanner();
+        fftw_plan_with_nthreads(1);
+        const fftw_r2r_kind kind = FFTW_REDFT00;
+        // Rows beyond ReachY are zero and stay zero: only the first ReachY+1 are transformed.
+        rows = fftw_plan_many_r2r(1, &nxq, kernel.ReachY() + 1, q, nullptr, 1, nxq, q, nullptr, 1,
+                                  nxq, &kind, FFTW_ESTIMATE);
+        columns = fftw_plan_many_r2r(1, &nyq, nxq, q, nullptr, nxq, 1, q, nullptr, nxq, 1, &kind,
+                                     FFTW_ESTIMATE);
+    }
+    fftw_execute(rows);
+    fftw_execute(columns);
+    {
+        auto lock = LockFftPlanner();
+        fftw_destroy_plan(rows);
+        fftw_destroy_plan(columns);
+    }
+    return spectrum;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& kernel,
+                                                             int nx,
+                                                             int ny) {
+    static SpectrumCache cache;
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!cache.spectrum || cache.radius != kernel.Radius() || cache.reachX != kernel.ReachX() ||
+        cache.reachY != kernel.ReachY() || cache.nx != nx || cache.ny != ny) {
+        // Drop the old one first so two spectra never coexist in the cache.
+        cache.spectrum.reset();
+        cache.spectrum = MakeSpectrum(kernel, nx, ny);
+        cache.radius = kernel.Radius();
+        cache.reachX = kernel.ReachX();
+        cache.reachY = kernel.ReachY();
+        cache.nx = nx;
+        cache.ny = ny;
+    }
+    return cache.spectrum;
+}
+
+void FftLevelSum::FreeFftw::operator()(double* p) const {
+    fftw_free(p);
+}
+
+FftLevelSum::FftLevelSum(const LevelKernel& kernel, int width, int height)
+    : kernel_(kernel),
+      width_(width),
+      height_(height),
+      // width + reach keeps the wrap-around of the circular convolution on zeros; 2*reach + 2
+      // keeps the kernel's quarter inside half a period, as the even spectrum needs.
+      nx_(FftSmoothSize(std::max(width + kernel.ReachX(), 2 * kernel.ReachX() + 2))),
+      ny_(FftSmoothSize(std::max(height + kernel.ReachY(), 2 * kernel.ReachY() + 2))),
+      rowLength_(2 * (static_cast<std::size_t>(nx_) / 2 + 1)) {}
+
+FftLevelSum::~FftLevelSum() = default;
+
+std::size_t FftLevelSum::ScratchBytes() const {
+    return rowLength_ * ny_ * sizeof(double);
+}
+
+void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads) {
+    data_.reset(static_cast<double*>(fftw_malloc(ScratchBytes())));
+    if (!data_) {
+        throw std::bad_alloc();
+    }
+    double* data = data_.get();
+
+    std::int64_t levelTotal = 0;
+    for (int y = 0; y < height_; ++y) {
+        const std::uint32_t* row = src.RowWords(y);
+        for (int x = 0; x < width_; ++x) {
+            levelTotal += PixelLevel(row[x], luminance);
+        }
+    }
+    const std::int64_t count = static_cast<std::int64_t>(width_) * height_;
+    offset_ = (levelTotal + count / 2) / count;
+
+    for (int y = 0; y < height_; ++y) {
+        const std::uint32_t* row = src.RowWords(y);
+        double* out = data + y * rowLength_;
+        for (int x = 0; x < width_; ++x) {
+            out[x] = static_cast<double>(PixelLevel(row[x], luminance) - offset_);
+        }
+        std::fill(out + width_, out + rowLength_, 0.0);
+    }
+    std::fill(data + height_ * rowLength_, data + ny_ * rowLength_, 0.0);
+
+    auto* spectrumData = reinterpret_cast<fftw_complex*>(data);
+    fftw_plan forward;
+    fftw_plan inverse;
+    {
+        auto lock = LockFftPlanner();
+        fftw_plan_with_nthreads(std::max(1, threads));
+        forward = fftw_plan_dft_r2c_2d(ny_, nx_, data, spectrumData, FFTW_ESTIMATE);
+        inverse = fftw_plan_dft_c2r_2d(ny_, nx_, spectrumData, data, FFTW_ESTIMATE);
+    }
+    fftw_execute(forward);
+
+    const std::shared_ptr<const std::vector<double>> kernelSpectrum =
+        FftKernelSpectrum(kernel_, nx_, ny_);
+    const int nxq = nx_ / 2 + 1;
+    for (int v = 0; v < ny_; ++v) {
+        const double* k =
+            kernelSpectrum->data() + static_cast<std::size_t>(std::min(v, ny_ - v)) * nxq;
+        fftw_complex* c = spectrumData + static_cast<std::size_t>(v) * nxq;
+        for (int u = 0; u < nxq; ++u) {
+            c[u][0] *= k[u];
+            c[u][1] *= k[u];
+        }
+    }
+    fftw_execute(inverse);
+    {
+        auto lock = LockFftPlanner();
+        fftw_destroy_plan(forward);
+        fftw_destroy_plan(inverse);
+    }
+}
+
+const double* FftLevelSum::Row(int y) const {
+    return data_.get() + static_cast<std::size_t>(y) * rowLength_;
+}
+
+}  // namespace zelqor

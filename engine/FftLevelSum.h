@@ -1,0 +1,59 @@
+// Kernel-weighted level sums of the whole image by FFT convolution in double precision.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "LevelKernel.h"
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+// FFTW's planner is not thread-safe; every plan is made and destroyed under this lock.
+std::unique_lock<std::mutex> LockFftPlanner();
+
+// Smallest even 2*3*5-smooth size >= atLeast: sizes FFTW transforms fastest.
+int FftSmoothSize(int atLeast);
+
+// The real, even spectrum of the kernel, one quarter of it ((ny/2+1) x (nx/2+1)), scaled by
+// 1/(nx*ny) so that the inverse transform needs no further scaling. The last one made is kept:
+// repeated runs of one image at one radius skip it.
+std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& kernel,
+                                                             int nx,
+                                                             int ny);
+
+class FftLevelSum {
+  public:
+    FftLevelSum(const LevelKernel& kernel, int width, int height);
+    ~FftLevelSum();
+    FftLevelSum(const FftLevelSum&) = delete;
+    FftLevelSum& operator=(const FftLevelSum&) = delete;
+
+    // Fills Row(y)[x] with the sum of w * (L - Offset()) over the window of (x, y), up to the
+    // transform's rounding; threads is how many threads FFTW may use.
+    void Compute(const WorkingBitmap& src, bool luminance, int threads);
+
+    const double* Row(int y) const;
+    std::int64_t Offset() const { return offset_; }
+    int TransformWidth() const { return nx_; }
+    int TransformHeight() const { return ny_; }
+    std::size_t ScratchBytes() const;
+
+  private:
+    struct FreeFftw {
+        void operator()(double* p) const;
+    };
+
+    const LevelKernel& kernel_;
+    int width_;
+    int height_;
+    int nx_;
+    int ny_;
+    std::size_t rowLength_;
+    std::int64_t offset_ = 0;
+    std::unique_ptr<double, FreeFftw> data_;
+};
+
+}  // namespace zelqor

@@ -1,0 +1,40 @@
+// The per-pixel half of the fast adaptation: level, strength and tone curves of a row.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "ToneParameters.h"
+
+namespace zelqor {
+
+// Exact floor(levelSum / total) then div 11 with the luminance switch, for 0 <= levelSum and
+// 1 <= total with levelSum <= 8415 * total and total < 2^39 (see the .cpp for why a double
+// division is exact there).
+int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance);
+
+// ToneCurve(v, s) for v in 0..255 and |s| <= 47,370, without a 64-bit integer division.
+int ToneCurveFast(int v, int s);
+
+// Strength as a function of the level h (0..765) minus g times the pixel's channel sum.
+class StrengthTable {
+  public:
+    explicit StrengthTable(const ToneParams& params);
+    int Strength(int level, int rgbSum) const { return base_[level] - gain_ * rgbSum; }
+
+  private:
+    std::array<int, 766> base_{};
+    int gain_;
+};
+
+// out[x] for x in 0..width-1 from the exact level sums and window totals of the row.
+void ToneStepRow(const std::uint32_t* src,
+                 const std::int64_t* levelSums,
+                 const std::int64_t* totals,
+                 int width,
+                 bool luminance,
+                 const StrengthTable& strength,
+                 bool avx2,
+                 std::uint32_t* out);
+
+}  // namespace zelqor

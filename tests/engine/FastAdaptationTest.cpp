@@ -1,0 +1,370 @@
+// The fast adaptation against the literal per-pixel reference, bit for bit, and its pieces.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "FastAdaptation.h"
+#include "FftLevelSum.h"
+#include "Kernel.h"
+#include "LevelConvolution.h"
+#include "LevelKernel.h"
+#include "LocalAdaptation.h"
+#include "ToneStep.h"
+
+namespace zelqor {
+namespace {
+
+WorkingBitmap RandomImage(int w, int h, unsigned seed) {
+    WorkingBitmap b(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.SetPixel(x, y, rng());
+        }
+    }
+    return b;
+}
+
+WorkingBitmap UniformImage(int w, int h, std::uint32_t pixel) {
+    WorkingBitmap b(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.SetPixel(x, y, pixel);
+        }
+    }
+    return b;
+}
+
+// Gradients, a hard-edged white block on black, a blown-out sky and sensor-like noise: the
+// structures that stress a convolution's rounding more than uniform noise does.
+WorkingBitmap PhotoLike(int w, int h, unsigned seed) {
+    WorkingBitmap b(w, h);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 6.0);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double r = 255.0 * x / std::max(1, w - 1);
+            double g = 255.0 * y / std::max(1, h - 1);
+            double bl = 128 + 100 * std::sin(x * 0.21) * std::cos(y * 0.17);
+            if (y < h / 5) {
+                r = g = bl = 255;  // sky
+            } else if (x > w / 2 && y > h / 2) {
+                r = g = bl = (x / 8 + y / 8) % 2 ? 255 : 0;  // checker of pure white and black
+            } else {
+                r += noise(rng);
+                g += noise(rng);
+                bl += noise(rng);
+            }
+            auto c = [](double v) { return static_cast<int>(std::clamp(v, 0.0, 255.0)); };
+            b.SetPixel(x, y, MakePixel(c(r), c(g), c(bl), static_cast<int>(rng() & 0xFF)));
+        }
+    }
+    return b;
+}
+
+WorkingBitmap Literal(const WorkingBitmap& src, int r, const ToneParams& p) {
+    WorkingBitmap dst;
+    AdaptBitmapLiteral(src, dst, r, p,
+                       IsLargeSizeMode(r) ? AdaptVariant::Large : AdaptVariant::Normal);
+    return dst;
+}
+
+// Index of the first pixel that differs, for a readable failure; -1 when equal.
+long FirstDifference(const WorkingBitmap& a, const WorkingBitmap& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) {
+        return -2;
+    }
+    const long n = static_cast<long>(a.Width()) * a.Height();
+    for (long i = 0; i < n; ++i) {
+        if (a.Data()[i] != b.Data()[i]) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+struct Variant {
+    const char* name;
+    FastAdaptationOptions options;
+};
+
+const Variant kVariants[] = {
+    {"direct avx2", {LevelSumPath::Direct, SimdChoice::Avx2, 0.25}},
+    {"direct portable", {LevelSumPath::Direct, SimdChoice::Portable, 0.25}},
+    {"fft avx2", {LevelSumPath::Fft, SimdChoice::Avx2, 0.25}},
+    {"fft portable", {LevelSumPath::Fft, SimdChoice::Portable, 0.25}},
+};
+
+void ExpectAllVariantsExact(const WorkingBitmap& src,
+                            int r,
+                            const ToneParams& p,
+                            const std::string& what) {
+    const WorkingBitmap expected = Literal(src, r, p);
+    {
+        WorkingBitmap auto_;
+        AdaptBitmapFast(src, auto_, r, p);
+        EXPECT_EQ(FirstDifference(expected, auto_), -1) << what << " default";
+    }
+    for (const Variant& v : kVariants) {
+        WorkingBitmap got;
+        AdaptBitmapFast(src, got, r, p, 2, v.options);
+        EXPECT_EQ(FirstDifference(expected, got), -1) << what << " " << v.name;
+    }
+}
+
+TEST(FastAdaptation, MatchesLiteralOverRadiiImagesAndLuminance) {
+    struct Case {
+        int radius;
+        int width;
+        int height;
+    };
+    // Sizes keep the O(W*H*r^2) reference quick; each is still larger than the kernel's reach
+    // on at least one side, except where the image is narrower on purpose.
+    const Case cases[] = {{1, 150, 100}, {2, 150, 100}, {3, 150, 100}, {7, 150, 100},
+                          {20, 120, 90}, {33, 96, 80},  {34, 96, 80},  {40, 96, 72},
+                          {83, 64, 48},  {84, 64, 48},  {120, 64, 48}};
+    for (const Case& c : cases) {
+        for (const bool luminance : {true, false}) {
+            ToneParams p;
+            p.luminance = luminance;
+            const std::string what =
+                "r=" + std::to_string(c.radius) + " lum=" + std::to_string(luminance);
+            ExpectAllVariantsExact(RandomImage(c.width, c.height, 7u * c.radius), c.radius, p,
+                                   what + " random");
+            ExpectAllVariantsExact(PhotoLike(c.width, c.height, c.radius), c.radius, p,
+                                   what + " photo");
+        }
+    }
+}
+
+TEST(FastAdaptation, MatchesLiteralOnUniformAndOddShapes) {
+    struct Case {
+        const char* name;
+        WorkingBitmap image;
+        std::vector<int> radii;
+    };
+    const Case cases[] = {
+        {"white", UniformImage(40, 30, 0xFFFFFFFF), {1, 7, 40, 84}},
+        {"black", UniformImage(40, 30, 0x00000000), {1, 7, 40, 84}},
+        {"5x300", PhotoLike(5, 300, 1), {1, 7, 34, 120}},
+        {"300x3", PhotoLike(300, 3, 2), {1, 7, 34, 120}},
+        {"1x1", RandomImage(1, 1, 3), {1, 2, 40, 120}},
+        {"1x40", RandomImage(1, 40, 4), {3, 40}},
+        {"33x1", RandomImage(33, 1, 5), {3, 40}},
+    };
+    for (const Case& c : cases) {
+        for (const int r : c.radii) {
+            for (const bool luminance : {true, false}) {
+                ToneParams p;
+                p.luminance = luminance;
+                ExpectAllVariantsExact(c.image, r, p,
+                                       std::string(c.name) + " r=" + std::to_string(r) +
+                                           " lum=" + std::to_string(luminance));
+            }
+        }
+    }
+}
+
+TEST(FastAdaptation, MatchesLiteralAtExtremeParameters) {
+    const ToneParams cases[] = {
+        {10, 0, 58, true},    {10, 765, 58, true}, {10, 0, 58, false},
+        {10, 765, 58, false}, {0, 382, 0, true},   {1, 1, 3, false},
+    };
+    const WorkingBitmap photo = PhotoLike(90, 70, 9);
+    for (const ToneParams& p : cases) {
+        for (const int r : {3, 20, 40}) {
+            ExpectAllVariantsExact(
+                photo, r, p,
+                "k=" + std::to_string(p.hdrStrength) + " b=" + std::to_string(p.borderLevel) +
+                    " g=" + std::to_string(p.detailGain) + " r=" + std::to_string(r));
+        }
+    }
+}
+
+TEST(FastAdaptation, IdentitySettingsLeaveEveryPixelAlone) {
+    const WorkingBitmap photo = PhotoLike(80, 60, 11);
+    for (const int r : {2, 40}) {
+        WorkingBitmap got;
+        AdaptBitmapFast(photo, got, r, ToneParams{0, 382, 0, true});
+        EXPECT_EQ(FirstDifference(photo, got), -1) << r;
+    }
+}
+
+TEST(FastAdaptation, SameResultForAnyThreadCount) {
+    const WorkingBitmap photo = PhotoLike(70, 53, 12);
+    for (const int r : {5, 45}) {
+        WorkingBitmap one;
+        AdaptBitmapFast(photo, one, r, ToneParams{}, 1);
+        for (const int threads : {2, 3, 7}) {
+            WorkingBitmap many;
+            AdaptBitmapFast(photo, many, r, ToneParams{}, threads);
+            EXPECT_EQ(FirstDifference(one, many), -1) << r << " " << threads;
+        }
+    }
+}
+
+TEST(FastAdaptation, UntrustedFftValuesFallBackToExactRows) {
+    const WorkingBitmap photo = PhotoLike(70, 50, 13);
+    const int r = 35;
+    const WorkingBitmap expected = Literal(photo, r, ToneParams{});
+    // A negative tolerance distrusts every value, even an exact integer.
+    FastAdaptationOptions strict{LevelSumPath::Fft, SimdChoice::Auto, -1.0};
+    FastAdaptation adaptation(photo, r, ToneParams{}, strict);
+    adaptation.Prepare(0, 1);
+    WorkingBitmap got(photo.Width(), photo.Height());
+    for (int y = 0; y < photo.Height(); ++y) {
+        adaptation.AdaptRow(y, got.RowWords(y));
+    }
+    EXPECT_EQ(adaptation.FftFallbackRows(), photo.Height());
+    EXPECT_EQ(FirstDifference(expected, got), -1);
+
+    // With the normal tolerance nothing falls back.
+    FastAdaptation normal(photo, r, ToneParams{}, FastAdaptationOptions{LevelSumPath::Fft});
+    normal.Prepare(0, 1);
+    for (int y = 0; y < photo.Height(); ++y) {
+        normal.AdaptRow(y, got.RowWords(y));
+    }
+    EXPECT_EQ(normal.FftFallbackRows(), 0);
+    EXPECT_EQ(FirstDifference(expected, got), -1);
+}
+
+TEST(FastAdaptation, ChoosesPathByRadius) {
+    const WorkingBitmap photo = PhotoLike(20, 20, 14);
+    EXPECT_EQ(FastAdaptation(photo, kFftFromRadius - 1, ToneParams{}).Path(), LevelSumPath::Direct);
+    EXPECT_EQ(FastAdaptation(photo, kFftFromRadius, ToneParams{}).Path(), LevelSumPath::Fft);
+    EXPECT_FALSE(FastAdaptation(photo, 5, ToneParams{},
+                                FastAdaptationOptions{LevelSumPath::Auto, SimdChoice::Portable})
+                     .UsesAvx2());
+    EXPECT_EQ(FastAdaptation(photo, 5, ToneParams{},
+                             FastAdaptationOptions{LevelSumPath::Auto, SimdChoice::Avx2})
+                  .UsesAvx2(),
+              CpuHasAvx2());
+}
+
+TEST(FastAdaptation, EmptyInputsAndBadRadii) {
+    const WorkingBitmap empty;
+    const WorkingBitmap photo = PhotoLike(10, 10, 15);
+    // Must not crash: a run with nothing to do still builds the object and prepares it.
+    FastAdaptation zeroRadius(photo, 0, ToneParams{});
+    zeroRadius.Prepare(0, 1);
+    FastAdaptation noImage(empty, 5, ToneParams{});
+    noImage.Prepare(0, 2);
+    noImage.Prepare(1, 2);
+    EXPECT_EQ(noImage.ScratchBytes(), 0u);
+
+    WorkingBitmap dst(3, 3);
+    AdaptBitmapFast(empty, dst, 5, ToneParams{});
+    EXPECT_FALSE(dst.HoldsImage());
+
+    struct Bad {
+        int radius;
+        const char* message;
+    };
+    for (const Bad& bad : {Bad{0, "radius out of range"}, Bad{-3, "radius out of range"},
+                           Bad{kMaxFastRadius + 1, "radius out of range"}}) {
+        try {
+            AdaptBitmapFast(photo, dst, bad.radius, ToneParams{});
+            ADD_FAILURE() << "no exception for radius " << bad.radius;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), bad.message);
+        }
+    }
+}
+
+TEST(ToneStep, ToneCurveFastEqualsToneCurveOverTheWholeDomain) {
+    long mismatches = 0;
+    for (int s = -47370; s <= 47370; ++s) {
+        for (int v = 0; v <= 255; ++v) {
+            mismatches += ToneCurveFast(v, s) != ToneCurve(v, s);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(ToneStep, StrengthTableEqualsAdaptStrength) {
+    const ToneParams cases[] = {{5, 382, 4, true}, {10, 0, 58, true}, {10, 765, 58, false},
+                                {0, 382, 0, true}, {3, 1, 7, true},   {7, 764, 31, false}};
+    for (const ToneParams& p : cases) {
+        const StrengthTable table(p);
+        long mismatches = 0;
+        for (int h = 0; h <= 765; ++h) {
+            for (int sum = 0; sum <= 765; ++sum) {
+                mismatches += table.Strength(h, sum) != AdaptStrength(h, sum, p);
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << p.borderLevel << " " << p.detailGain;
+    }
+}
+
+TEST(ToneStep, LevelFromSumEqualsIntegerDivisionAtQuotientBoundaries) {
+    // Totals of real windows, from the smallest to the largest radius accepted.
+    const std::int64_t totals[] = {
+        7, 58, 193, 4191657, 4344980, 2146010260LL, KernelTotal(BuildKernel(kMaxFastRadius))};
+    std::mt19937_64 rng(5);
+    for (const std::int64_t total : totals) {
+        for (const bool luminance : {true, false}) {
+            const int top = luminance ? 8415 : 765;
+            for (int i = 0; i < 4000; ++i) {
+                const std::int64_t q =
+                    i < 2000 ? i % (top + 1) : static_cast<std::int64_t>(rng() % (top + 1));
+                for (const std::int64_t delta :
+                     std::initializer_list<std::int64_t>{-1, 0, 1, total / 2, total - 1}) {
+                    const std::int64_t sum =
+                        std::clamp<std::int64_t>(q * total + delta, 0, top * total);
+                    const std::int64_t expected = luminance ? (sum / total) / 11 : sum / total;
+                    ASSERT_EQ(LevelFromSum(sum, total, luminance), expected)
+                        << sum << " / " << total;
+                }
+            }
+        }
+    }
+}
+
+TEST(LevelKernel, QuarterEqualsBuildKernelAndWindowTotalsEqualClippedSums) {
+    for (const int r : {1, 2, 3, 10, 33}) {
+        const auto full = BuildKernel(r);
+        const int n = 2 * r + 1;
+        struct Shape {
+            int w;
+            int h;
+        };
+        for (const Shape s : {Shape{40, 70}, Shape{5, 9}, Shape{1, 1}, Shape{2, 80}}) {
+            const LevelKernel quarter(r, s.w, s.h);
+            EXPECT_EQ(quarter.ReachX(), std::min(r, s.w - 1));
+            for (int dy = 0; dy <= quarter.ReachY(); ++dy) {
+                for (int dx = 0; dx <= quarter.ReachX(); ++dx) {
+                    ASSERT_EQ(quarter.At(dx, dy), full[(dy + r) * n + dx + r]) << dx << "," << dy;
+                }
+            }
+            const LevelWindowTotals totals(quarter, s.w, s.h);
+            std::vector<std::int64_t> row(s.w), scratch;
+            for (int y = 0; y < s.h; ++y) {
+                totals.Row(y, row.data(), scratch);
+                for (int x = 0; x < s.w; ++x) {
+                    std::int64_t expected = 0;
+                    for (int yy = std::max(0, y - r); yy <= std::min(s.h - 1, y + r); ++yy) {
+                        for (int xx = std::max(0, x - r); xx <= std::min(s.w - 1, x + r); ++xx) {
+                            expected += full[(yy - y + r) * n + xx - x + r];
+                        }
+                    }
+                    ASSERT_EQ(row[x], expected) << r << " " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(FftLevelSum, SmoothSizesAreEvenAndHaveOnlySmallFactors) {
+    const std::pair<int, int> cases[] = {{1, 2},       {2, 2},       {7, 8},       {3080, 3200},
+                                         {4080, 4096}, {4120, 4320}, {6120, 6144}, {97, 100}};
+    for (const auto& [atLeast, expected] : cases) {
+        EXPECT_EQ(FftSmoothSize(atLeast), expected) << atLeast;
+    }
+}
+
+}  // namespace
+}  // namespace zelqor
