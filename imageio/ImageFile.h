@@ -1,0 +1,57 @@
+// Loading an image file with its Exif payload, and saving JPEG files safely.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+struct LoadedImage {
+    WorkingBitmap bitmap;
+    // The file's APP1 payloads back to back; empty for files without any (bitmaps included).
+    std::vector<std::uint8_t> exifSegmentBuffer;
+    // Set when collecting the APP1 payloads failed after the picture itself loaded (an Exif
+    // segment running past the end of the file): the image is good, the buffer holds the
+    // payloads read before the broken one, and this is the text to show the user.
+    std::optional<std::string> exifError;
+};
+
+// The extension of `path` after its last dot, as written ("" without one).
+std::string FileExtension(const std::string& path);
+
+// Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored) and
+// collects its APP1 payloads. Throws ImageIoError for an unknown extension, a file that cannot
+// be opened and a picture that does not decode; the Exif read error goes to `exifError`.
+LoadedImage LoadImageFile(const std::string& path);
+
+enum ExifItem : int { kExifNone = 0, kExifCopy = 1, kExifFixSize = 2 };
+
+// The bytes of the JPEG file to save: `bitmap` (already in its view style) encoded with
+// `quality`, then, unless `exifSegmentBuffer` is empty or `exifItem` is kExifNone, that buffer
+// inserted after SOI as APP1 segment(s) in place of the JFIF header; with kExifFixSize a copy
+// of the buffer first gets the bitmap's size. Other item values count as kExifNone. A corrupt
+// block under kExifFixSize throws the stream read error.
+std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
+                                        int quality,
+                                        const std::vector<std::uint8_t>& exifSegmentBuffer,
+                                        int exifItem);
+
+// Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`, so
+// that a failed save leaves an existing file as it was and no partial file behind. A replaced
+// file keeps its permission bits; a new one gets 0666 less the umask. Throws
+// "ファイル \"%s\" を作成できません。%s" when the file cannot be created or put in place, and
+// the stream write error when writing fails.
+void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// BuildJpegFile, then WriteFileAtomically. Nothing is written when building fails.
+void SaveJpegFile(const std::string& path,
+                  const WorkingBitmap& bitmap,
+                  int quality,
+                  const std::vector<std::uint8_t>& exifSegmentBuffer,
+                  int exifItem);
+
+}  // namespace zelqor

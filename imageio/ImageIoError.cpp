@@ -1,0 +1,30 @@
+// Formatting of the user texts carried by ImageIoError.
+#include "ImageIoError.h"
+
+#include <cstring>
+
+namespace zelqor {
+
+std::string FileOpenErrorText(const std::string& fileName, const std::string& reason) {
+    return "ファイル " + fileName + " は開けません。 " + reason + " ";
+}
+
+std::string FileCreateErrorText(const std::string& fileName, const std::string& reason) {
+    return "ファイル \"" + fileName + "\" を作成できません。" + reason;
+}
+
+std::string UnknownExtensionText(const std::string& extension) {
+    return "拡張子 ." + extension + " の画像形式は処理できません";
+}
+
+std::string JpegErrorText(int messageCode) {
+    return "JPEG エラー #" + std::to_string(messageCode);
+}
+
+std::string SystemReason(int error) {
+    // strerror_r has two incompatible signatures; glibc's strerror returns fixed texts for
+    // known codes and the text is copied at once.
+    return std::strerror(error);
+}
+
+}  // namespace zelqor

@@ -1,0 +1,42 @@
+// The one exception type of the image-file layer and the user texts it carries.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zelqor {
+
+// Every failure of imageio reaches the caller as this exception; what() is the text shown to
+// the user (UTF-8), exactly as the message box should read.
+class ImageIoError : public std::runtime_error {
+  public:
+    explicit ImageIoError(const std::string& text) : std::runtime_error(text) {}
+};
+
+inline constexpr const char* kStreamReadErrorText = "ストリームからの読み込みエラー";
+inline constexpr const char* kStreamWriteErrorText = "ストリームへの書き込みエラー";
+inline constexpr const char* kInvalidBitmapText = "ビットマップイメージが不正です";
+
+// "ファイル %s は開けません。 %s " with the file name and the system's reason.
+std::string FileOpenErrorText(const std::string& fileName, const std::string& reason);
+// "ファイル \"%s\" を作成できません。%s" with the file name and the system's reason.
+std::string FileCreateErrorText(const std::string& fileName, const std::string& reason);
+// "拡張子 .%s の画像形式は処理できません" with the extension without its dot.
+std::string UnknownExtensionText(const std::string& extension);
+// "JPEG エラー #%d" with libjpeg's message code.
+std::string JpegErrorText(int messageCode);
+
+// The system's reason for errno value `error`, as strerror words it.
+std::string SystemReason(int error);
+
+[[noreturn]] inline void ThrowStreamReadError() {
+    throw ImageIoError(kStreamReadErrorText);
+}
+[[noreturn]] inline void ThrowStreamWriteError() {
+    throw ImageIoError(kStreamWriteErrorText);
+}
+[[noreturn]] inline void ThrowInvalidBitmap() {
+    throw ImageIoError(kInvalidBitmapText);
+}
+
+}  // namespace zelqor

@@ -1,0 +1,108 @@
+// libpng glue writing into memory, and the plain 24-bit BMP writer.
+#include "ImageWriters.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <limits>
+
+#include "ImageIoError.h"
+
+namespace zelqor {
+
+namespace {
+
+void appendToVector(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+void flushNothing(png_structp) {}
+
+// Returns false when libpng failed. Only C objects live in this frame across setjmp.
+bool writePng(const WorkingBitmap& bitmap,
+              std::vector<std::uint8_t>& out,
+              std::vector<png_byte>& row) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &out, appendToVector, flushNothing);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
+                 static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint8_t* in = bitmap.Row(y);
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            row[3 * x] = in[4 * x + 2];
+            row[3 * x + 1] = in[4 * x + 1];
+            row[3 * x + 2] = in[4 * x];
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v) {
+    out[at] = static_cast<std::uint8_t>(v);
+    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePng(const WorkingBitmap& bitmap) {
+    if (!bitmap.HoldsImage())
+        ThrowStreamWriteError();
+    std::vector<std::uint8_t> out;
+    std::vector<png_byte> row(static_cast<std::size_t>(bitmap.Width()) * 3);
+    if (!writePng(bitmap, out, row))
+        ThrowStreamWriteError();
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeBmp(const WorkingBitmap& bitmap) {
+    constexpr std::size_t kHeadersSize = 14 + 40;
+    if (!bitmap.HoldsImage())
+        ThrowStreamWriteError();
+    const std::uint64_t stride = (static_cast<std::uint64_t>(bitmap.Width()) * 3 + 3) / 4 * 4;
+    const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(bitmap.Height());
+    if (imageSize + kHeadersSize > std::numeric_limits<std::uint32_t>::max())
+        ThrowStreamWriteError();
+
+    std::vector<std::uint8_t> out(kHeadersSize + imageSize, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(out, 2, static_cast<std::uint32_t>(out.size()));
+    put32(out, 10, kHeadersSize);
+    put32(out, 14, 40);
+    put32(out, 18, static_cast<std::uint32_t>(bitmap.Width()));
+    put32(out, 22, static_cast<std::uint32_t>(bitmap.Height()));
+    put16(out, 26, 1);
+    put16(out, 28, 24);
+    put32(out, 34, static_cast<std::uint32_t>(imageSize));
+    constexpr std::uint32_t kPixelsPerMetreAt72Dpi = 2835;
+    put32(out, 38, kPixelsPerMetreAt72Dpi);
+    put32(out, 42, kPixelsPerMetreAt72Dpi);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint8_t* in = bitmap.Row(bitmap.Height() - 1 - y);
+        std::uint8_t* dst = out.data() + kHeadersSize + stride * static_cast<std::uint64_t>(y);
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            dst[3 * x] = in[4 * x];
+            dst[3 * x + 1] = in[4 * x + 1];
+            dst[3 * x + 2] = in[4 * x + 2];
+        }
+    }
+    return out;
+}
+
+}  // namespace zelqor

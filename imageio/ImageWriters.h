@@ -1,0 +1,19 @@
+// PNG and BMP encoders for the batch tool.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+// 8-bit RGB PNG through libpng; the fourth byte is dropped. An empty bitmap or a libpng
+// failure throws the stream write error.
+std::vector<std::uint8_t> EncodePng(const WorkingBitmap& bitmap);
+
+// 24-bit uncompressed bottom-up BMP with a BITMAPINFOHEADER; an empty bitmap or one whose
+// file would pass 4 GiB throws the stream write error.
+std::vector<std::uint8_t> EncodeBmp(const WorkingBitmap& bitmap);
+
+}  // namespace zelqor

@@ -1,0 +1,213 @@
+// libjpeg glue: one error exit that unwinds by longjmp, the decoder and the encoder.
+#include "JpegCodec.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include <jpeglib.h>
+// jerror.h must follow jpeglib.h.
+#include <jerror.h>
+
+#include "ImageIoError.h"
+
+namespace zelqor {
+
+namespace {
+
+// Working memory libjpeg may take beyond the output bitmap (coefficient buffers of progressive
+// files, mostly); past it the library fails instead of exhausting the machine.
+constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+// Corrupt progressive files can hold endless tiny scans that decode for minutes.
+constexpr int kMaxScans = 500;
+constexpr int kGreyLevels = 236;
+constexpr std::uint8_t kOpaque = 0xFF;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    int messageCode;
+};
+
+void errorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->messageCode = err->pub.msg_code;
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings and trace messages are ignored; a corrupt stream decodes as far as it goes.
+void ignoreMessage(j_common_ptr, int) {}
+void ignoreOutput(j_common_ptr) {}
+
+void installErrorManager(ErrorManager& err) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = errorExit;
+    err.pub.emit_message = ignoreMessage;
+    err.pub.output_message = ignoreOutput;
+    err.messageCode = 0;
+}
+
+void limitScans(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor) {
+        auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (d->input_scan_number > kMaxScans)
+            ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
+    }
+}
+
+void checkDimensions(j_decompress_ptr cinfo) {
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(cinfo->image_width) * cinfo->image_height;
+    if (cinfo->image_width > kMaxJpegDimension || cinfo->image_height > kMaxJpegDimension ||
+        pixels > kMaxDecodedPixels) {
+        ERREXIT1(cinfo, JERR_IMAGE_TOO_BIG, kMaxJpegDimension);
+    }
+}
+
+void storeRow(const j_decompress_ptr cinfo, const JSAMPLE* in, std::uint8_t* out) {
+    const unsigned width = cinfo->output_width;
+    if (cinfo->quantize_colors) {
+        const JSAMPLE* grey = cinfo->colormap[0];
+        for (unsigned x = 0; x < width; ++x) {
+            const std::uint8_t v = grey[in[x]];
+            out[4 * x] = v;
+            out[4 * x + 1] = v;
+            out[4 * x + 2] = v;
+            out[4 * x + 3] = kOpaque;
+        }
+        return;
+    }
+    for (unsigned x = 0; x < width; ++x) {
+        out[4 * x] = in[3 * x + 2];
+        out[4 * x + 1] = in[3 * x + 1];
+        out[4 * x + 2] = in[3 * x];
+        out[4 * x + 3] = kOpaque;
+    }
+}
+
+// Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
+// between setjmp and a possible longjmp.
+int decodeInto(const std::uint8_t* data,
+               std::size_t size,
+               WorkingBitmap& bitmap,
+               std::vector<JSAMPLE>& row) {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.progress = &progress;
+    cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    checkDimensions(&cinfo);
+
+    cinfo.dct_method = JDCT_ISLOW;
+    cinfo.do_block_smoothing = TRUE;
+    if (cinfo.jpeg_color_space == JCS_GRAYSCALE) {
+        cinfo.out_color_space = JCS_GRAYSCALE;
+        cinfo.quantize_colors = TRUE;
+        cinfo.desired_number_of_colors = kGreyLevels;
+        cinfo.dither_mode = JDITHER_FS;
+        cinfo.two_pass_quantize = FALSE;
+    } else {
+        cinfo.out_color_space = JCS_RGB;
+    }
+    jpeg_start_decompress(&cinfo);
+    // A C++ exception must not leave this frame with the library's memory still held.
+    bool allocated = true;
+    try {
+        bitmap.Resize(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+        row.resize(static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components);
+    } catch (const std::bad_alloc&) {
+        allocated = false;
+    }
+    if (!allocated)
+        ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        const int y = static_cast<int>(cinfo.output_scanline);
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
+            break;
+        storeRow(&cinfo, row.data(), bitmap.Row(y));
+    }
+    if (cinfo.output_scanline == cinfo.output_height) {
+        jpeg_finish_decompress(&cinfo);
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return 0;
+}
+
+int encodeInto(const WorkingBitmap& bitmap,
+               int quality,
+               unsigned char*& out,
+               unsigned long& outSize,
+               std::vector<JSAMPLE>& row) {
+    row.resize(static_cast<std::size_t>(bitmap.Width()) * 3);
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width());
+    cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::uint8_t* in = bitmap.Row(static_cast<int>(cinfo.next_scanline));
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            row[3 * x] = in[4 * x + 2];
+            row[3 * x + 1] = in[4 * x + 1];
+            row[3 * x + 2] = in[4 * x];
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return 0;
+}
+
+}  // namespace
+
+WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+    WorkingBitmap bitmap;
+    std::vector<JSAMPLE> row;
+    const int code = decodeInto(data, size, bitmap, row);
+    if (code != 0)
+        throw ImageIoError(JpegErrorText(code));
+    return bitmap;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    std::vector<JSAMPLE> row;
+    const int clamped = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
+    const int code = encodeInto(bitmap, clamped, out, outSize, row);
+    std::vector<std::uint8_t> bytes;
+    if (code == 0)
+        bytes.assign(out, out + outSize);
+    std::free(out);
+    if (code != 0)
+        throw ImageIoError(JpegErrorText(code));
+    return bytes;
+}
+
+}  // namespace zelqor

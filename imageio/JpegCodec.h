@@ -1,0 +1,30 @@
+// JPEG decoding to and encoding from WorkingBitmap through libjpeg.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+// Images above these sizes are refused before any pixel memory is taken, so a forged header
+// cannot make the decoder allocate without bound.
+inline constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 28;
+inline constexpr unsigned kMaxJpegDimension = 65500;
+
+// Decodes a whole JPEG file held in memory at full size. Pixels are B, G, R, 0xFF (the fourth
+// byte is set opaque so the bitmap can be shown as is). Greyscale files go through libjpeg's
+// one-pass quantiser (236 levels, error diffusion). Library errors throw "JPEG エラー #%d";
+// warnings (corrupt data included) are ignored and the picture decodes as far as it can.
+WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size);
+inline WorkingBitmap DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
+    return DecodeJpeg(bytes.data(), bytes.size());
+}
+
+// Encodes as a baseline colour JPEG with libjpeg's defaults, the given quality (1..100,
+// clamped) and the library's JFIF header. An empty bitmap throws "JPEG エラー #%d".
+std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality);
+
+}  // namespace zelqor

@@ -1,0 +1,171 @@
+// Walks IFD0 and the Exif sub-directory of a TIFF structure and patches the size tags.
+#include "MemExif.h"
+
+#include <array>
+#include <cctype>
+
+namespace zelqor {
+
+namespace {
+
+constexpr std::int64_t kTiffHeaderOffset = 6;  // TIFF offsets count from the byte-order mark
+constexpr std::size_t kIdentifierCompared = 5;
+constexpr std::size_t kEntrySize = 12;
+constexpr std::size_t kValueFieldOffset = 8;
+
+constexpr std::uint16_t kTagImageWidth = 0x0100;
+constexpr std::uint16_t kTagImageLength = 0x0101;
+constexpr std::uint16_t kTagExifPointer = 0x8769;
+constexpr std::uint16_t kTagPixelXDimension = 0xA002;
+constexpr std::uint16_t kTagPixelYDimension = 0xA003;
+
+constexpr std::uint16_t kTypeShort = 3;
+constexpr std::uint16_t kTypeLong = 4;
+
+bool hasExifIdentifier(MemoryStream& block) {
+    static constexpr std::array<char, kIdentifierCompared> kIdentifier{'e', 'x', 'i', 'f', '\0'};
+    std::array<std::uint8_t, kIdentifierCompared> head{};
+    block.SetPosition(0);
+    if (block.Read(head.data(), head.size()) != head.size())
+        return false;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        if (std::tolower(head[i]) != kIdentifier[i])
+            return false;
+    }
+    return true;
+}
+
+class ByteOrder {
+  public:
+    explicit ByteOrder(bool bigEndian) : bigEndian_(bigEndian) {}
+
+    std::uint16_t Get16(const std::uint8_t* p) const {
+        return bigEndian_ ? static_cast<std::uint16_t>((p[0] << 8) | p[1])
+                          : static_cast<std::uint16_t>((p[1] << 8) | p[0]);
+    }
+    std::uint32_t Get32(const std::uint8_t* p) const {
+        const std::uint32_t b0 = p[0], b1 = p[1], b2 = p[2], b3 = p[3];
+        return bigEndian_ ? (b0 << 24) | (b1 << 16) | (b2 << 8) | b3
+                          : (b3 << 24) | (b2 << 16) | (b1 << 8) | b0;
+    }
+    void Put16(std::uint8_t* p, std::uint16_t v) const {
+        const auto hi = static_cast<std::uint8_t>(v >> 8), lo = static_cast<std::uint8_t>(v);
+        p[0] = bigEndian_ ? hi : lo;
+        p[1] = bigEndian_ ? lo : hi;
+    }
+    void Put32(std::uint8_t* p, std::uint32_t v) const {
+        for (int i = 0; i < 4; ++i) {
+            const int shift = bigEndian_ ? 24 - 8 * i : 8 * i;
+            p[i] = static_cast<std::uint8_t>(v >> shift);
+        }
+    }
+
+  private:
+    bool bigEndian_;
+};
+
+// Reads the TIFF header; false when the mark or the magic number is wrong.
+bool readTiffHeader(MemoryStream& block, bool& bigEndian, std::uint32_t& ifd0Offset) {
+    std::array<std::uint8_t, 8> header{};
+    block.SetPosition(kTiffHeaderOffset);
+    if (block.Read(header.data(), header.size()) != header.size())
+        return false;
+    const bool intel = header[0] == 'I' && header[1] == 'I' && header[2] == 0x2A && header[3] == 0;
+    const bool motorola =
+        header[0] == 'M' && header[1] == 'M' && header[2] == 0 && header[3] == 0x2A;
+    if (!intel && !motorola)
+        return false;
+    bigEndian = motorola;
+    ifd0Offset = ByteOrder(bigEndian).Get32(header.data() + 4);
+    return true;
+}
+
+class SizePatcher {
+  public:
+    SizePatcher(MemoryStream& block, ByteOrder order, std::uint32_t width, std::uint32_t height)
+        : block_(block), order_(order), width_(width), height_(height) {}
+
+    void WalkIfd0(std::uint32_t tiffOffset) {
+        const std::uint16_t count = seekDirectory(tiffOffset);
+        for (std::uint16_t i = 0; i < count; ++i) {
+            Entry e = readEntry();
+            if (e.tag == kTagImageWidth)
+                patch(e, width_);
+            if (e.tag == kTagImageLength)
+                patch(e, height_);
+            if (e.tag == kTagExifPointer) {
+                const std::int64_t next = block_.Position();
+                walkExifDirectory(order_.Get32(e.bytes.data() + kValueFieldOffset));
+                block_.SetPosition(next);
+            }
+        }
+    }
+
+  private:
+    struct Entry {
+        std::int64_t position = 0;
+        std::uint16_t tag = 0;
+        std::uint16_t type = 0;
+        std::array<std::uint8_t, kEntrySize> bytes{};
+    };
+
+    std::uint16_t seekDirectory(std::uint32_t tiffOffset) {
+        block_.SetPosition(kTiffHeaderOffset + tiffOffset);
+        std::array<std::uint8_t, 2> count{};
+        block_.ReadBuffer(count.data(), count.size());
+        return order_.Get16(count.data());
+    }
+
+    Entry readEntry() {
+        Entry e;
+        e.position = block_.Position();
+        block_.ReadBuffer(e.bytes.data(), e.bytes.size());
+        e.tag = order_.Get16(e.bytes.data());
+        e.type = order_.Get16(e.bytes.data() + 2);
+        return e;
+    }
+
+    void walkExifDirectory(std::uint32_t tiffOffset) {
+        const std::uint16_t count = seekDirectory(tiffOffset);
+        for (std::uint16_t i = 0; i < count; ++i) {
+            Entry e = readEntry();
+            if (e.tag == kTagPixelXDimension)
+                patch(e, width_);
+            if (e.tag == kTagPixelYDimension)
+                patch(e, height_);
+        }
+    }
+
+    // The entry was read in full, so its value field lies inside the block.
+    void patch(const Entry& e, std::uint32_t value) {
+        std::uint8_t* field = block_.Data() + e.position + kValueFieldOffset;
+        if (e.type == kTypeShort)
+            order_.Put16(field, static_cast<std::uint16_t>(value));
+        if (e.type == kTypeLong)
+            order_.Put32(field, value);
+    }
+
+    MemoryStream& block_;
+    ByteOrder order_;
+    std::uint32_t width_;
+    std::uint32_t height_;
+};
+
+}  // namespace
+
+bool TExifInfo::SetImageSize(MemoryStream& block, std::int32_t width, std::int32_t height) {
+    if (block.Size() == 0)
+        return false;
+    if (!hasExifIdentifier(block))
+        return false;
+    bool bigEndian = false;
+    std::uint32_t ifd0Offset = 0;
+    if (!readTiffHeader(block, bigEndian, ifd0Offset))
+        return false;
+    SizePatcher(block, ByteOrder(bigEndian), static_cast<std::uint32_t>(width),
+                static_cast<std::uint32_t>(height))
+        .WalkIfd0(ifd0Offset);
+    return true;
+}
+
+}  // namespace zelqor

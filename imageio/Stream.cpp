@@ -1,0 +1,180 @@
+// Byte streams: buffered copies between streams, memory and POSIX file implementations.
+#include "Stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "ImageIoError.h"
+
+namespace zelqor {
+
+namespace {
+constexpr std::size_t kCopyPieceSize = 64 * 1024;
+}
+
+void Stream::ReadBuffer(void* buffer, std::size_t count) {
+    if (Read(buffer, count) != count)
+        ThrowStreamReadError();
+}
+
+void Stream::WriteBuffer(const void* buffer, std::size_t count) {
+    if (Write(buffer, count) != count)
+        ThrowStreamWriteError();
+}
+
+void Stream::CopyFrom(Stream& source, std::uint64_t count) {
+    std::vector<std::uint8_t> piece(
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyPieceSize)));
+    while (count > 0) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, piece.size()));
+        source.ReadBuffer(piece.data(), n);
+        WriteBuffer(piece.data(), n);
+        count -= n;
+    }
+}
+
+void Stream::CopyRest(Stream& source) {
+    std::vector<std::uint8_t> piece(kCopyPieceSize);
+    for (;;) {
+        const std::size_t n = source.Read(piece.data(), piece.size());
+        if (n == 0)
+            break;
+        WriteBuffer(piece.data(), n);
+    }
+}
+
+std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
+    if (position_ >= bytes_.size())
+        return 0;
+    const std::size_t n = std::min(count, bytes_.size() - position_);
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return n;
+}
+
+std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
+    if (count == 0)
+        return 0;
+    const std::size_t end = position_ + count;
+    if (end > bytes_.size())
+        bytes_.resize(end);
+    std::memcpy(bytes_.data() + position_, buffer, count);
+    position_ = end;
+    return count;
+}
+
+std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::Current)
+        base = static_cast<std::int64_t>(position_);
+    if (origin == SeekOrigin::End)
+        base = static_cast<std::int64_t>(bytes_.size());
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = offset < 0 ? 0 : INT64_MAX;
+    position_ = static_cast<std::size_t>(std::max<std::int64_t>(target, 0));
+    return static_cast<std::int64_t>(position_);
+}
+
+FileStream::FileStream(const std::string& path, Mode mode) {
+    if (mode == Mode::Read) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            throw ImageIoError(FileOpenErrorText(path, SystemReason(errno)));
+        struct stat st {};
+        // Reading a folder "succeeds" on Linux until the first read; refuse it as the open.
+        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd_);
+            fd_ = -1;
+            throw ImageIoError(FileOpenErrorText(path, SystemReason(EISDIR)));
+        }
+    } else {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            throw ImageIoError(FileCreateErrorText(path, SystemReason(errno)));
+    }
+}
+
+FileStream::~FileStream() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t FileStream::Read(void* buffer, std::size_t count) {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd_, out + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t FileStream::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, in + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
+    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                       : origin == SeekOrigin::Current ? SEEK_CUR
+                                                       : SEEK_END;
+    off_t pos = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (pos < 0)
+        pos = ::lseek(fd_, 0, offset < 0 ? SEEK_SET : SEEK_CUR);
+    return static_cast<std::int64_t>(pos);
+}
+
+std::int64_t FileStream::Size() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return 0;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+void FileStream::Sync() {
+    if (::fsync(fd_) != 0)
+        ThrowStreamWriteError();
+}
+
+void FileStream::Close() {
+    if (fd_ < 0)
+        return;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0)
+        ThrowStreamWriteError();
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    FileStream file(path, FileStream::Mode::Read);
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> piece(kCopyPieceSize);
+    for (;;) {
+        const std::size_t n = file.Read(piece.data(), piece.size());
+        if (n == 0)
+            break;
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    return bytes;
+}
+
+}  // namespace zelqor
