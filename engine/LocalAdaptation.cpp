@@ -24,8 +24,11 @@ int ToneCurve(int v, int s) {
     return static_cast<int>((255 * n + q / 2) / q);
 }
 
-std::int64_t NeighbourhoodLevel(std::int64_t sumR, std::int64_t sumG, std::int64_t sumB,
-                                std::int64_t total, bool luminance) {
+std::int64_t NeighbourhoodLevel(std::int64_t sumR,
+                                std::int64_t sumG,
+                                std::int64_t sumB,
+                                std::int64_t total,
+                                bool luminance) {
     if (luminance) {
         return ((10 * sumR + 19 * sumG + 4 * sumB) / total) / 11;
     }
@@ -95,8 +98,11 @@ std::uint32_t AdaptPixelLarge(int r, int x, int y, const AdaptState& state) {
     return AdaptPixelT<std::int64_t, std::int64_t>(r, x, y, state);
 }
 
-void AdaptBitmapLiteral(const WorkingBitmap& src, WorkingBitmap& dst, int radius,
-                        const ToneParams& params, AdaptVariant variant) {
+void AdaptBitmapLiteral(const WorkingBitmap& src,
+                        WorkingBitmap& dst,
+                        int radius,
+                        const ToneParams& params,
+                        AdaptVariant variant) {
     dst.Resize(src.Width(), src.Height());
     const std::vector<std::int32_t> kernel = BuildKernel(radius);
     const AdaptState state{&src, kernel, radius, params};

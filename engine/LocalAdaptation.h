@@ -27,8 +27,11 @@ enum class AdaptVariant {
 int ToneCurve(int v, int s);
 
 // Neighbourhood level h (0..765 scale) from the weighted channel sums and weight total.
-std::int64_t NeighbourhoodLevel(std::int64_t sumR, std::int64_t sumG, std::int64_t sumB,
-                                std::int64_t total, bool luminance);
+std::int64_t NeighbourhoodLevel(std::int64_t sumR,
+                                std::int64_t sumG,
+                                std::int64_t sumB,
+                                std::int64_t total,
+                                bool luminance);
 
 // The signed strength for a pixel with channel sum rgbSum in a neighbourhood of level h.
 int AdaptStrength(std::int64_t h, int rgbSum, const ToneParams& p);
@@ -44,7 +47,10 @@ inline std::uint32_t AdaptPixelWith(AdaptVariant v, int r, int x, int y, const A
 }
 
 // Single-threaded literal adaptation of a whole bitmap; dst takes src's size.
-void AdaptBitmapLiteral(const WorkingBitmap& src, WorkingBitmap& dst, int radius,
-                        const ToneParams& params, AdaptVariant variant);
+void AdaptBitmapLiteral(const WorkingBitmap& src,
+                        WorkingBitmap& dst,
+                        int radius,
+                        const ToneParams& params,
+                        AdaptVariant variant);
 
 }  // namespace zelqor

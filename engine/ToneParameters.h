@@ -21,8 +21,8 @@ struct TrackBar {
 int TrackBarLerp(const TrackBar& bar, int a, int b);
 long double TrackBarLerpF(const TrackBar& bar, long double a, long double b);
 
-inline constexpr std::array<int, 21> DetailGainTable = {
-    0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 19, 23, 27, 31, 36, 42, 49, 58};
+inline constexpr std::array<int, 21> DetailGainTable = {0,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                                        14, 16, 19, 23, 27, 31, 36, 42, 49, 58};
 
 inline constexpr int kMaxBorderLevel = 765;
 

@@ -8,7 +8,7 @@
 namespace zelqor {
 
 class WorkingBitmap {
-public:
+  public:
     WorkingBitmap() = default;
     WorkingBitmap(int width, int height) { Resize(width, height); }
 
@@ -39,7 +39,7 @@ public:
 
     bool operator==(const WorkingBitmap& o) const = default;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint32_t> pixels_;
@@ -47,12 +47,21 @@ private:
 
 // Pixel word helpers: red in bits 16..23, green 8..15, blue 0..7, the fourth byte 24..31.
 constexpr std::uint32_t MakePixel(int r, int g, int b, int x = 0) {
-    return (static_cast<std::uint32_t>(x & 0xFF) << 24) | (static_cast<std::uint32_t>(r & 0xFF) << 16) |
+    return (static_cast<std::uint32_t>(x & 0xFF) << 24) |
+           (static_cast<std::uint32_t>(r & 0xFF) << 16) |
            (static_cast<std::uint32_t>(g & 0xFF) << 8) | static_cast<std::uint32_t>(b & 0xFF);
 }
-constexpr int PixelR(std::uint32_t p) { return (p >> 16) & 0xFF; }
-constexpr int PixelG(std::uint32_t p) { return (p >> 8) & 0xFF; }
-constexpr int PixelB(std::uint32_t p) { return p & 0xFF; }
-constexpr int PixelX(std::uint32_t p) { return (p >> 24) & 0xFF; }
+constexpr int PixelR(std::uint32_t p) {
+    return (p >> 16) & 0xFF;
+}
+constexpr int PixelG(std::uint32_t p) {
+    return (p >> 8) & 0xFF;
+}
+constexpr int PixelB(std::uint32_t p) {
+    return p & 0xFF;
+}
+constexpr int PixelX(std::uint32_t p) {
+    return (p >> 24) & 0xFF;
+}
 
 }  // namespace zelqor

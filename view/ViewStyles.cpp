@@ -116,7 +116,8 @@ void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
                 case kViewColorish: {
                     const int aR = tint.r - 128, aG = tint.g - 128, aB = tint.b - 128;
                     ForEachPixel(bmp, rc, [=](Channels c) {
-                        return Channels{ColorishChannel(c.r, aR, 100), ColorishChannel(c.g, aG, 100),
+                        return Channels{ColorishChannel(c.r, aR, 100),
+                                        ColorishChannel(c.g, aG, 100),
                                         ColorishChannel(c.b, aB, 128)};
                     });
                     break;
@@ -193,6 +194,18 @@ void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
         default:
             break;
     }
+}
+
+bool StyleLevelIsInverted(int baseCode) {
+    return baseCode == kViewMonochrome || baseCode == kViewSepia || baseCode == kViewUguisu;
+}
+
+int LevelFromStrength(int baseCode, int strength) {
+    return StyleLevelIsInverted(baseCode) ? kViewLevels - 1 - strength : strength;
+}
+
+int StrengthFromLevel(int baseCode, int level) {
+    return LevelFromStrength(baseCode, level);
 }
 
 void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint) {

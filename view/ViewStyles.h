@@ -29,6 +29,12 @@ inline constexpr std::array<int, kViewLevels> kVividLevelTable = {1, 2, 3, 5, 8}
 inline constexpr std::array<int, kViewLevels> kMattariLevelTable = {5, 8, 13, 20, 32};
 inline constexpr std::array<int, kViewLevels> kSepiaLevelTable = {1, 2, 3, 6, 13};
 
+// The level dialog shows a strength 0..4 with the strongest look at 4. Monochrome, Sepia and
+// Uguisu keep more of the pixel's colour at higher levels, so their level runs the other way.
+bool StyleLevelIsInverted(int baseCode);
+int LevelFromStrength(int baseCode, int strength);
+int StrengthFromLevel(int baseCode, int level);
+
 // A tint colour already resolved to plain red, green and blue.
 struct Rgb {
     int r = 128;

@@ -30,7 +30,11 @@ WorkingBitmap Random(int w, int h, unsigned seed) {
     return b;
 }
 
-std::uint32_t AdaptOne(const WorkingBitmap& src, int r, int x, int y, const ToneParams& p,
+std::uint32_t AdaptOne(const WorkingBitmap& src,
+                       int r,
+                       int x,
+                       int y,
+                       const ToneParams& p,
                        AdaptVariant v = AdaptVariant::Normal) {
     const auto kernel = BuildKernel(r);
     return AdaptPixelWith(v, r, x, y, AdaptState{&src, kernel, r, p});
@@ -39,8 +43,8 @@ std::uint32_t AdaptOne(const WorkingBitmap& src, int r, int x, int y, const Tone
 TEST(ToneCurve, WorkedValuesAndFixedPoints) {
     struct Case {
         int v, s, out;
-    } cases[] = {{128, -1000, 170}, {128, 1000, 85}, {128, 0, 128}, {77, 0, 77},
-                 {0, 47370, 0},     {0, -47370, 0},  {255, -47370, 255}, {255, 47370, 255},
+    } cases[] = {{128, -1000, 170}, {128, 1000, 85},  {128, 0, 128},      {77, 0, 77},
+                 {0, 47370, 0},     {0, -47370, 0},   {255, -47370, 255}, {255, 47370, 255},
                  {1, -47370, 41},   {254, 47370, 214}};
     for (const Case& c : cases) {
         EXPECT_EQ(ToneCurve(c.v, c.s), c.out) << c.v << "," << c.s;
@@ -83,8 +87,8 @@ TEST(AdaptPixel, BorderShiftSignAndTruncation) {
         int h, border, shift;
     } cases[] = {
         // d * 101 div (span + 1), truncating toward zero: -1010 div 383 is -2.
-        {372, 382, -2}, {765, 765, 0}, {0, 765, -100}, {0, 0, 0}, {765, 0, 100}, {1, 0, 0},
-        {500, 382, 31}, {765, 382, 100},
+        {372, 382, -2}, {765, 765, 0}, {0, 765, -100}, {0, 0, 0},
+        {765, 0, 100},  {1, 0, 0},     {500, 382, 31}, {765, 382, 100},
     };
     for (const Case& c : cases) {
         const ToneParams p{1, c.border, 0, true};

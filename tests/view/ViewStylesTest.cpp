@@ -131,8 +131,8 @@ TEST(ViewStyles, RectangleIsClampedAndExclusive) {
         int changed = 0;
         for (int y = 0; y < 3; ++y) {
             for (int x = 0; x < 4; ++x) {
-                const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top &&
-                                    y < c.rect.bottom;
+                const bool inside =
+                    x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
                 ASSERT_EQ(b.Pixel(x, y), inside ? sepia : orange) << x << "," << y;
                 changed += inside;
             }
@@ -146,9 +146,9 @@ TEST(ViewStyles, RectangleIsClampedAndExclusive) {
 }
 
 TEST(ViewStyles, EveryStyleStaysInRangeOnAllExtremes) {
-    const int codes[] = {kViewColorish, kViewYellowish, kViewBluish, kViewMonochrome + 4,
-                         kViewVivid + 4, kViewMattari + 4, kViewMiyabi + 4, kViewSepia,
-                         kViewUguisu + 4};
+    const int codes[] = {kViewColorish,       kViewYellowish, kViewBluish,
+                         kViewMonochrome + 4, kViewVivid + 4, kViewMattari + 4,
+                         kViewMiyabi + 4,     kViewSepia,     kViewUguisu + 4};
     WorkingBitmap b(8, 8 * 8);
     int i = 0;
     for (int r : {0, 1, 127, 128, 129, 200, 254, 255}) {

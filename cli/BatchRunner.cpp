@@ -1,0 +1,157 @@
+// The batch loop: load, run, style, encode and write each input.
+#include "BatchRunner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <new>
+#include <set>
+#include <thread>
+
+#include "ImageFile.h"
+#include "ImageIoError.h"
+#include "ImageWriters.h"
+#include "RunTexts.h"
+
+namespace zelqor::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgressBar : public RunObserver {
+  public:
+    ProgressBar(std::ostream& err, bool draw) : err_(err), draw_(draw) {}
+    ~ProgressBar() override { Clear(); }
+
+    void LargeSizeNotice() override {
+        if (draw_) {
+            err_ << "Large-size calculation mode (slower calculation)\n";
+        }
+    }
+
+    bool Poll(int claimed, int count) override {
+        if (draw_) {
+            constexpr int kWidth = 30;
+            const int filled =
+                count > 0 ? static_cast<int>(static_cast<long long>(claimed) * kWidth / count) : 0;
+            err_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
+                 << ProgressText(claimed, count) << std::flush;
+            drawn_ = true;
+        }
+        // The workers need both cores; the bar only has to look alive.
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        return false;
+    }
+
+    void Clear() {
+        if (drawn_) {
+            err_ << "\r" << std::string(72, ' ') << "\r" << std::flush;
+            drawn_ = false;
+        }
+    }
+
+  private:
+    std::ostream& err_;
+    bool draw_;
+    bool drawn_ = false;
+};
+
+std::vector<std::uint8_t> Encode(const CliOptions& o,
+                                 const WorkingBitmap& bitmap,
+                                 const std::vector<std::uint8_t>& exif) {
+    switch (o.format) {
+        case OutputFormat::Png:
+            return EncodePng(bitmap);
+        case OutputFormat::Bmp:
+            return EncodeBmp(bitmap);
+        case OutputFormat::Jpeg:
+            break;
+    }
+    return BuildJpegFile(bitmap, o.quality, exif, o.exifItem);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+OutputPlan PlanOutput(const CliOptions& o, const std::string& input) {
+    const fs::path in(input);
+    std::string ext = ".";
+    ext += FormatExtension(o.format);
+    std::error_code ec;
+    fs::path target;
+    if (o.output.empty()) {
+        target = in.parent_path() / (in.stem().string() + "_hdr" + ext);
+    } else if (fs::is_directory(o.output, ec)) {
+        target = fs::path(o.output) / (in.stem().string() + ext);
+    } else if (o.inputs.size() > 1) {
+        return {"", "with several inputs, --output must be an existing folder: " + o.output};
+    } else {
+        target = o.output;
+    }
+    if (SameFile(target.string(), input)) {
+        return {"", "the output " + target.string() + " would overwrite the input"};
+    }
+    return {target.string(), ""};
+}
+
+int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool progress) {
+    int failures = 0;
+    std::set<std::string> written;
+    ProcessingRun run;
+    for (const std::string& input : o.inputs) {
+        auto report = [&](const std::string& message) {
+            err << "zelqorhdr-cli: " << input << ": " << message << "\n";
+            ++failures;
+        };
+        const OutputPlan plan = PlanOutput(o, input);
+        if (!plan.error.empty()) {
+            report(plan.error);
+            continue;
+        }
+        const std::string key = fs::weakly_canonical(plan.path).string();
+        if (written.count(key)) {
+            report("a result of this batch was already written to " + plan.path);
+            continue;
+        }
+        try {
+            LoadedImage image = LoadImageFile(input);
+            if (image.exifError) {
+                err << "zelqorhdr-cli: " << input << ": " << *image.exifError
+                    << " (Exif kept as far as it could be read)\n";
+            }
+            const WorkingBitmap& src = image.bitmap;
+            const int n = o.size > 0 ? o.size : std::max(src.Width(), src.Height());
+            WorkingBitmap dst;
+            RunOutcome outcome;
+            {
+                ProgressBar bar(err, progress);
+                outcome = run.MakeProcessedImage(src, n, Rect{}, o.settings, dst, bar);
+            }
+            if (!dst.HoldsImage()) {
+                report("the result would have no pixels");
+                continue;
+            }
+            if (o.styleCode != kViewDefault) {
+                MakeViewBitmapAll(&dst, o.styleCode, o.tint);
+            }
+            WriteFileAtomically(plan.path, Encode(o, dst, image.exifSegmentBuffer));
+            written.insert(key);
+            out << input << " -> " << plan.path << ": "
+                << RunEndText(outcome.elapsedMs, outcome.width, outcome.height) << ", radius "
+                << outcome.radius << "\n";
+        } catch (const ImageIoError& e) {
+            report(e.what());
+        } catch (const std::bad_alloc&) {
+            report("not enough memory for this image");
+        } catch (const std::exception& e) {
+            report(e.what());
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace zelqor::cli

@@ -1,0 +1,116 @@
+// A processing run: scaled copy, sampled parameters, kernel, two row workers, progress, cancel.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "LocalAdaptation.h"
+#include "Rect.h"
+#include "ScaleBitmap.h"
+#include "ToneParameters.h"
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+class FastAdaptation;
+struct PrepareGate;
+
+// The waiting side of a run, supplied by the caller: the window's progress loop or the batch
+// tool's progress bar.
+class RunObserver {
+  public:
+    virtual ~RunObserver() = default;
+    // Shown before the workers start when the radius needs 64-bit sums; its time counts.
+    virtual void LargeSizeNotice() {}
+    // One pass of the waiting loop with the rows claimed so far; true asks the run to cancel.
+    virtual bool Poll(int rowsClaimed, int rowCount) = 0;
+};
+
+struct RunOutcome {
+    std::uint32_t elapsedMs = 0;
+    bool cancelled = false;
+    bool largeSizeMode = false;
+    int radius = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What a run samples at its start: the tone values and the neighbourhood divisor D.
+struct RunSettings {
+    ToneParams params;
+    int divisor = 200;
+};
+RunSettings SampleRunSettings(const ToneSliders& sliders);
+
+enum class RunEngine {
+    Literal,  // the per-pixel reference, for comparison and measurement
+    Fast,     // the exact convolution path used by every real run
+};
+
+class ProcessingRun {
+  public:
+    static constexpr int kWorkers = 2;
+    using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+
+    ProcessingRun();
+    ~ProcessingRun();
+    ProcessingRun(const ProcessingRun&) = delete;
+    ProcessingRun& operator=(const ProcessingRun&) = delete;
+
+    // Scales source to the target (long side n, or fitted into panelClient for n <= 0) and runs
+    // the engine on it into dst. An empty source leaves dst alone and returns a zero outcome.
+    RunOutcome MakeProcessedImage(const WorkingBitmap& source,
+                                  int n,
+                                  const Rect& panelClient,
+                                  const RunSettings& settings,
+                                  WorkingBitmap& dst,
+                                  RunObserver& observer);
+
+    // Runs the engine on scaled into dst; dst starts as a copy of scaled, so rows that a cancel
+    // leaves unclaimed keep the unprocessed pixels.
+    RunOutcome ProcessBitmap(WorkingBitmap& dst,
+                             const WorkingBitmap& scaled,
+                             const RunSettings& settings,
+                             RunObserver& observer);
+
+    void SetEngine(RunEngine engine) { engine_ = engine; }
+    // Lets tests make a worker fail to start; production uses std::thread.
+    void SetThreadStarter(ThreadStarter starter) { startThread_ = std::move(starter); }
+
+    int Radius() const { return radius_; }
+    const std::vector<std::int32_t>& Kernel() const { return kernel_; }
+    int RowCount() const { return rowCount_; }
+    int RowCounter() const { return rowCounter_.load(); }
+
+  private:
+    void RowWorker(int index);
+    void RowWorkerLarge(int index);
+    void ProcessRows(AdaptVariant variant);
+    void PrepareShare(int index);
+    bool ClaimRow(int& y);
+
+    RunEngine engine_ = RunEngine::Fast;
+    ThreadStarter startThread_;
+
+    const WorkingBitmap* runSrc_ = nullptr;
+    WorkingBitmap* runDst_ = nullptr;
+    int radius_ = 0;
+    ToneParams params_;
+    std::vector<std::int32_t> kernel_{0};
+    std::unique_ptr<FastAdaptation> fast_;
+    std::unique_ptr<PrepareGate> gate_;
+
+    std::atomic<int> rowCounter_{0};
+    int rowCount_ = 0;
+    std::atomic<bool> workerRunning_[kWorkers] = {false, false};
+    std::atomic<bool> cancelRequested_{false};
+    std::exception_ptr workerError_;
+    std::atomic<bool> workerFailed_{false};
+};
+
+}  // namespace zelqor

@@ -1,0 +1,227 @@
+// Separable fixed-point resampling with per-axis weight tables.
+#include "ScaleBitmap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace zelqor {
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr int kWeightOne = 1 << kWeightBits;
+
+// For every output index: the first source index and the weights (summing to kWeightOne).
+struct AxisWeights {
+    std::vector<int> first;
+    std::vector<int> offset;  // into weights, size dst + 1
+    std::vector<std::int32_t> weights;
+};
+
+void Normalise(std::vector<std::int32_t>& w, std::size_t from) {
+    std::int32_t sum = 0;
+    std::size_t largest = from;
+    for (std::size_t i = from; i < w.size(); ++i) {
+        sum += w[i];
+        if (w[i] > w[largest]) {
+            largest = i;
+        }
+    }
+    w[largest] += kWeightOne - sum;
+}
+
+AxisWeights MakeWeights(int src, int dst) {
+    AxisWeights a;
+    a.first.resize(dst);
+    a.offset.resize(dst + 1);
+    if (src == dst) {
+        for (int i = 0; i < dst; ++i) {
+            a.first[i] = i;
+            a.offset[i] = i;
+            a.weights.push_back(kWeightOne);
+        }
+    } else if (dst < src) {
+        // Output i covers [i*src, (i+1)*src) and source j covers [j*dst, (j+1)*dst), in 1/dst.
+        for (int i = 0; i < dst; ++i) {
+            const std::int64_t lo = static_cast<std::int64_t>(i) * src;
+            const std::int64_t hi = lo + src;
+            const int j0 = static_cast<int>(lo / dst);
+            const int j1 = static_cast<int>((hi - 1) / dst);
+            a.first[i] = j0;
+            a.offset[i] = static_cast<int>(a.weights.size());
+            const std::size_t from = a.weights.size();
+            for (int j = j0; j <= j1; ++j) {
+                const std::int64_t overlap = std::min(hi, static_cast<std::int64_t>(j + 1) * dst) -
+                                             std::max(lo, static_cast<std::int64_t>(j) * dst);
+                a.weights.push_back(
+                    static_cast<std::int32_t>((overlap * kWeightOne + src / 2) / src));
+            }
+            Normalise(a.weights, from);
+        }
+    } else {
+        for (int i = 0; i < dst; ++i) {
+            double pos = (i + 0.5) * src / dst - 0.5;
+            pos = std::clamp(pos, 0.0, static_cast<double>(src - 1));
+            int j0 = static_cast<int>(pos);
+            if (j0 >= src - 1) {
+                j0 = std::max(src - 2, 0);
+            }
+            const std::int32_t w1 =
+                src == 1 ? 0 : static_cast<std::int32_t>(std::lround((pos - j0) * kWeightOne));
+            a.first[i] = j0;
+            a.offset[i] = static_cast<int>(a.weights.size());
+            a.weights.push_back(kWeightOne - w1);
+            if (src > 1) {
+                a.weights.push_back(w1);
+            }
+        }
+    }
+    a.offset[dst] = static_cast<int>(a.weights.size());
+    return a;
+}
+
+// Horizontal pass of one source row into value * 256 per byte.
+void ResampleRow(const std::uint8_t* in, const AxisWeights& ax, int dstWidth, std::int32_t* out) {
+    for (int x = 0; x < dstWidth; ++x) {
+        const std::uint8_t* p = in + static_cast<std::size_t>(ax.first[x]) * 4;
+        std::int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (int k = ax.offset[x]; k < ax.offset[x + 1]; ++k, p += 4) {
+            const std::int32_t w = ax.weights[k];
+            s0 += w * p[0];
+            s1 += w * p[1];
+            s2 += w * p[2];
+            s3 += w * p[3];
+        }
+        constexpr int shift = kWeightBits - 8;
+        constexpr int half = 1 << (shift - 1);
+        out[4 * x + 0] = (s0 + half) >> shift;
+        out[4 * x + 1] = (s1 + half) >> shift;
+        out[4 * x + 2] = (s2 + half) >> shift;
+        out[4 * x + 3] = (s3 + half) >> shift;
+    }
+}
+
+// Each band keeps the two most recent horizontal rows: a shrinking axis shares one source row
+// between neighbouring outputs, a growing one shares two.
+class RowCache {
+  public:
+    RowCache(const WorkingBitmap& src, const AxisWeights& ax, int width)
+        : src_(src), ax_(ax), width_(width) {
+        for (Slot& s : slots_) {
+            s.row.resize(static_cast<std::size_t>(width) * 4);
+        }
+    }
+    const std::int32_t* Get(int y) {
+        for (Slot& s : slots_) {
+            if (s.y == y) {
+                return s.row.data();
+            }
+        }
+        Slot& s = slots_[next_];
+        next_ ^= 1;
+        s.y = y;
+        ResampleRow(src_.Row(y), ax_, width_, s.row.data());
+        return s.row.data();
+    }
+
+  private:
+    struct Slot {
+        int y = -1;
+        std::vector<std::int32_t> row;
+    };
+    const WorkingBitmap& src_;
+    const AxisWeights& ax_;
+    int width_;
+    Slot slots_[2];
+    int next_ = 0;
+};
+
+void ScaleBand(const WorkingBitmap& src,
+               WorkingBitmap& dst,
+               const AxisWeights& ax,
+               const AxisWeights& ay,
+               int y0,
+               int y1) {
+    const int w = dst.Width();
+    RowCache cache(src, ax, w);
+    std::vector<std::int32_t> acc(static_cast<std::size_t>(w) * 4);
+    for (int y = y0; y < y1; ++y) {
+        std::fill(acc.begin(), acc.end(), 0);
+        for (int k = ay.offset[y]; k < ay.offset[y + 1]; ++k) {
+            const std::int32_t wy = ay.weights[k];
+            if (wy == 0) {
+                continue;
+            }
+            const std::int32_t* row = cache.Get(ay.first[y] + (k - ay.offset[y]));
+            for (std::size_t i = 0; i < acc.size(); ++i) {
+                acc[i] += wy * row[i];
+            }
+        }
+        std::uint8_t* out = dst.Row(y);
+        constexpr int shift = kWeightBits + 8;
+        for (std::size_t i = 0; i < acc.size(); ++i) {
+            const std::int32_t v = (acc[i] + (1 << (shift - 1))) >> shift;
+            out[i] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+        }
+    }
+}
+
+}  // namespace
+
+WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int threads) {
+    WorkingBitmap dst(width, height);
+    if (!dst.HoldsImage() || !src.HoldsImage()) {
+        return WorkingBitmap{};
+    }
+    if (width == src.Width() && height == src.Height()) {
+        return src;
+    }
+    const AxisWeights ax = MakeWeights(src.Width(), width);
+    const AxisWeights ay = MakeWeights(src.Height(), height);
+    threads = std::clamp(threads, 1, std::max(1, height / 16));
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) {
+        pool.emplace_back(ScaleBand, std::cref(src), std::ref(dst), std::cref(ax), std::cref(ay),
+                          height * t / threads, height * (t + 1) / threads);
+    }
+    ScaleBand(src, dst, ax, ay, 0, height / threads);
+    for (std::thread& t : pool) {
+        t.join();
+    }
+    return dst;
+}
+
+Rect FitRect(const Rect& target, int w, int h) {
+    if (w <= 0 || h <= 0 || target.right <= target.left || target.bottom <= target.top) {
+        return Rect{};
+    }
+    const std::int64_t tw = target.right - target.left;
+    const std::int64_t th = target.bottom - target.top;
+    Rect r;
+    if (static_cast<std::int64_t>(w) * th > static_cast<std::int64_t>(h) * tw) {
+        r = Rect{0, 0, static_cast<int>(tw), static_cast<int>((tw * h + w / 2) / w)};
+    } else {
+        r = Rect{0, 0, static_cast<int>((th * w + h / 2) / h), static_cast<int>(th)};
+    }
+    const int dx = static_cast<int>((tw - r.Width()) / 2);
+    const int dy = static_cast<int>((th - r.Height()) / 2);
+    return Rect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+Size RunTargetSize(int w, int h, int n, const Rect& panelClient) {
+    if (n <= 0) {
+        const Rect fit = FitRect(panelClient, w, h);
+        return Size{fit.Width(), fit.Height()};
+    }
+    if (w <= 0 || h <= 0) {
+        return Size{};
+    }
+    if (w > h) {
+        return Size{n, static_cast<int>((static_cast<std::int64_t>(h) * n + w / 2) / w)};
+    }
+    return Size{static_cast<int>((static_cast<std::int64_t>(w) * n + h / 2) / h), n};
+}
+
+}  // namespace zelqor

@@ -1,0 +1,136 @@
+// The batch tool end to end on real photos in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "BatchRunner.h"
+#include "BmpReader.h"
+#include "ImageFile.h"
+#include "JpegCodec.h"
+
+namespace zelqor::cli {
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kPhoto = std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/Canon_40D.jpg";
+
+class BatchRunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("zelqor-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    int Run(std::vector<std::string> args) {
+        const ParseResult parsed = ParseCommandLine(args);
+        EXPECT_FALSE(parsed.error) << *parsed.error;
+        out_.str("");
+        err_.str("");
+        return RunBatch(parsed.options, out_, err_, false);
+    }
+
+    static std::vector<std::uint8_t> ReadAll(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    fs::path dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(BatchRunnerTest, FullSizeWritesTheEngineResultExactly) {
+    const fs::path bmp = dir_ / "full.bmp";
+    ASSERT_EQ(
+        Run({"--format", "bmp", "--intensity", "8", "--detail", "3.5", "-o", bmp.string(), kPhoto}),
+        0)
+        << err_.str();
+    const WorkingBitmap written = DecodeBmp(ReadAll(bmp));
+
+    const LoadedImage src = LoadImageFile(kPhoto);
+    RunSettings settings;
+    settings.params.hdrStrength = 8;
+    settings.params.detailGain = DetailGainTable[7];
+    ProcessingRun run;
+    struct Quiet : RunObserver {
+        bool Poll(int, int) override { return false; }
+    } quiet;
+    WorkingBitmap expected;
+    run.ProcessBitmap(expected, src.bitmap, settings, quiet);
+    ASSERT_EQ(written.Width(), expected.Width());
+    ASSERT_EQ(written.Height(), expected.Height());
+    for (int y = 0; y < expected.Height(); ++y) {
+        for (int x = 0; x < expected.Width(); ++x) {
+            // BMP output carries no fourth byte.
+            ASSERT_EQ(written.Pixel(x, y) & 0xFFFFFF, expected.Pixel(x, y) & 0xFFFFFF)
+                << x << "," << y;
+        }
+    }
+    EXPECT_NE(out_.str().find(" sec ("), std::string::npos) << out_.str();
+}
+
+TEST_F(BatchRunnerTest, ResizedJpegCarriesPatchedExif) {
+    const fs::path jpg = dir_ / "small.jpg";
+    ASSERT_EQ(Run({"--size", "300", "--exif", "fix-size", "-o", jpg.string(), kPhoto}), 0)
+        << err_.str();
+    const LoadedImage back = LoadImageFile(jpg.string());
+    EXPECT_EQ(std::max(back.bitmap.Width(), back.bitmap.Height()), 300);
+    ASSERT_FALSE(back.exifSegmentBuffer.empty());
+    // The size fields now name the saved size: patching once more with it changes nothing.
+    const std::vector<std::uint8_t> again =
+        BuildJpegFile(back.bitmap, 73, back.exifSegmentBuffer, kExifFixSize);
+    const fs::path twice = dir_ / "twice.jpg";
+    WriteFileAtomically(twice.string(), again);
+    EXPECT_EQ(LoadImageFile(twice.string()).exifSegmentBuffer, back.exifSegmentBuffer);
+}
+
+TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
+    const fs::path broken = dir_ / "broken.jpg";
+    std::ofstream(broken) << "not a jpeg at all";
+    const fs::path missing = dir_ / "missing.jpg";
+    const fs::path outDir = dir_ / "out";
+    fs::create_directories(outDir);
+    EXPECT_EQ(Run({"--size", "200", "--format", "png", "-o", outDir.string(), broken.string(),
+                   missing.string(), kPhoto}),
+              1);
+    EXPECT_TRUE(fs::exists(outDir / "Canon_40D.png"));
+    EXPECT_FALSE(fs::exists(outDir / "broken.png"));
+    const std::string err = err_.str();
+    EXPECT_NE(err.find("broken.jpg: JPEG エラー #"), std::string::npos) << err;
+    EXPECT_NE(err.find("missing.jpg: ファイル"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2);
+}
+
+TEST_F(BatchRunnerTest, NeverOverwritesAnInputOrAnEarlierResult) {
+    const fs::path copy = dir_ / "photo.jpg";
+    fs::copy_file(kPhoto, copy);
+    const auto before = ReadAll(copy);
+    EXPECT_EQ(Run({"--size", "100", "-o", copy.string(), copy.string()}), 1);
+    EXPECT_EQ(ReadAll(copy), before);
+    EXPECT_EQ(Run({"--size", "100", "-o", dir_.string(), copy.string()}), 1);
+    EXPECT_EQ(ReadAll(copy), before);
+
+    // Without -o the result goes beside the input under a new name.
+    EXPECT_EQ(Run({"--size", "100", copy.string()}), 0) << err_.str();
+    EXPECT_TRUE(fs::exists(dir_ / "photo_hdr.jpg"));
+
+    const fs::path other = dir_ / "sub";
+    fs::create_directories(other);
+    fs::copy_file(kPhoto, other / "photo.jpg");
+    const fs::path outDir = dir_ / "o";
+    fs::create_directories(outDir);
+    EXPECT_EQ(Run({"--size", "100", "-o", outDir.string(), copy.string(),
+                   (other / "photo.jpg").string()}),
+              1);
+    EXPECT_NE(err_.str().find("already written"), std::string::npos);
+
+    EXPECT_EQ(Run({"-o", (dir_ / "nofolder").string(), copy.string(), copy.string()}), 1);
+}
+
+}  // namespace
+}  // namespace zelqor::cli

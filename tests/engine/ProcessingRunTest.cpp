@@ -1,0 +1,278 @@
+// Target sizes, resampling, run texts and the two-worker run against the literal adaptation.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+#include "ProcessingRun.h"
+#include "RunTexts.h"
+#include "ScaleBitmap.h"
+
+namespace zelqor {
+namespace {
+
+WorkingBitmap Noise(int w, int h, unsigned seed) {
+    WorkingBitmap b(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.SetPixel(x, y, rng());
+        }
+    }
+    return b;
+}
+
+class CountingObserver : public RunObserver {
+  public:
+    explicit CountingObserver(int cancelAfterPolls = -1) : cancelAfter_(cancelAfterPolls) {}
+    void LargeSizeNotice() override { ++notices; }
+    bool Poll(int claimed, int count) override {
+        EXPECT_LE(claimed, count);
+        EXPECT_GE(claimed, lastClaimed) << "rows are claimed in increasing order";
+        lastClaimed = claimed;
+        ++polls;
+        return cancelAfter_ >= 0 && polls > cancelAfter_;
+    }
+    int notices = 0;
+    int polls = 0;
+    int lastClaimed = 0;
+
+  private:
+    int cancelAfter_;
+};
+
+TEST(RunTargetSize, LongSideAndRounding) {
+    const Rect none{};
+    struct Case {
+        int w, h, n;
+        Size out;
+    } cases[] = {
+        {3000, 2000, 600, {600, 400}},   {2000, 3000, 600, {400, 600}},
+        {1000, 1000, 600, {600, 600}},   {1024, 683, 600, {600, 400}},
+        {1200, 800, 1800, {1800, 1200}}, {3000, 2000, 3000, {3000, 2000}},
+        {5000, 1, 600, {600, 0}},        {40000, 30000, 1200, {1200, 900}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunTargetSize(c.w, c.h, c.n, none), c.out) << c.w << "x" << c.h << " " << c.n;
+    }
+    EXPECT_EQ(RunTargetSize(3000, 2000, 0, Rect{0, 0, 500, 400}), (Size{500, 333}));
+    EXPECT_EQ(RunTargetSize(3000, 2000, -1, Rect{}), (Size{0, 0}));
+}
+
+TEST(FitRect, CentredInTarget) {
+    struct Case {
+        Rect target;
+        int w, h;
+        Rect out;
+    } cases[] = {
+        {{0, 0, 500, 400}, 3000, 2000, {0, 33, 500, 366}},
+        {{0, 0, 500, 400}, 2000, 3000, {116, 0, 383, 400}},
+        {{0, 0, 500, 400}, 0, 0, {}},
+        {{0, 0, 0, 400}, 3000, 2000, {}},
+        {{10, 10, 10, 20}, 3000, 2000, {}},
+        {{100, 50, 600, 450}, 500, 400, {0, 0, 500, 400}},  // the target's corner is not added
+        {{0, 0, 500, 400}, 5, 4, {0, 0, 500, 400}},         // equal ratios take the height branch
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitRect(c.target, c.w, c.h), c.out) << c.w << "x" << c.h;
+    }
+}
+
+TEST(ScaleBitmap, SameSizeIsExactAndZeroIsEmpty) {
+    const WorkingBitmap src = Noise(37, 23, 4);
+    EXPECT_EQ(ScaleBitmap(src, 37, 23), src);
+    EXPECT_FALSE(ScaleBitmap(src, 0, 10).HoldsImage());
+    EXPECT_FALSE(ScaleBitmap(WorkingBitmap{}, 10, 10).HoldsImage());
+}
+
+TEST(ScaleBitmap, AreaAveragingAndEnlargement) {
+    // A 2x2 checker of black and white halves to mid grey; uniform stays uniform either way.
+    WorkingBitmap checker(64, 48);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            checker.SetPixel(x, y, ((x ^ y) & 1) ? MakePixel(255, 255, 255, 255) : 0u);
+        }
+    }
+    const WorkingBitmap half = ScaleBitmap(checker, 32, 24);
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            ASSERT_EQ(half.Pixel(x, y), MakePixel(128, 128, 128, 128)) << x << "," << y;
+        }
+    }
+    WorkingBitmap flat(7, 5);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            flat.SetPixel(x, y, MakePixel(10, 200, 77, 3));
+        }
+    }
+    for (Size s : {Size{3, 2}, Size{20, 13}, Size{7, 11}, Size{1, 1}, Size{700, 1}}) {
+        const WorkingBitmap out = ScaleBitmap(flat, s.width, s.height);
+        ASSERT_EQ(out.Width(), s.width);
+        for (int y = 0; y < s.height; ++y) {
+            for (int x = 0; x < s.width; ++x) {
+                ASSERT_EQ(out.Pixel(x, y), MakePixel(10, 200, 77, 3));
+            }
+        }
+    }
+    // A horizontal ramp stays monotone when enlarged.
+    WorkingBitmap ramp(4, 1);
+    for (int x = 0; x < 4; ++x) {
+        ramp.SetPixel(x, 0, MakePixel(x * 80, 0, 0));
+    }
+    const WorkingBitmap wide = ScaleBitmap(ramp, 16, 3);
+    for (int x = 1; x < 16; ++x) {
+        EXPECT_GE(PixelR(wide.Pixel(x, 1)), PixelR(wide.Pixel(x - 1, 1)));
+    }
+    EXPECT_EQ(PixelR(wide.Pixel(0, 0)), 0);
+    EXPECT_EQ(PixelR(wide.Pixel(15, 0)), 240);
+}
+
+TEST(RunTexts, ProgressAndEndTexts) {
+    EXPECT_EQ(ProgressText(150, 1200), "12.50% 150/1200 lines");
+    EXPECT_EQ(ProgressText(0, 0), "0.00% 0/0 lines");
+    EXPECT_EQ(ProgressPercentText(1, 3), "33.33%");
+    EXPECT_EQ(ProgressPercentText(1200, 1200), "100.00%");
+    EXPECT_EQ(RunEndText(1234, 1200, 800), "1.23 sec (1,200 x 800)");
+    EXPECT_EQ(RunEndText(420, 1200, 800), "0.42 sec (1,200 x 800)");
+    EXPECT_EQ(RunEndText(1234567, 6000, 4000), "1,234.57 sec (6,000 x 4,000)");
+    EXPECT_EQ(RunEndText(0, 0, 0), "0.00 sec (0 x 0)");
+    const NumberFormat german{".", ","};
+    EXPECT_EQ(RunEndText(1234567, 12000, 999, german), "1.234,57 sec (12.000 x 999)");
+    EXPECT_EQ(ProgressText(150, 1200, german), "12,50% 150/1200 lines");
+}
+
+struct EngineCase {
+    RunEngine engine;
+    const char* name;
+};
+
+class ProcessingRunTest : public ::testing::TestWithParam<EngineCase> {};
+
+TEST_P(ProcessingRunTest, OutputEqualsLiteralAdaptation) {
+    const WorkingBitmap src = Noise(90, 61, 7);
+    for (int calcPos : {0, 5, 10}) {
+        for (bool lum : {true, false}) {
+            ToneSliders sliders;
+            sliders.calcSize.position = calcPos;
+            sliders.luminance = lum;
+            sliders.hdr.position = 1;
+            ProcessingRun run;
+            run.SetEngine(GetParam().engine);
+            CountingObserver observer;
+            WorkingBitmap dst;
+            const RunOutcome out =
+                run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+            const int r = CalcRadius(src, CalcSizeDivisor(sliders.calcSize));
+            WorkingBitmap expected;
+            AdaptBitmapLiteral(src, expected, r, SampleToneParams(sliders), AdaptVariant::Normal);
+            EXPECT_EQ(dst, expected) << "calc " << calcPos << " lum " << lum;
+            EXPECT_EQ(out.radius, r);
+            EXPECT_FALSE(out.cancelled);
+            EXPECT_EQ(out.width, 90);
+            EXPECT_EQ(out.height, 61);
+            EXPECT_EQ(run.RowCounter(), 61);
+            EXPECT_EQ(run.Kernel().size(), static_cast<std::size_t>((2 * r + 1) * (2 * r + 1)));
+        }
+    }
+}
+
+TEST_P(ProcessingRunTest, LargeSizeNoticeFromRadius84) {
+    for (auto [width, notices] : {std::pair{4150, 0}, {4200, 1}}) {
+        const WorkingBitmap src = Noise(width, 2, 8);
+        ToneSliders sliders;
+        sliders.calcSize.position = 0;  // D = 50
+        ProcessingRun run;
+        run.SetEngine(GetParam().engine);
+        CountingObserver observer;
+        WorkingBitmap dst;
+        const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+        EXPECT_EQ(observer.notices, notices);
+        EXPECT_EQ(out.largeSizeMode, notices == 1);
+        // A white and a random pixel far from the edges agree with the literal variant in use.
+        const AdaptState st{&src, run.Kernel(), out.radius, SampleToneParams(sliders)};
+        const AdaptVariant v = notices ? AdaptVariant::Large : AdaptVariant::Normal;
+        for (int x : {0, 1000, width - 1}) {
+            EXPECT_EQ(dst.Pixel(x, 1), AdaptPixelWith(v, out.radius, x, 1, st)) << x;
+        }
+    }
+}
+
+TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
+    const WorkingBitmap src = Noise(700, 400, 9);
+    ToneSliders sliders;
+    sliders.calcSize.position = 0;  // r = 14
+    ProcessingRun run;
+    run.SetEngine(GetParam().engine);
+    CountingObserver observer(0);
+    WorkingBitmap dst;
+    const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+    EXPECT_TRUE(out.cancelled);
+    ASSERT_EQ(dst.Width(), 700);
+    ASSERT_EQ(dst.Height(), 400);
+    const int claimed = run.RowCounter();
+    EXPECT_LT(claimed, 400);
+    const AdaptState st{&src, run.Kernel(), out.radius, SampleToneParams(sliders)};
+    for (int y = 0; y < 400; y += (y < claimed ? 1 : 37)) {
+        for (int x : {0, 350, 699}) {
+            const std::uint32_t want =
+                y < claimed ? AdaptPixel(out.radius, x, y, st) : src.Pixel(x, y);
+            ASSERT_EQ(dst.Pixel(x, y), want) << x << "," << y << " claimed " << claimed;
+        }
+    }
+}
+
+TEST_P(ProcessingRunTest, WorkerThatCannotStartIsNotAwaited) {
+    const WorkingBitmap src = Noise(60, 45, 10);
+    ToneSliders sliders;
+    sliders.calcSize.position = 2;
+    WorkingBitmap expected;
+    AdaptBitmapLiteral(src, expected, CalcRadius(src, CalcSizeDivisor(sliders.calcSize)),
+                       SampleToneParams(sliders), AdaptVariant::Normal);
+    for (int failing : {1, 2}) {  // the second worker only, then both
+        ProcessingRun run;
+        run.SetEngine(GetParam().engine);
+        int calls = 0;
+        run.SetThreadStarter([&](std::function<void()> proc) {
+            if (calls++ >= 2 - failing) {
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            }
+            return std::thread(std::move(proc));
+        });
+        CountingObserver observer;
+        WorkingBitmap dst;
+        run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+        EXPECT_EQ(dst, expected) << failing << " worker(s) failed to start";
+    }
+}
+
+TEST_P(ProcessingRunTest, EmptyTargetAndEmptySource) {
+    const WorkingBitmap src = Noise(30, 20, 11);
+    ProcessingRun run;
+    run.SetEngine(GetParam().engine);
+    CountingObserver observer;
+    WorkingBitmap dst = src;
+    const RunOutcome out = run.MakeProcessedImage(src, 0, Rect{}, RunSettings{}, dst, observer);
+    EXPECT_FALSE(dst.HoldsImage());
+    EXPECT_EQ(out.radius, 0);
+    EXPECT_EQ(run.RowCount(), 0);
+
+    WorkingBitmap untouched = src;
+    run.MakeProcessedImage(WorkingBitmap{}, 600, Rect{}, RunSettings{}, untouched, observer);
+    EXPECT_EQ(untouched, src);
+
+    const RunOutcome scaled =
+        run.MakeProcessedImage(src, 0, Rect{0, 0, 15, 40}, RunSettings{}, dst, observer);
+    EXPECT_EQ(dst.Width(), 15);
+    EXPECT_EQ(dst.Height(), 10);
+    EXPECT_EQ(scaled.radius, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines,
+                         ProcessingRunTest,
+                         ::testing::Values(EngineCase{RunEngine::Literal, "Literal"},
+                                           EngineCase{RunEngine::Fast, "Fast"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zelqor
