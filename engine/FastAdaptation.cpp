@@ -167,7 +167,7 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     }
     RowScratch& scratch = ThreadScratch();
     const int width = m.src.Width();
-    scratch.sums.resize(static_cast<std::size_t>(RoundUp16(width)));
+    scratch.sums.resize(static_cast<std::size_t>(RoundUpToBlock(width)));
     scratch.totals.resize(static_cast<std::size_t>(width));
     m.totals->Row(y, scratch.totals.data(), scratch.columns);
     if (m.fft) {

@@ -149,20 +149,34 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
     }
     std::fill(data + height_ * rowLength_, data + ny_ * rowLength_, 0.0);
 
+    // Row and column passes planned apart so that the rows below the image, zero on the way in
+    // and not wanted on the way out, are skipped by both row passes.
     auto* spectrumData = reinterpret_cast<fftw_complex*>(data);
-    fftw_plan forward;
-    fftw_plan inverse;
+    const int nxq = nx_ / 2 + 1;
+    const int rowLength = static_cast<int>(rowLength_);
+    fftw_plan rowsForward;
+    fftw_plan columnsForward;
+    fftw_plan columnsInverse;
+    fftw_plan rowsInverse;
     {
         auto lock = LockFftPlanner();
         fftw_plan_with_nthreads(std::max(1, threads));
-        forward = fftw_plan_dft_r2c_2d(ny_, nx_, data, spectrumData, FFTW_ESTIMATE);
-        inverse = fftw_plan_dft_c2r_2d(ny_, nx_, spectrumData, data, FFTW_ESTIMATE);
+        rowsForward = fftw_plan_many_dft_r2c(1, &nx_, height_, data, &rowLength, 1, rowLength,
+                                             spectrumData, &nxq, 1, nxq, FFTW_ESTIMATE);
+        columnsForward =
+            fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData, nullptr,
+                               nxq, 1, FFTW_FORWARD, FFTW_ESTIMATE);
+        columnsInverse =
+            fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData, nullptr,
+                               nxq, 1, FFTW_BACKWARD, FFTW_ESTIMATE);
+        rowsInverse = fftw_plan_many_dft_c2r(1, &nx_, height_, spectrumData, &nxq, 1, nxq, data,
+                                             &rowLength, 1, rowLength, FFTW_ESTIMATE);
     }
-    fftw_execute(forward);
+    fftw_execute(rowsForward);
+    fftw_execute(columnsForward);
 
     const std::shared_ptr<const std::vector<double>> kernelSpectrum =
         FftKernelSpectrum(kernel_, nx_, ny_);
-    const int nxq = nx_ / 2 + 1;
     for (int v = 0; v < ny_; ++v) {
         const double* k =
             kernelSpectrum->data() + static_cast<std::size_t>(std::min(v, ny_ - v)) * nxq;
@@ -172,11 +186,14 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
             c[u][1] *= k[u];
         }
     }
-    fftw_execute(inverse);
+    fftw_execute(columnsInverse);
+    fftw_execute(rowsInverse);
     {
         auto lock = LockFftPlanner();
-        fftw_destroy_plan(forward);
-        fftw_destroy_plan(inverse);
+        fftw_destroy_plan(rowsForward);
+        fftw_destroy_plan(columnsForward);
+        fftw_destroy_plan(columnsInverse);
+        fftw_destroy_plan(rowsInverse);
     }
 }
 

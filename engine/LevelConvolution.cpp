@@ -72,7 +72,7 @@ void LevelConvolution::PrepareRow(const std::int16_t* const* rows,
 }
 
 void LevelConvolution::RowPortable(std::int64_t* sums, LevelConvolutionScratch& scratch) const {
-    const int n = RoundUp16(layout_.width);
+    const int n = RoundUpToBlock(layout_.width);
     std::fill(sums, sums + n, std::int64_t{0});
     scratch.partial.resize(static_cast<std::size_t>(n));
     std::int32_t* partial = scratch.partial.data();
@@ -93,45 +93,64 @@ void LevelConvolution::RowPortable(std::int64_t* sums, LevelConvolutionScratch& 
     }
 }
 
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i LoadLevels(const std::int16_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Moves one half-block's 32-bit partial sums into its four 64-bit totals, in pixel order.
+__attribute__((target("avx2"))) inline void AddWidened(__m256i* total, __m256i lo, __m256i hi) {
+    total[0] = _mm256_add_epi64(total[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(lo)));
+    total[1] = _mm256_add_epi64(total[1], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(hi)));
+    total[2] = _mm256_add_epi64(total[2], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(lo, 1)));
+    total[3] = _mm256_add_epi64(total[3], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(hi, 1)));
+}
+
+}  // namespace
+
 __attribute__((target("avx2"))) void LevelConvolution::RowAvx2(
     std::int64_t* sums,
     const LevelConvolutionScratch& scratch) const {
-    const int n = RoundUp16(layout_.width);
+    const int n = RoundUpToBlock(layout_.width);
     const std::int16_t* const* near = scratch.near.data();
     const std::int16_t* const* far = scratch.far.data();
     const std::int32_t* weights = pairWeights_.data();
-    for (int x = 0; x < n; x += 16) {
-        // Lanes: 0..3 and 8..11 in lo, 4..7 and 12..15 in hi, as unpacklo/unpackhi leave them.
-        __m256i total0 = _mm256_setzero_si256();
-        __m256i total1 = _mm256_setzero_si256();
-        __m256i total2 = _mm256_setzero_si256();
-        __m256i total3 = _mm256_setzero_si256();
+    // Two 16-pixel halves per block share each pair's pointers and weights.
+    for (int x = 0; x < n; x += kLevelBlock) {
+        // Per half, lanes 0..3 and 8..11 sit in lo, 4..7 and 12..15 in hi, as unpacklo/unpackhi
+        // leave them.
+        __m256i total[8];
+        for (__m256i& t : total) {
+            t = _mm256_setzero_si256();
+        }
         int t = 0;
         for (const int chunkEnd : chunkEnds_) {
-            __m256i lo = _mm256_setzero_si256();
-            __m256i hi = _mm256_setzero_si256();
+            __m256i lo0 = _mm256_setzero_si256();
+            __m256i hi0 = _mm256_setzero_si256();
+            __m256i lo1 = _mm256_setzero_si256();
+            __m256i hi1 = _mm256_setzero_si256();
             for (; t < chunkEnd; t += 2) {
-                const __m256i a = _mm256_add_epi16(
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(near[t] + x)),
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far[t] + x)));
-                const __m256i b = _mm256_add_epi16(
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(near[t + 1] + x)),
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far[t + 1] + x)));
+                const std::int16_t* nearA = near[t] + x;
+                const std::int16_t* farA = far[t] + x;
+                const std::int16_t* nearB = near[t + 1] + x;
+                const std::int16_t* farB = far[t + 1] + x;
                 const __m256i w = _mm256_set1_epi32(weights[t / 2]);
-                lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
-                hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
+                const __m256i a0 = _mm256_add_epi16(LoadLevels(nearA), LoadLevels(farA));
+                const __m256i b0 = _mm256_add_epi16(LoadLevels(nearB), LoadLevels(farB));
+                const __m256i a1 = _mm256_add_epi16(LoadLevels(nearA + 16), LoadLevels(farA + 16));
+                const __m256i b1 = _mm256_add_epi16(LoadLevels(nearB + 16), LoadLevels(farB + 16));
+                lo0 = _mm256_add_epi32(lo0, _mm256_madd_epi16(_mm256_unpacklo_epi16(a0, b0), w));
+                hi0 = _mm256_add_epi32(hi0, _mm256_madd_epi16(_mm256_unpackhi_epi16(a0, b0), w));
+                lo1 = _mm256_add_epi32(lo1, _mm256_madd_epi16(_mm256_unpacklo_epi16(a1, b1), w));
+                hi1 = _mm256_add_epi32(hi1, _mm256_madd_epi16(_mm256_unpackhi_epi16(a1, b1), w));
             }
-            total0 = _mm256_add_epi64(total0, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(lo)));
-            total1 = _mm256_add_epi64(total1, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(hi)));
-            total2 =
-                _mm256_add_epi64(total2, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(lo, 1)));
-            total3 =
-                _mm256_add_epi64(total3, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(hi, 1)));
+            AddWidened(total, lo0, hi0);
+            AddWidened(total + 4, lo1, hi1);
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), total0);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x + 4), total1);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x + 8), total2);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x + 12), total3);
+        for (int i = 0; i < 8; ++i) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x + 4 * i), total[i]);
+        }
     }
 }
 

@@ -26,7 +26,7 @@ class LevelConvolution {
 
     // rows[i] is element 0 of the centred level row y - ReachY + i, for i in 0..2*ReachY (zero
     // rows outside the image). sums[x] = sum of w * (L - centre) over the window of (x, y), for x
-    // in 0..RoundUp16(width)-1 (values past the width are scrap).
+    // in 0..RoundUpToBlock(width)-1 (values past the width are scrap).
     void Row(const std::int16_t* const* rows,
              std::int64_t* sums,
              LevelConvolutionScratch& scratch,

@@ -6,7 +6,7 @@
 namespace zelqor {
 
 LevelRowLayout::LevelRowLayout(int width_, int reachX)
-    : width(width_), pad(RoundUp16(reachX + 16)), stride(pad + RoundUp16(width_) + pad) {}
+    : width(width_), pad(RoundUp16(reachX + 16)), stride(pad + RoundUpToBlock(width_) + pad) {}
 
 void FillLevelRow(const std::uint32_t* src,
                   const LevelRowLayout& layout,

@@ -29,6 +29,12 @@ inline int RoundUp16(int n) {
     return (n + 15) & ~15;
 }
 
+// The direct sums work on blocks of this many pixels; rows and sums are rounded up to it.
+inline constexpr int kLevelBlock = 32;
+inline int RoundUpToBlock(int n) {
+    return (n + kLevelBlock - 1) / kLevelBlock * kLevelBlock;
+}
+
 // Element x of a row sits at offset pad + x; everything outside 0..width-1 is zero, far enough
 // out that 16-wide loads at any offset up to reachX either side stay inside the row.
 struct LevelRowLayout {

@@ -3,9 +3,12 @@
 // Why a double division gives the integer quotient: for integers 0 <= a < 2^53 and 1 <= b, a/b
 // is either an integer (then the correctly rounded double is that integer) or at least 1/b away
 // from every integer. The double quotient is off by at most half an ulp of the quotient,
-// i.e. below q * 2^-53. For the level (q <= 8415, b < 2^39) that is below 2^-39 < 1/b, and for
-// the tone curve (q <= 255, b < 2^24) below 2^-45 < 1/b, so truncation lands on the floor.
+// i.e. below q * 2^-53. For the level (q <= 765, b = S or 11 S < 2^40 up to kMaxFastRadius) that
+// is below 2^-43 < 1/b, and for the tone curve (q <= 255, b < 2^24) below 2^-45 < 1/b, so
+// truncation lands on the floor.
 #include "ToneStep.h"
+
+#include <immintrin.h>
 
 #include <algorithm>
 
@@ -16,10 +19,12 @@ namespace zelqor {
 
 namespace {
 
+// floor(floor(a / S) / 11) = floor(a / (11 S)) for positive integers: one division, not two.
 inline int LevelFromSumInline(std::int64_t levelSum, std::int64_t total, bool luminance) {
-    const int q = static_cast<int>(static_cast<double>(levelSum) / static_cast<double>(total));
+    const double divisor = static_cast<double>(luminance ? 11 * total : total);
+    const int h = static_cast<int>(static_cast<double>(levelSum) / divisor);
     // Clamped only to keep a table index safe; exact sums never leave 0..765.
-    return std::clamp(luminance ? q / 11 : q, 0, 765);
+    return std::clamp(h, 0, 765);
 }
 
 // Both signs in one branch-free form: s = 0 gives n = 1000v, q = 255000, hence v.
@@ -51,14 +56,85 @@ inline void ToneStepRowBody(const std::uint32_t* src,
     }
 }
 
-__attribute__((target("avx2,fma"))) void ToneStepRowAvx2(const std::uint32_t* src,
-                                                         const std::int64_t* levelSums,
-                                                         const std::int64_t* totals,
-                                                         int width,
-                                                         bool luminance,
-                                                         const StrengthTable& strength,
-                                                         std::uint32_t* out) {
-    ToneStepRowBody(src, levelSums, totals, width, luminance, strength, out);
+// Exact int64 -> double for 0 <= v < 2^52: place v in the mantissa of 2^52 and subtract it.
+__attribute__((target("avx2"))) inline __m256d SmallInt64ToDouble(__m256i v) {
+    const __m256i magic = _mm256_castpd_si256(_mm256_set1_pd(4503599627370496.0));
+    return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, magic)),
+                         _mm256_set1_pd(4503599627370496.0));
+}
+
+__attribute__((target("avx2"))) inline __m256d LoadAsDouble(const std::int64_t* p) {
+    return SmallInt64ToDouble(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+
+// Eight numerators over eight denominators (int32 lanes, exact as doubles), truncated.
+__attribute__((target("avx2"))) inline __m256i DivideTruncate(__m256d numLo,
+                                                              __m256d numHi,
+                                                              __m256d denLo,
+                                                              __m256d denHi) {
+    const __m128i lo = _mm256_cvttpd_epi32(_mm256_div_pd(numLo, denLo));
+    const __m128i hi = _mm256_cvttpd_epi32(_mm256_div_pd(numHi, denHi));
+    return _mm256_set_m128i(hi, lo);
+}
+
+// 255 n + q div 2, exact in double (below 2^32).
+__attribute__((target("avx2"))) inline __m256d ToneNumerator(__m128i n, __m128i half) {
+    return _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(255.0), _mm256_cvtepi32_pd(n)),
+                         _mm256_cvtepi32_pd(half));
+}
+
+__attribute__((target("avx2"))) inline __m256i ToneCurve8(__m256i v,
+                                                          __m256i darken,
+                                                          __m256i brighten) {
+    const __m256i n = _mm256_mullo_epi32(_mm256_add_epi32(_mm256_set1_epi32(1000), brighten), v);
+    const __m256i q = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_set1_epi32(255000),
+                         _mm256_mullo_epi32(darken, _mm256_sub_epi32(_mm256_set1_epi32(255), v))),
+        _mm256_mullo_epi32(brighten, v));
+    const __m256i half = _mm256_srli_epi32(q, 1);
+    return DivideTruncate(
+        ToneNumerator(_mm256_castsi256_si128(n), _mm256_castsi256_si128(half)),
+        ToneNumerator(_mm256_extracti128_si256(n, 1), _mm256_extracti128_si256(half, 1)),
+        _mm256_cvtepi32_pd(_mm256_castsi256_si128(q)),
+        _mm256_cvtepi32_pd(_mm256_extracti128_si256(q, 1)));
+}
+
+__attribute__((target("avx2"))) void ToneStepRowAvx2(const std::uint32_t* src,
+                                                     const std::int64_t* levelSums,
+                                                     const std::int64_t* totals,
+                                                     int width,
+                                                     bool luminance,
+                                                     const StrengthTable& strength,
+                                                     std::uint32_t* out) {
+    const __m256d divisorScale = _mm256_set1_pd(luminance ? 11.0 : 1.0);
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i maxLevel = _mm256_set1_epi32(765);
+    const __m256i gain = _mm256_set1_epi32(strength.Gain());
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+        const __m256i b = _mm256_and_si256(p, byteMask);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(p, 8), byteMask);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(p, 16), byteMask);
+        __m256i h = DivideTruncate(LoadAsDouble(levelSums + x), LoadAsDouble(levelSums + x + 4),
+                                   _mm256_mul_pd(divisorScale, LoadAsDouble(totals + x)),
+                                   _mm256_mul_pd(divisorScale, LoadAsDouble(totals + x + 4)));
+        h = _mm256_min_epi32(_mm256_max_epi32(h, zero), maxLevel);
+        const __m256i base = _mm256_i32gather_epi32(strength.Base(), h, 4);
+        const __m256i s = _mm256_sub_epi32(
+            base, _mm256_mullo_epi32(gain, _mm256_add_epi32(_mm256_add_epi32(r, g), b)));
+        const __m256i darken = _mm256_max_epi32(s, zero);
+        const __m256i brighten = _mm256_max_epi32(_mm256_sub_epi32(zero, s), zero);
+        const __m256i rOut = ToneCurve8(r, darken, brighten);
+        const __m256i gOut = ToneCurve8(g, darken, brighten);
+        const __m256i bOut = ToneCurve8(b, darken, brighten);
+        const __m256i fourth = _mm256_andnot_si256(_mm256_set1_epi32(0x00FFFFFF), p);
+        const __m256i result = _mm256_or_si256(_mm256_or_si256(fourth, _mm256_slli_epi32(rOut, 16)),
+                                               _mm256_or_si256(_mm256_slli_epi32(gOut, 8), bOut));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), result);
+    }
+    ToneStepRowBody(src + x, levelSums + x, totals + x, width - x, luminance, strength, out + x);
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 
 namespace zelqor {
 
-// Exact floor(levelSum / total) then div 11 with the luminance switch, for 0 <= levelSum and
-// 1 <= total with levelSum <= 8415 * total and total < 2^39 (see the .cpp for why a double
-// division is exact there).
+// Exactly (levelSum div total) div 11 with the luminance switch, levelSum div total without, for
+// 0 <= levelSum <= 8415 * total and 1 <= total < 2^36 (see the .cpp for why a double division is
+// exact there).
 int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance);
 
 // ToneCurve(v, s) for v in 0..255 and |s| <= 47,370, without a 64-bit integer division.
@@ -21,6 +21,8 @@ class StrengthTable {
   public:
     explicit StrengthTable(const ToneParams& params);
     int Strength(int level, int rgbSum) const { return base_[level] - gain_ * rgbSum; }
+    const int* Base() const { return base_.data(); }
+    int Gain() const { return gain_; }
 
   private:
     std::array<int, 766> base_{};

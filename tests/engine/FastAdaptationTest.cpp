@@ -285,6 +285,39 @@ TEST(ToneStep, ToneCurveFastEqualsToneCurveOverTheWholeDomain) {
     EXPECT_EQ(mismatches, 0);
 }
 
+// Every level 0..765 against pixels spread over the whole byte range, through both the portable
+// and the AVX2 row (its 8-wide part and its tail), against the reference functions.
+TEST(ToneStep, RowEqualsReferenceForEveryLevel) {
+    const ToneParams cases[] = {
+        {10, 0, 58, true}, {10, 765, 58, false}, {5, 382, 4, true}, {0, 382, 0, false}};
+    std::mt19937 rng(21);
+    for (const ToneParams& p : cases) {
+        const StrengthTable table(p);
+        const int width = 766 * 40 + 5;
+        std::vector<std::uint32_t> src(width), out(width);
+        std::vector<std::int64_t> sums(width), totals(width);
+        for (int x = 0; x < width; ++x) {
+            const int h = x % 766;
+            src[x] = x % 7 == 0 ? (x % 2 ? 0xFFFFFFFFu : 0u) : rng();
+            // A window total of a real kernel, and a level sum anywhere within level h.
+            totals[x] = 193 + static_cast<std::int64_t>(rng() % 4000000);
+            const std::int64_t unit = p.luminance ? 11 * totals[x] : totals[x];
+            sums[x] = h * unit + static_cast<std::int64_t>(rng() % unit);
+        }
+        for (const bool avx2 : {false, CpuHasAvx2()}) {
+            ToneStepRow(src.data(), sums.data(), totals.data(), width, p.luminance, table, avx2,
+                        out.data());
+            long mismatches = 0;
+            for (int x = 0; x < width; ++x) {
+                const int rgb = PixelR(src[x]) + PixelG(src[x]) + PixelB(src[x]);
+                const std::int64_t h = x % 766;
+                mismatches += out[x] != ApplyStrength(src[x], AdaptStrength(h, rgb, p));
+            }
+            EXPECT_EQ(mismatches, 0) << "avx2=" << avx2 << " g=" << p.detailGain;
+        }
+    }
+}
+
 TEST(ToneStep, StrengthTableEqualsAdaptStrength) {
     const ToneParams cases[] = {{5, 382, 4, true}, {10, 0, 58, true}, {10, 765, 58, false},
                                 {0, 382, 0, true}, {3, 1, 7, true},   {7, 764, 31, false}};
