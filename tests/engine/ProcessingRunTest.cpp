@@ -146,6 +146,10 @@ struct EngineCase {
     const char* name;
 };
 
+void PrintTo(const EngineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ProcessingRunTest : public ::testing::TestWithParam<EngineCase> {};
 
 TEST_P(ProcessingRunTest, OutputEqualsLiteralAdaptation) {

@@ -1,6 +1,8 @@
 // Tests of the JPEG marker walk and of the segment inserter on hand-built streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <vector>
 
@@ -15,9 +17,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes segment(std::uint8_t code, const Bytes& payload) {
     const std::size_t length = payload.size() + 2;
-    Bytes out{0xFF, code, static_cast<std::uint8_t>(length >> 8),
-              static_cast<std::uint8_t>(length & 0xFF)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    Bytes out(payload.size() + 4);
+    out[0] = 0xFF;
+    out[1] = code;
+    out[2] = static_cast<std::uint8_t>(length >> 8);
+    out[3] = static_cast<std::uint8_t>(length & 0xFF);
+    std::copy(payload.begin(), payload.end(), out.begin() + 4);
     return out;
 }
 
