@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "LevelPlane.h"
 
@@ -102,10 +101,6 @@ std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& 
     return cache.spectrum;
 }
 
-void FftLevelSum::FreeFftw::operator()(double* p) const {
-    fftw_free(p);
-}
-
 FftLevelSum::FftLevelSum(const LevelKernel& kernel, int width, int height)
     : kernel_(kernel),
       width_(width),
@@ -123,10 +118,7 @@ std::size_t FftLevelSum::ScratchBytes() const {
 }
 
 void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads) {
-    data_.reset(static_cast<double*>(fftw_malloc(ScratchBytes())));
-    if (!data_) {
-        throw std::bad_alloc();
-    }
+    data_ = MakeHugeBuffer<double>(ScratchBytes() / sizeof(double));
     double* data = data_.get();
 
     std::int64_t levelTotal = 0;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "LevelHugeBuffer.h"
 #include "LevelKernel.h"
 #include "WorkingBitmap.h"
 
@@ -42,10 +43,6 @@ class FftLevelSum {
     std::size_t ScratchBytes() const;
 
   private:
-    struct FreeFftw {
-        void operator()(double* p) const;
-    };
-
     const LevelKernel& kernel_;
     int width_;
     int height_;
@@ -53,7 +50,7 @@ class FftLevelSum {
     int ny_;
     std::size_t rowLength_;
     std::int64_t offset_ = 0;
-    std::unique_ptr<double, FreeFftw> data_;
+    HugeBuffer<double> data_;
 };
 
 }  // namespace zelqor

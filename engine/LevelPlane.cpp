@@ -25,8 +25,7 @@ LevelPlane::LevelPlane(const LevelRowLayout& layout, int height)
     : layout_(layout),
       height_(height),
       // Left unset here: the workers' Fill writes every element, in parallel.
-      rows_(std::make_unique_for_overwrite<std::int16_t[]>(static_cast<std::size_t>(layout.stride) *
-                                                           height)),
+      rows_(MakeHugeBuffer<std::int16_t>(static_cast<std::size_t>(layout.stride) * height)),
       zeroRow_(static_cast<std::size_t>(layout.stride), 0) {}
 
 void LevelPlane::Fill(const WorkingBitmap& src, bool luminance, int firstRow, int endRow) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "LevelHugeBuffer.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -62,7 +63,7 @@ class LevelPlane {
   private:
     LevelRowLayout layout_;
     int height_;
-    std::unique_ptr<std::int16_t[]> rows_;
+    HugeBuffer<std::int16_t> rows_;
     std::vector<std::int16_t> zeroRow_;
 };
 
