@@ -72,27 +72,27 @@ void ProcessingRun::ProcessRows(AdaptVariant variant) {
 }
 
 void ProcessingRun::RowWorker(int index) {
+    RunWorker(index, AdaptVariant::Normal);
+}
+
+void ProcessingRun::RowWorkerLarge(int index) {
+    RunWorker(index, AdaptVariant::Large);
+}
+
+void ProcessingRun::RunWorker(int index, AdaptVariant variant) {
     try {
         PrepareShare(index);
-        ProcessRows(AdaptVariant::Normal);
+        ProcessRows(variant);
     } catch (...) {
-        if (!workerFailed_.exchange(true)) {
-            workerError_ = std::current_exception();
-        }
+        KeepFirstError();
     }
     workerRunning_[index].store(false);
 }
 
-void ProcessingRun::RowWorkerLarge(int index) {
-    try {
-        PrepareShare(index);
-        ProcessRows(AdaptVariant::Large);
-    } catch (...) {
-        if (!workerFailed_.exchange(true)) {
-            workerError_ = std::current_exception();
-        }
+void ProcessingRun::KeepFirstError() {
+    if (!workerFailed_.exchange(true)) {
+        workerError_ = std::current_exception();
     }
-    workerRunning_[index].store(false);
 }
 
 void ProcessingRun::PrepareShare(int index) {
@@ -102,9 +102,7 @@ void ProcessingRun::PrepareShare(int index) {
     try {
         fast_->Prepare(index, kWorkers);
     } catch (...) {
-        if (!workerFailed_.exchange(true)) {
-            workerError_ = std::current_exception();
-        }
+        KeepFirstError();
     }
     gate_->done.arrive_and_wait();
 }
@@ -162,9 +160,7 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
             try {
                 fast_->Prepare(i, kWorkers);
             } catch (...) {
-                if (!workerFailed_.exchange(true)) {
-                    workerError_ = std::current_exception();
-                }
+                KeepFirstError();
             }
             gate_->done.count_down();
         }

@@ -90,7 +90,10 @@ class ProcessingRun {
   private:
     void RowWorker(int index);
     void RowWorkerLarge(int index);
+    void RunWorker(int index, AdaptVariant variant);
     void ProcessRows(AdaptVariant variant);
+    // Called inside a catch block: remembers the first failure of the run for the caller.
+    void KeepFirstError();
     void PrepareShare(int index);
     bool ClaimRow(int& y);
 

@@ -1,34 +1,15 @@
 // The literal adaptation against worked values and its invariants.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "Kernel.h"
 #include "LocalAdaptation.h"
+#include "TestImages.h"
 
 namespace zelqor {
 namespace {
 
-WorkingBitmap Uniform(int w, int h, std::uint32_t pixel) {
-    WorkingBitmap b(w, h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, pixel);
-        }
-    }
-    return b;
-}
-
-WorkingBitmap Random(int w, int h, unsigned seed) {
-    WorkingBitmap b(w, h);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, rng());
-        }
-    }
-    return b;
-}
+using testing::Noise;
+using testing::Uniform;
 
 std::uint32_t AdaptOne(const WorkingBitmap& src,
                        int r,
@@ -102,7 +83,7 @@ TEST(AdaptPixel, BorderShiftSignAndTruncation) {
 }
 
 TEST(AdaptPixel, IdentityWithoutStrengthAndGain) {
-    const WorkingBitmap src = Random(23, 17, 1);
+    const WorkingBitmap src = Noise(23, 17, 1);
     WorkingBitmap dst;
     for (bool lum : {true, false}) {
         AdaptBitmapLiteral(src, dst, 4, ToneParams{0, 382, 0, lum}, AdaptVariant::Normal);
@@ -111,7 +92,7 @@ TEST(AdaptPixel, IdentityWithoutStrengthAndGain) {
 }
 
 TEST(AdaptPixel, FourthBytePassesThrough) {
-    const WorkingBitmap src = Random(19, 11, 2);
+    const WorkingBitmap src = Noise(19, 11, 2);
     WorkingBitmap dst;
     AdaptBitmapLiteral(src, dst, 3, ToneParams{10, 100, 58, true}, AdaptVariant::Normal);
     for (int y = 0; y < src.Height(); ++y) {
@@ -149,7 +130,7 @@ TEST(AdaptPixel, CornerSeesOnlyItsQuarter) {
 
 TEST(AdaptPixel, BothVariantsAgreeForRadii40To83) {
     const WorkingBitmap white = Uniform(60, 50, MakePixel(255, 255, 255, 9));
-    const WorkingBitmap noise = Random(60, 50, 3);
+    const WorkingBitmap noise = Noise(60, 50, 3);
     const ToneParams params[] = {{5, 382, 4, true}, {10, 0, 58, false}, {10, 765, 58, true}};
     const std::pair<int, int> points[] = {{0, 0}, {59, 49}, {30, 25}, {59, 0}, {13, 41}};
     for (int r = 40; r <= 83; ++r) {

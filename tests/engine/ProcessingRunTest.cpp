@@ -1,26 +1,18 @@
 // Target sizes, resampling, run texts and the two-worker run against the literal adaptation.
 #include <gtest/gtest.h>
 
-#include <random>
+#include <atomic>
 #include <stdexcept>
 
 #include "ProcessingRun.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
+#include "TestImages.h"
 
 namespace zelqor {
 namespace {
 
-WorkingBitmap Noise(int w, int h, unsigned seed) {
-    WorkingBitmap b(w, h);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, rng());
-        }
-    }
-    return b;
-}
+using testing::Noise;
 
 class CountingObserver : public RunObserver {
   public:
@@ -30,8 +22,8 @@ class CountingObserver : public RunObserver {
         EXPECT_LE(claimed, count);
         EXPECT_GE(claimed, lastClaimed) << "rows are claimed in increasing order";
         lastClaimed = claimed;
-        ++polls;
-        return cancelAfter_ >= 0 && polls > cancelAfter_;
+        const int n = std::atomic_ref<int>(polls).fetch_add(1) + 1;
+        return cancelAfter_ >= 0 && n > cancelAfter_;
     }
     int notices = 0;
     int polls = 0;
@@ -202,27 +194,50 @@ TEST_P(ProcessingRunTest, LargeSizeNoticeFromRadius84) {
 }
 
 TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
-    const WorkingBitmap src = Noise(700, 400, 9);
+    const WorkingBitmap src = Noise(1500, 1000, 9);
     ToneSliders sliders;
-    sliders.calcSize.position = 0;  // r = 14
+    sliders.calcSize.position = 0;  // r = 30
     ProcessingRun run;
     run.SetEngine(GetParam().engine);
     CountingObserver observer(0);
     WorkingBitmap dst;
     const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
     EXPECT_TRUE(out.cancelled);
-    ASSERT_EQ(dst.Width(), 700);
-    ASSERT_EQ(dst.Height(), 400);
+    ASSERT_EQ(dst.Width(), 1500);
+    ASSERT_EQ(dst.Height(), 1000);
+    // How far the workers got depends on timing; whatever they claimed must be finished and
+    // everything after it untouched.
     const int claimed = run.RowCounter();
-    EXPECT_LT(claimed, 400);
     const AdaptState st{&src, run.Kernel(), out.radius, SampleToneParams(sliders)};
-    for (int y = 0; y < 400; y += (y < claimed ? 1 : 37)) {
-        for (int x : {0, 350, 699}) {
+    for (int y = 0; y < 1000; y += (y < claimed ? 1 : 37)) {
+        for (int x : {0, 750, 1499}) {
             const std::uint32_t want =
                 y < claimed ? AdaptPixel(out.radius, x, y, st) : src.Pixel(x, y);
             ASSERT_EQ(dst.Pixel(x, y), want) << x << "," << y << " claimed " << claimed;
         }
     }
+}
+
+// Workers that only get going once the cancel is in claim no row: the result is the copy.
+TEST_P(ProcessingRunTest, CancelBeforeAnyRowLeavesTheScaledCopy) {
+    const WorkingBitmap src = Noise(120, 90, 12);
+    ProcessingRun run;
+    run.SetEngine(GetParam().engine);
+    CountingObserver observer(0);
+    run.SetThreadStarter([&](std::function<void()> proc) {
+        return std::thread([&observer, proc = std::move(proc)] {
+            // The second poll comes after the run has noted the first one's cancel.
+            while (std::atomic_ref<int>(observer.polls).load() < 2) {
+                std::this_thread::yield();
+            }
+            proc();
+        });
+    });
+    WorkingBitmap dst;
+    const RunOutcome out = run.ProcessBitmap(dst, src, RunSettings{}, observer);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_EQ(run.RowCounter(), 0);
+    EXPECT_EQ(dst, src);
 }
 
 TEST_P(ProcessingRunTest, WorkerThatCannotStartIsNotAwaited) {

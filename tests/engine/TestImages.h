@@ -1,0 +1,32 @@
+// Small generated bitmaps shared by the engine tests.
+#pragma once
+
+#include <random>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor::testing {
+
+inline WorkingBitmap Uniform(int w, int h, std::uint32_t pixel) {
+    WorkingBitmap b(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.SetPixel(x, y, pixel);
+        }
+    }
+    return b;
+}
+
+// Every byte random, the fourth included.
+inline WorkingBitmap Noise(int w, int h, unsigned seed) {
+    WorkingBitmap b(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.SetPixel(x, y, rng());
+        }
+    }
+    return b;
+}
+
+}  // namespace zelqor::testing
