@@ -29,8 +29,9 @@ struct FastAdaptationOptions {
     double fftTolerance = 0.25;
 };
 
-// Measured on the development machine: the direct path's cost grows with r^2, the FFT's not.
-inline constexpr int kFftFromRadius = 30;
+// The direct cost grows with r^2, the FFT's hardly at all; on 12 MP with two threads they meet
+// between r = 24 and 26 (bench_fast --time).
+inline constexpr int kFftFromRadius = 25;
 
 class FastAdaptation {
   public:
