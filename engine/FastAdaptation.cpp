@@ -170,8 +170,12 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     scratch.sums.resize(static_cast<std::size_t>(RoundUpToBlock(width)));
     scratch.totals.resize(static_cast<std::size_t>(width));
     m.totals->Row(y, scratch.totals.data(), scratch.columns);
-    if (m.fft) {
+    if (m.fft && m.fft->Ready()) {
         m.SumRowFft(y, scratch);
+    } else if (m.fft) {
+        // The transform failed (or Prepare was never reached): every row is summed directly.
+        m.fallbackRows.fetch_add(1, std::memory_order_relaxed);
+        m.SumRowDirect(y, nullptr, scratch);
     } else {
         m.SumRowDirect(y, m.plane.get(), scratch);
     }

@@ -35,6 +35,33 @@ int FftSmoothSize(int atLeast) {
 
 namespace {
 
+// Plans are destroyed under the planner lock, also when a later step throws.
+class PlanGroup {
+  public:
+    PlanGroup() = default;
+    PlanGroup(const PlanGroup&) = delete;
+    PlanGroup& operator=(const PlanGroup&) = delete;
+    ~PlanGroup() {
+        auto lock = LockFftPlanner();
+        for (fftw_plan plan : plans_) {
+            if (plan) {
+                fftw_destroy_plan(plan);
+            }
+        }
+    }
+    // Call with the planner lock held.
+    fftw_plan Add(fftw_plan plan) {
+        plans_.push_back(plan);
+        complete_ = complete_ && plan != nullptr;
+        return plan;
+    }
+    bool Complete() const { return complete_; }
+
+  private:
+    std::vector<fftw_plan> plans_;
+    bool complete_ = true;
+};
+
 struct SpectrumCache {
     std::mutex mutex;
     int radius = 0;
@@ -58,6 +85,7 @@ std::shared_ptr<const std::vector<double>> MakeSpectrum(const LevelKernel& kerne
             q[static_cast<std::size_t>(dy) * nxq + dx] = kernel.At(dx, dy) * scale;
         }
     }
+    PlanGroup plans;
     fftw_plan rows;
     fftw_plan columns;
     {
@@ -65,18 +93,16 @@ std::shared_ptr<const std::vector<double>> MakeSpectrum(const LevelKernel& kerne
         fftw_plan_with_nthreads(1);
         const fftw_r2r_kind kind = FFTW_REDFT00;
         // Rows beyond ReachY are zero and stay zero: only the first ReachY+1 are transformed.
-        rows = fftw_plan_many_r2r(1, &nxq, kernel.ReachY() + 1, q, nullptr, 1, nxq, q, nullptr, 1,
-                                  nxq, &kind, FFTW_ESTIMATE);
-        columns = fftw_plan_many_r2r(1, &nyq, nxq, q, nullptr, nxq, 1, q, nullptr, nxq, 1, &kind,
-                                     FFTW_ESTIMATE);
+        rows = plans.Add(fftw_plan_many_r2r(1, &nxq, kernel.ReachY() + 1, q, nullptr, 1, nxq, q,
+                                            nullptr, 1, nxq, &kind, FFTW_ESTIMATE));
+        columns = plans.Add(fftw_plan_many_r2r(1, &nyq, nxq, q, nullptr, nxq, 1, q, nullptr, nxq, 1,
+                                               &kind, FFTW_ESTIMATE));
+    }
+    if (!plans.Complete()) {
+        return nullptr;
     }
     fftw_execute(rows);
     fftw_execute(columns);
-    {
-        auto lock = LockFftPlanner();
-        fftw_destroy_plan(rows);
-        fftw_destroy_plan(columns);
-    }
     return spectrum;
 }
 
@@ -146,6 +172,7 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
     auto* spectrumData = reinterpret_cast<fftw_complex*>(data);
     const int nxq = nx_ / 2 + 1;
     const int rowLength = static_cast<int>(rowLength_);
+    PlanGroup plans;
     fftw_plan rowsForward;
     fftw_plan columnsForward;
     fftw_plan columnsInverse;
@@ -153,22 +180,28 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
     {
         auto lock = LockFftPlanner();
         fftw_plan_with_nthreads(std::max(1, threads));
-        rowsForward = fftw_plan_many_dft_r2c(1, &nx_, height_, data, &rowLength, 1, rowLength,
-                                             spectrumData, &nxq, 1, nxq, FFTW_ESTIMATE);
+        rowsForward =
+            plans.Add(fftw_plan_many_dft_r2c(1, &nx_, height_, data, &rowLength, 1, rowLength,
+                                             spectrumData, &nxq, 1, nxq, FFTW_ESTIMATE));
         columnsForward =
-            fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData, nullptr,
-                               nxq, 1, FFTW_FORWARD, FFTW_ESTIMATE);
+            plans.Add(fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
+                                         nullptr, nxq, 1, FFTW_FORWARD, FFTW_ESTIMATE));
         columnsInverse =
-            fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData, nullptr,
-                               nxq, 1, FFTW_BACKWARD, FFTW_ESTIMATE);
-        rowsInverse = fftw_plan_many_dft_c2r(1, &nx_, height_, spectrumData, &nxq, 1, nxq, data,
-                                             &rowLength, 1, rowLength, FFTW_ESTIMATE);
+            plans.Add(fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
+                                         nullptr, nxq, 1, FFTW_BACKWARD, FFTW_ESTIMATE));
+        rowsInverse =
+            plans.Add(fftw_plan_many_dft_c2r(1, &nx_, height_, spectrumData, &nxq, 1, nxq, data,
+                                             &rowLength, 1, rowLength, FFTW_ESTIMATE));
+    }
+    const std::shared_ptr<const std::vector<double>> kernelSpectrum =
+        plans.Complete() ? FftKernelSpectrum(kernel_, nx_, ny_) : nullptr;
+    if (!kernelSpectrum) {
+        // Without a transform the rows are summed directly; no need to hold the memory.
+        data_.reset();
+        return;
     }
     fftw_execute(rowsForward);
     fftw_execute(columnsForward);
-
-    const std::shared_ptr<const std::vector<double>> kernelSpectrum =
-        FftKernelSpectrum(kernel_, nx_, ny_);
     for (int v = 0; v < ny_; ++v) {
         const double* k =
             kernelSpectrum->data() + static_cast<std::size_t>(std::min(v, ny_ - v)) * nxq;
@@ -180,13 +213,6 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
     }
     fftw_execute(columnsInverse);
     fftw_execute(rowsInverse);
-    {
-        auto lock = LockFftPlanner();
-        fftw_destroy_plan(rowsForward);
-        fftw_destroy_plan(columnsForward);
-        fftw_destroy_plan(columnsInverse);
-        fftw_destroy_plan(rowsInverse);
-    }
 }
 
 const double* FftLevelSum::Row(int y) const {

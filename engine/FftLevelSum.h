@@ -20,7 +20,7 @@ int FftSmoothSize(int atLeast);
 
 // The real, even spectrum of the kernel, one quarter of it ((ny/2+1) x (nx/2+1)), scaled by
 // 1/(nx*ny) so that the inverse transform needs no further scaling. The last one made is kept:
-// repeated runs of one image at one radius skip it.
+// repeated runs of one image at one radius skip it. Null if FFTW cannot plan the transform.
 std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& kernel,
                                                              int nx,
                                                              int ny);
@@ -33,8 +33,10 @@ class FftLevelSum {
     FftLevelSum& operator=(const FftLevelSum&) = delete;
 
     // Fills Row(y)[x] with the sum of w * (L - Offset()) over the window of (x, y), up to the
-    // transform's rounding; threads is how many threads FFTW may use.
+    // transform's rounding; threads is how many threads FFTW may use. Leaves Ready() false if
+    // FFTW cannot plan the transform.
     void Compute(const WorkingBitmap& src, bool luminance, int threads);
+    bool Ready() const { return data_ != nullptr; }
 
     const double* Row(int y) const;
     std::int64_t Offset() const { return offset_; }

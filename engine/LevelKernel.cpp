@@ -52,8 +52,15 @@ void LevelWindowTotals::Row(int y, std::int64_t* totals, std::vector<std::int64_
         scratch[dx] = running;
     }
     const std::int64_t centreColumn = scratch[0];
-    for (int x = 0; x < width_; ++x) {
-        totals[x] = scratch[std::min(rx, x)] + scratch[std::min(rx, width_ - 1 - x)] - centreColumn;
+    // Only the first and last rx pixels see a clipped row; the rest share the full total.
+    const int leftEnd = std::min(rx, width_);
+    const int rightStart = std::max(leftEnd, width_ - rx);
+    for (int x = 0; x < leftEnd; ++x) {
+        totals[x] = scratch[x] + scratch[std::min(rx, width_ - 1 - x)] - centreColumn;
+    }
+    std::fill(totals + leftEnd, totals + rightStart, 2 * scratch[rx] - centreColumn);
+    for (int x = rightStart; x < width_; ++x) {
+        totals[x] = scratch[std::min(rx, x)] + scratch[width_ - 1 - x] - centreColumn;
     }
 }
 

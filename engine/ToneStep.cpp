@@ -77,12 +77,10 @@ __attribute__((target("avx2"))) inline __m256i DivideTruncate(__m256d numLo,
     return _mm256_set_m128i(hi, lo);
 }
 
-// 255 n + q div 2, exact in double (below 2^32).
-__attribute__((target("avx2"))) inline __m256d ToneNumerator(__m128i n, __m128i half) {
-    return _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(255.0), _mm256_cvtepi32_pd(n)),
-                         _mm256_cvtepi32_pd(half));
-}
-
+// The tone curve with a float division as estimate and an exact integer correction: the
+// numerator 255 n + q div 2 is below 2^32 and q below 2^24, so the float quotient (at most 255)
+// is within 1e-4 of the true one and its truncation at most one off; the remainder, formed in
+// wrapping 32-bit arithmetic (the true one is within -q..2q), says which way.
 __attribute__((target("avx2"))) inline __m256i ToneCurve8(__m256i v,
                                                           __m256i darken,
                                                           __m256i brighten) {
@@ -91,12 +89,18 @@ __attribute__((target("avx2"))) inline __m256i ToneCurve8(__m256i v,
         _mm256_add_epi32(_mm256_set1_epi32(255000),
                          _mm256_mullo_epi32(darken, _mm256_sub_epi32(_mm256_set1_epi32(255), v))),
         _mm256_mullo_epi32(brighten, v));
-    const __m256i half = _mm256_srli_epi32(q, 1);
-    return DivideTruncate(
-        ToneNumerator(_mm256_castsi256_si128(n), _mm256_castsi256_si128(half)),
-        ToneNumerator(_mm256_extracti128_si256(n, 1), _mm256_extracti128_si256(half, 1)),
-        _mm256_cvtepi32_pd(_mm256_castsi256_si128(q)),
-        _mm256_cvtepi32_pd(_mm256_extracti128_si256(q, 1)));
+    const __m256i numerator =
+        _mm256_add_epi32(_mm256_mullo_epi32(n, _mm256_set1_epi32(255)), _mm256_srli_epi32(q, 1));
+    // Halved before the conversion, which reads its lanes as signed.
+    const __m256 halfNumerator = _mm256_cvtepi32_ps(_mm256_srli_epi32(numerator, 1));
+    const __m256 estimate =
+        _mm256_div_ps(_mm256_add_ps(halfNumerator, halfNumerator), _mm256_cvtepi32_ps(q));
+    __m256i quotient = _mm256_cvttps_epi32(estimate);
+    const __m256i remainder = _mm256_sub_epi32(numerator, _mm256_mullo_epi32(quotient, q));
+    // remainder < 0: one too many; remainder >= q: one too few.
+    quotient = _mm256_add_epi32(quotient, _mm256_srai_epi32(remainder, 31));
+    const __m256i tooFew = _mm256_cmpgt_epi32(remainder, _mm256_sub_epi32(q, _mm256_set1_epi32(1)));
+    return _mm256_sub_epi32(quotient, tooFew);
 }
 
 __attribute__((target("avx2"))) void ToneStepRowAvx2(const std::uint32_t* src,
@@ -137,7 +141,33 @@ __attribute__((target("avx2"))) void ToneStepRowAvx2(const std::uint32_t* src,
     ToneStepRowBody(src + x, levelSums + x, totals + x, width - x, luminance, strength, out + x);
 }
 
+__attribute__((target("avx2"))) void ToneCurveRowAvx2(const int* v, const int* s, int n, int* out) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i strength = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i result =
+            ToneCurve8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)),
+                       _mm256_max_epi32(strength, zero),
+                       _mm256_max_epi32(_mm256_sub_epi32(zero, strength), zero));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), result);
+    }
+    for (; i < n; ++i) {
+        out[i] = ToneCurveInline(v[i], s[i]);
+    }
+}
+
 }  // namespace
+
+void ToneCurveRow(const int* v, const int* s, int n, bool avx2, int* out) {
+    if (avx2) {
+        ToneCurveRowAvx2(v, s, n, out);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        out[i] = ToneCurveInline(v[i], s[i]);
+    }
+}
 
 int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance) {
     return LevelFromSumInline(levelSum, total, luminance);

@@ -16,6 +16,9 @@ int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance);
 // ToneCurve(v, s) for v in 0..255 and |s| <= 47,370, without a 64-bit integer division.
 int ToneCurveFast(int v, int s);
 
+// out[i] = ToneCurve(v[i], s[i]) through the same code as the row step, for checking it whole.
+void ToneCurveRow(const int* v, const int* s, int n, bool avx2, int* out);
+
 // Strength as a function of the level h (0..765) minus g times the pixel's channel sum.
 class StrengthTable {
   public:

@@ -222,6 +222,14 @@ TEST(FastAdaptation, UntrustedFftValuesFallBackToExactRows) {
     EXPECT_EQ(adaptation.FftFallbackRows(), photo.Height());
     EXPECT_EQ(FirstDifference(expected, got), -1);
 
+    // Without a transform (never prepared) every row is summed directly, still exactly.
+    FastAdaptation unprepared(photo, r, ToneParams{}, FastAdaptationOptions{LevelSumPath::Fft});
+    for (int y = 0; y < photo.Height(); ++y) {
+        unprepared.AdaptRow(y, got.RowWords(y));
+    }
+    EXPECT_EQ(unprepared.FftFallbackRows(), photo.Height());
+    EXPECT_EQ(FirstDifference(expected, got), -1);
+
     // With the normal tolerance nothing falls back.
     FastAdaptation normal(photo, r, ToneParams{}, FastAdaptationOptions{LevelSumPath::Fft});
     normal.Prepare(0, 1);
@@ -275,14 +283,26 @@ TEST(FastAdaptation, EmptyInputsAndBadRadii) {
     }
 }
 
-TEST(ToneStep, ToneCurveFastEqualsToneCurveOverTheWholeDomain) {
-    long mismatches = 0;
-    for (int s = -47370; s <= 47370; ++s) {
-        for (int v = 0; v <= 255; ++v) {
-            mismatches += ToneCurveFast(v, s) != ToneCurve(v, s);
+TEST(ToneStep, ToneCurveEqualsReferenceOverTheWholeDomain) {
+    std::vector<int> v(256 * 1001), s(v.size()), out(v.size());
+    for (const bool avx2 : {false, CpuHasAvx2()}) {
+        long mismatches = 0;
+        // Every strength a pixel can get (|s| <= 3*10*100 + 58*765), in slices of 1001.
+        for (int first = -47370; first <= 47370; first += 1001) {
+            std::size_t n = 0;
+            for (int strength = first; strength < first + 1001 && strength <= 47370; ++strength) {
+                for (int value = 0; value <= 255; ++value, ++n) {
+                    v[n] = value;
+                    s[n] = strength;
+                }
+            }
+            ToneCurveRow(v.data(), s.data(), static_cast<int>(n), avx2, out.data());
+            for (std::size_t i = 0; i < n; ++i) {
+                mismatches += out[i] != ToneCurve(v[i], s[i]);
+            }
         }
+        EXPECT_EQ(mismatches, 0) << "avx2=" << avx2;
     }
-    EXPECT_EQ(mismatches, 0);
 }
 
 // Every level 0..765 against pixels spread over the whole byte range, through both the portable
