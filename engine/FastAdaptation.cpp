@@ -40,8 +40,10 @@ struct FastAdaptation::Impl {
     Impl(const WorkingBitmap& source, int r, const ToneParams& p, const FastAdaptationOptions& o)
         : src(source), radius(r), params(p), options(o), strength(p) {}
 
-    void SumRowDirect(int y, const LevelPlane* plane, RowScratch& scratch) const;
-    void SumRowFft(int y, RowScratch& scratch) const;
+    // Both leave sums[x] such that sums[x] + offset * totals[x] is the exact level sum; they
+    // return the offset.
+    std::int64_t SumRowDirect(int y, const LevelPlane* plane, RowScratch& scratch) const;
+    std::int64_t SumRowFft(int y, RowScratch& scratch) const;
 
     const WorkingBitmap& src;
     int radius;
@@ -110,9 +112,9 @@ void FastAdaptation::Prepare(int worker, int workers) {
     }
 }
 
-void FastAdaptation::Impl::SumRowDirect(int y,
-                                        const LevelPlane* levels,
-                                        RowScratch& scratch) const {
+std::int64_t FastAdaptation::Impl::SumRowDirect(int y,
+                                                const LevelPlane* levels,
+                                                RowScratch& scratch) const {
     const int reachY = kernel->ReachY();
     scratch.rows.resize(static_cast<std::size_t>(2 * reachY + 1));
     if (levels) {
@@ -137,27 +139,23 @@ void FastAdaptation::Impl::SumRowDirect(int y,
         }
     }
     convolution->Row(scratch.rows.data(), scratch.sums.data(), scratch.convolution, avx2);
-    const std::int64_t centre = LevelCentre(params.luminance);
-    const int width = src.Width();
-    for (int x = 0; x < width; ++x) {
-        scratch.sums[x] += centre * scratch.totals[x];
-    }
+    return LevelCentre(params.luminance);
 }
 
-void FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
+std::int64_t FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
     const double* values = fft->Row(y);
-    const std::int64_t offset = fft->Offset();
     const int width = src.Width();
     bool trusted = true;
     for (int x = 0; x < width; ++x) {
         const double rounded = std::nearbyint(values[x]);
         trusted &= std::fabs(values[x] - rounded) <= options.fftTolerance;
-        scratch.sums[x] = static_cast<std::int64_t>(rounded) + offset * scratch.totals[x];
+        scratch.sums[x] = static_cast<std::int64_t>(rounded);
     }
     if (!trusted) {
         fallbackRows.fetch_add(1, std::memory_order_relaxed);
-        SumRowDirect(y, nullptr, scratch);
+        return SumRowDirect(y, nullptr, scratch);
     }
+    return fft->Offset();
 }
 
 void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
@@ -170,17 +168,18 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     scratch.sums.resize(static_cast<std::size_t>(RoundUpToBlock(width)));
     scratch.totals.resize(static_cast<std::size_t>(width));
     m.totals->Row(y, scratch.totals.data(), scratch.columns);
+    std::int64_t offset;
     if (m.fft && m.fft->Ready()) {
-        m.SumRowFft(y, scratch);
+        offset = m.SumRowFft(y, scratch);
     } else if (m.fft) {
         // The transform failed (or Prepare was never reached): every row is summed directly.
         m.fallbackRows.fetch_add(1, std::memory_order_relaxed);
-        m.SumRowDirect(y, nullptr, scratch);
+        offset = m.SumRowDirect(y, nullptr, scratch);
     } else {
-        m.SumRowDirect(y, m.plane.get(), scratch);
+        offset = m.SumRowDirect(y, m.plane.get(), scratch);
     }
-    ToneStepRow(m.src.RowWords(y), scratch.sums.data(), scratch.totals.data(), width,
-                m.params.luminance, m.strength, m.avx2, out);
+    ToneStepRow(m.src.RowWords(y), scratch.sums.data(), offset, scratch.totals.data(), width,
+                m.strength, m.avx2, out);
 }
 
 LevelSumPath FastAdaptation::Path() const {

@@ -24,20 +24,21 @@ class StrengthTable {
   public:
     explicit StrengthTable(const ToneParams& params);
     int Strength(int level, int rgbSum) const { return base_[level] - gain_ * rgbSum; }
-    const int* Base() const { return base_.data(); }
-    int Gain() const { return gain_; }
+    const ToneParams& Params() const { return params_; }
 
   private:
+    ToneParams params_;
     std::array<int, 766> base_{};
     int gain_;
 };
 
-// out[x] for x in 0..width-1 from the exact level sums and window totals of the row.
+// out[x] for x in 0..width-1 from the exact level sum levelSums[x] + levelOffset * totals[x]
+// (|levelSums[x]| < 2^51) and the window totals of the row.
 void ToneStepRow(const std::uint32_t* src,
                  const std::int64_t* levelSums,
+                 std::int64_t levelOffset,
                  const std::int64_t* totals,
                  int width,
-                 bool luminance,
                  const StrengthTable& strength,
                  bool avx2,
                  std::uint32_t* out);
