@@ -16,7 +16,7 @@
 
 #include "FastAdaptation.h"
 #include "Kernel.h"
-#include "LevelPlane.h"
+#include "LevelRows.h"
 #include "LocalAdaptation.h"
 
 #ifdef ZELQOR_BENCH_OPENCV

@@ -12,7 +12,7 @@
 #include "FftLevelSum.h"
 #include "LevelConvolution.h"
 #include "LevelKernel.h"
-#include "LevelPlane.h"
+#include "LevelRows.h"
 #include "ToneStep.h"
 
 namespace zelqor {
@@ -24,10 +24,15 @@ struct RowScratch {
     std::vector<std::int64_t> sums;
     std::vector<std::int64_t> totals;
     std::vector<std::int64_t> columns;
-    std::vector<std::int16_t> band;
-    std::vector<const std::int16_t*> rows;
+    LevelRowRing levels;
     LevelConvolutionScratch convolution;
 };
+
+// Tells apart the objects whose rows one thread's level ring may hold.
+std::uint64_t NextRunId() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1);
+}
 
 RowScratch& ThreadScratch() {
     thread_local RowScratch scratch;
@@ -42,7 +47,7 @@ struct FastAdaptation::Impl {
 
     // Both leave sums[x] such that sums[x] + offset * totals[x] is the exact level sum; they
     // return the offset.
-    std::int64_t SumRowDirect(int y, const LevelPlane* plane, RowScratch& scratch) const;
+    std::int64_t SumRowDirect(int y, RowScratch& scratch) const;
     std::int64_t SumRowFft(int y, RowScratch& scratch) const;
 
     const WorkingBitmap& src;
@@ -57,9 +62,9 @@ struct FastAdaptation::Impl {
     std::unique_ptr<LevelWindowTotals> totals;
     std::unique_ptr<LevelRowLayout> layout;
     std::unique_ptr<LevelConvolution> convolution;
-    std::unique_ptr<LevelPlane> plane;
     std::unique_ptr<FftLevelSum> fft;
     mutable std::atomic<int> fallbackRows{0};
+    std::uint64_t id = NextRunId();
 };
 
 FastAdaptation::FastAdaptation(const WorkingBitmap& src, int radius, const ToneParams& params)
@@ -86,9 +91,7 @@ FastAdaptation::FastAdaptation(const WorkingBitmap& src,
     m.layout = std::make_unique<LevelRowLayout>(width, m.kernel->ReachX());
     // Also built for the FFT path: it is that path's exact fallback.
     m.convolution = std::make_unique<LevelConvolution>(*m.kernel, *m.layout);
-    if (m.path == LevelSumPath::Direct) {
-        m.plane = std::make_unique<LevelPlane>(*m.layout, height);
-    } else {
+    if (m.path == LevelSumPath::Fft) {
         m.fft = std::make_unique<FftLevelSum>(*m.kernel, width, height);
     }
 }
@@ -100,45 +103,18 @@ void FastAdaptation::Prepare(int worker, int workers) {
     if (!m.active || workers < 1 || worker < 0 || worker >= workers) {
         return;
     }
-    if (m.plane) {
-        const int height = m.src.Height();
-        m.plane->Fill(m.src, m.params.luminance,
-                      static_cast<int>(static_cast<std::int64_t>(height) * worker / workers),
-                      static_cast<int>(static_cast<std::int64_t>(height) * (worker + 1) / workers));
-    } else if (worker == 0) {
+    // The direct path has nothing to prepare: each thread keeps the level rows it needs.
+    if (m.fft && worker == 0) {
         // FFTW splits one 2-D transform over its own threads far better than rows could be split
         // here without a barrier inside Prepare, so worker 0 lends it all `workers` cores.
         m.fft->Compute(m.src, m.params.luminance, workers);
     }
 }
 
-std::int64_t FastAdaptation::Impl::SumRowDirect(int y,
-                                                const LevelPlane* levels,
-                                                RowScratch& scratch) const {
-    const int reachY = kernel->ReachY();
-    scratch.rows.resize(static_cast<std::size_t>(2 * reachY + 1));
-    if (levels) {
-        for (int i = 0; i <= 2 * reachY; ++i) {
-            scratch.rows[i] = levels->Row(y - reachY + i);
-        }
-    } else {
-        // No plane (FFT path): build the band of rows this one row needs.
-        const std::size_t stride = static_cast<std::size_t>(layout->stride);
-        scratch.band.resize(stride * (2 * reachY + 2));
-        std::int16_t* zero = scratch.band.data() + stride * (2 * reachY + 1);
-        std::fill(zero, zero + stride, std::int16_t{0});
-        for (int i = 0; i <= 2 * reachY; ++i) {
-            const int yy = y - reachY + i;
-            std::int16_t* row = scratch.band.data() + stride * i;
-            if (yy >= 0 && yy < src.Height()) {
-                FillLevelRow(src.RowWords(yy), *layout, params.luminance, row);
-                scratch.rows[i] = row + layout->pad;
-            } else {
-                scratch.rows[i] = zero + layout->pad;
-            }
-        }
-    }
-    convolution->Row(scratch.rows.data(), scratch.sums.data(), scratch.convolution, avx2);
+std::int64_t FastAdaptation::Impl::SumRowDirect(int y, RowScratch& scratch) const {
+    const std::int16_t* const* rows =
+        scratch.levels.Rows(src, *layout, params.luminance, avx2, kernel->ReachY(), id, y);
+    convolution->Row(rows, scratch.sums.data(), scratch.convolution, avx2);
     return LevelCentre(params.luminance);
 }
 
@@ -153,7 +129,7 @@ std::int64_t FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
     }
     if (!trusted) {
         fallbackRows.fetch_add(1, std::memory_order_relaxed);
-        return SumRowDirect(y, nullptr, scratch);
+        return SumRowDirect(y, scratch);
     }
     return fft->Offset();
 }
@@ -174,9 +150,9 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     } else if (m.fft) {
         // The transform failed (or Prepare was never reached): every row is summed directly.
         m.fallbackRows.fetch_add(1, std::memory_order_relaxed);
-        offset = m.SumRowDirect(y, nullptr, scratch);
+        offset = m.SumRowDirect(y, scratch);
     } else {
-        offset = m.SumRowDirect(y, m.plane.get(), scratch);
+        offset = m.SumRowDirect(y, scratch);
     }
     ToneStepRow(m.src.RowWords(y), scratch.sums.data(), offset, scratch.totals.data(), width,
                 m.strength, m.avx2, out);
@@ -204,7 +180,7 @@ std::size_t FastAdaptation::ScratchBytes() const {
                                     (m.fft->TransformHeight() / 2 + 1) * sizeof(double);
         return m.fft->ScratchBytes() + quarter;
     }
-    return static_cast<std::size_t>(m.layout->stride) * m.src.Height() * sizeof(std::int16_t);
+    return 0;
 }
 
 void AdaptBitmapFast(const WorkingBitmap& src,

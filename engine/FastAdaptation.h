@@ -57,8 +57,10 @@ class FastAdaptation {
 
     LevelSumPath Path() const;  // the path chosen, never Auto
     bool UsesAvx2() const;
-    int FftFallbackRows() const;       // rows summed directly because an FFT value was not trusted
-    std::size_t ScratchBytes() const;  // largest scratch held, excluding per-thread row buffers
+    int FftFallbackRows() const;  // rows summed directly because an FFT value was not trusted
+    // Largest scratch the object holds (the FFT buffer and kernel spectrum); each thread adds its
+    // own row buffers, about 3 * (2r + 3) * (W + 2r) bytes.
+    std::size_t ScratchBytes() const;
 
   private:
     struct Impl;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "LevelPlane.h"
+#include "LevelRows.h"
 
 namespace zelqor {
 

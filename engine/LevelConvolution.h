@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "LevelKernel.h"
-#include "LevelPlane.h"
+#include "LevelRows.h"
 
 namespace zelqor {
 

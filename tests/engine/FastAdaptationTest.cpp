@@ -207,6 +207,33 @@ TEST(FastAdaptation, SameResultForAnyThreadCount) {
     }
 }
 
+// A thread keeps level rows from row to row; rows in any order, and two runs interleaved on one
+// thread, must still each see their own image's rows.
+TEST(FastAdaptation, RowsInAnyOrderAndInterleavedRunsStayExact) {
+    const WorkingBitmap first = PhotoLike(60, 45, 31);
+    const WorkingBitmap second = RandomImage(60, 45, 32);
+    for (const LevelSumPath path : {LevelSumPath::Direct, LevelSumPath::Fft}) {
+        const FastAdaptationOptions options{path};
+        const int r = 9;
+        FastAdaptation a(first, r, ToneParams{}, options);
+        FastAdaptation b(second, r, ToneParams{}, options);
+        a.Prepare(0, 1);
+        b.Prepare(0, 1);
+        std::vector<int> order(first.Height());
+        for (int y = 0; y < first.Height(); ++y) {
+            order[y] = first.Height() - 1 - y;
+        }
+        std::shuffle(order.begin() + 10, order.end(), std::mt19937(33));
+        WorkingBitmap gotA(60, 45), gotB(60, 45);
+        for (const int y : order) {
+            a.AdaptRow(y, gotA.RowWords(y));
+            b.AdaptRow((y * 7) % 45, gotB.RowWords((y * 7) % 45));
+        }
+        EXPECT_EQ(FirstDifference(Literal(first, r, ToneParams{}), gotA), -1);
+        EXPECT_EQ(FirstDifference(Literal(second, r, ToneParams{}), gotB), -1);
+    }
+}
+
 TEST(FastAdaptation, UntrustedFftValuesFallBackToExactRows) {
     const WorkingBitmap photo = PhotoLike(70, 50, 13);
     const int r = 35;

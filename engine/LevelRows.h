@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "LevelHugeBuffer.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -49,22 +48,30 @@ struct LevelRowLayout {
 void FillLevelRow(const std::uint32_t* src,
                   const LevelRowLayout& layout,
                   bool luminance,
+                  bool avx2,
                   std::int16_t* paddedRow);
 
-// The whole image as centred level rows; 2 bytes per pixel plus the padding.
-class LevelPlane {
+// The level rows around one thread's current row, kept from row to row: rows are claimed in
+// increasing order, so the next row needs only a few new ones. This costs each thread a fill
+// of most rows, but no image-sized plane (whose fresh pages cost more than the fills).
+class LevelRowRing {
   public:
-    LevelPlane(const LevelRowLayout& layout, int height);
-
-    void Fill(const WorkingBitmap& src, bool luminance, int firstRow, int endRow);
-    // Element 0 of row y; outside the image a row of zeros.
-    const std::int16_t* Row(int y) const;
+    // Element 0 of the rows y-reachY..y+reachY of src (zero rows outside the image), filled as
+    // needed. owner tells apart the runs that share a thread.
+    const std::int16_t* const* Rows(const WorkingBitmap& src,
+                                    const LevelRowLayout& layout,
+                                    bool luminance,
+                                    bool avx2,
+                                    int reachY,
+                                    std::uint64_t owner,
+                                    int y);
 
   private:
-    LevelRowLayout layout_;
-    int height_;
-    HugeBuffer<std::int16_t> rows_;
-    std::vector<std::int16_t> zeroRow_;
+    std::uint64_t owner_ = 0;
+    int slots_ = 0;
+    std::vector<std::int16_t> storage_;  // slots_ rows, then one zero row
+    std::vector<int> tags_;              // the image row each slot holds, or -1
+    std::vector<const std::int16_t*> rows_;
 };
 
 }  // namespace zelqor
