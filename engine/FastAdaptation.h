@@ -30,8 +30,8 @@ struct FastAdaptationOptions {
 };
 
 // The direct cost grows with r^2, the FFT's hardly at all; on 12 MP with two threads they meet
-// between r = 24 and 26 (bench_fast --time).
-inline constexpr int kFftFromRadius = 25;
+// at r = 26 or 27 (bench_fast --time).
+inline constexpr int kFftFromRadius = 26;
 
 class FastAdaptation {
   public:

@@ -1,11 +1,12 @@
-// Level, strength and tone curves per pixel with double divisions that are provably exact.
+// Level, strength and tone curves per pixel without 64-bit integer divisions, yet exact.
 //
 // Why a double division gives the integer quotient: for integers 0 <= a < 2^53 and 1 <= b, a/b
 // is either an integer (then the correctly rounded double is that integer) or at least 1/b away
 // from every integer. The double quotient is off by at most half an ulp of the quotient,
 // i.e. below q * 2^-53. For the level (q <= 765, b = S or 11 S < 2^40 up to kMaxFastRadius) that
-// is below 2^-43 < 1/b, and for the tone curve (q <= 255, b < 2^24) below 2^-45 < 1/b, so
-// truncation lands on the floor.
+// is below 2^-43 < 1/b, so truncation lands on the floor. The 32-bit quotients of the AVX2 path
+// (tone curve, border shift) instead take a float estimate, at most one off, and correct it with
+// the exact integer remainder.
 #include "ToneStep.h"
 
 #include <immintrin.h>
