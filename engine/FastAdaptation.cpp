@@ -200,7 +200,10 @@ void AdaptBitmapFast(const WorkingBitmap& src,
     if (&src == &dst) {
         throw std::invalid_argument("source and destination must differ");
     }
-    dst.Resize(src.Width(), src.Height());
+    // Every pixel is written below, so a bitmap of the right size is not cleared first.
+    if (dst.Width() != src.Width() || dst.Height() != src.Height() || !src.HoldsImage()) {
+        dst.Resize(src.Width(), src.Height());
+    }
     if (!src.HoldsImage()) {
         return;
     }

@@ -10,6 +10,8 @@
 namespace zelqor {
 
 bool CpuHasAvx2() {
+    // Also right when asked from a static initialiser, before libgcc's own set-up has run.
+    __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
 

@@ -155,6 +155,9 @@ TEST(FastAdaptation, MatchesLiteralOnUniformAndOddShapes) {
         {"1x1", RandomImage(1, 1, 3), {1, 2, 40, 120}},
         {"1x40", RandomImage(1, 40, 4), {3, 40}},
         {"33x1", RandomImage(33, 1, 5), {3, 40}},
+        // A radius whose full kernel total passes 2^31; only the corner that reaches pixels is
+        // used.
+        {"4x3", RandomImage(4, 3, 6), {700}},
     };
     for (const Case& c : cases) {
         for (const int r : c.radii) {
