@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <barrier>
-#include <cmath>
 #include <exception>
 #include <stdexcept>
 #include <thread>
@@ -107,7 +106,7 @@ void FastAdaptation::Prepare(int worker, int workers) {
     if (m.fft && worker == 0) {
         // FFTW splits one 2-D transform over its own threads far better than rows could be split
         // here without a barrier inside Prepare, so worker 0 lends it all `workers` cores.
-        m.fft->Compute(m.src, m.params.luminance, workers);
+        m.fft->Compute(m.src, m.params.luminance, workers, m.avx2);
     }
 }
 
@@ -119,14 +118,8 @@ std::int64_t FastAdaptation::Impl::SumRowDirect(int y, RowScratch& scratch) cons
 }
 
 std::int64_t FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
-    const double* values = fft->Row(y);
-    const int width = src.Width();
-    bool trusted = true;
-    for (int x = 0; x < width; ++x) {
-        const double rounded = std::nearbyint(values[x]);
-        trusted &= std::fabs(values[x] - rounded) <= options.fftTolerance;
-        scratch.sums[x] = static_cast<std::int64_t>(rounded);
-    }
+    const bool trusted =
+        RoundLevelSums(fft->Row(y), src.Width(), options.fftTolerance, avx2, scratch.sums.data());
     if (!trusted) {
         fallbackRows.fetch_add(1, std::memory_order_relaxed);
         return SumRowDirect(y, scratch);

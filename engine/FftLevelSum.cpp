@@ -4,7 +4,10 @@
 
 #include <fftw3.h>
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "LevelRows.h"
@@ -143,25 +146,32 @@ std::size_t FftLevelSum::ScratchBytes() const {
     return rowLength_ * ny_ * sizeof(double);
 }
 
-void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads) {
+void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads, bool avx2) {
     data_ = MakeHugeBuffer<double>(ScratchBytes() / sizeof(double));
     double* data = data_.get();
 
+    // Any integer offset keeps the sums exact; one near the mean keeps the transform's values,
+    // and so its rounding error, small. Every eighth row is mean enough.
     std::int64_t levelTotal = 0;
-    for (int y = 0; y < height_; ++y) {
+    std::int64_t count = 0;
+    for (int y = 0; y < height_; y += 8) {
         const std::uint32_t* row = src.RowWords(y);
         for (int x = 0; x < width_; ++x) {
             levelTotal += PixelLevel(row[x], luminance);
         }
+        count += width_;
     }
-    const std::int64_t count = static_cast<std::int64_t>(width_) * height_;
     offset_ = (levelTotal + count / 2) / count;
 
+    const LevelRowLayout layout(width_, 0);
+    std::vector<std::int16_t> levels(static_cast<std::size_t>(layout.stride));
+    const double shift = static_cast<double>(LevelCentre(luminance) - offset_);
     for (int y = 0; y < height_; ++y) {
-        const std::uint32_t* row = src.RowWords(y);
+        FillLevelRow(src.RowWords(y), layout, luminance, avx2, levels.data());
+        const std::int16_t* level = levels.data() + layout.pad;
         double* out = data + y * rowLength_;
         for (int x = 0; x < width_; ++x) {
-            out[x] = static_cast<double>(PixelLevel(row[x], luminance) - offset_);
+            out[x] = level[x] + shift;
         }
         std::fill(out + width_, out + rowLength_, 0.0);
     }
@@ -213,6 +223,56 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads)
     }
     fftw_execute(columnsInverse);
     fftw_execute(rowsInverse);
+}
+
+namespace {
+
+__attribute__((target("avx2"))) bool RoundLevelSumsAvx2(const double* values,
+                                                        int width,
+                                                        double tolerance,
+                                                        std::int64_t* out) {
+    // Integers below 2^51 in magnitude sit in the mantissa of 1.5 * 2^52 as plain int64 bits.
+    const __m256d magic = _mm256_set1_pd(6755399441055744.0);
+    const __m256d signMask = _mm256_set1_pd(-0.0);
+    const __m256d limit = _mm256_set1_pd(tolerance);
+    __m256d untrusted = _mm256_setzero_pd();
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m256d v = _mm256_loadu_pd(values + x);
+        const __m256d rounded = _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+        const __m256d distance = _mm256_andnot_pd(signMask, _mm256_sub_pd(v, rounded));
+        // Not-less-or-equal, so that a NaN counts as untrusted too.
+        untrusted = _mm256_or_pd(untrusted, _mm256_cmp_pd(distance, limit, _CMP_NLE_UQ));
+        const __m256i bits = _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(rounded, magic)),
+                                              _mm256_castpd_si256(magic));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), bits);
+    }
+    bool trusted = _mm256_movemask_pd(untrusted) == 0;
+    for (; x < width; ++x) {
+        const double rounded = std::nearbyint(values[x]);
+        trusted &= std::fabs(values[x] - rounded) <= tolerance;
+        out[x] = static_cast<std::int64_t>(rounded);
+    }
+    return trusted;
+}
+
+}  // namespace
+
+bool RoundLevelSums(const double* values,
+                    int width,
+                    double tolerance,
+                    bool avx2,
+                    std::int64_t* out) {
+    if (avx2) {
+        return RoundLevelSumsAvx2(values, width, tolerance, out);
+    }
+    bool trusted = true;
+    for (int x = 0; x < width; ++x) {
+        const double rounded = std::nearbyint(values[x]);
+        trusted &= std::fabs(values[x] - rounded) <= tolerance;
+        out[x] = static_cast<std::int64_t>(rounded);
+    }
+    return trusted;
 }
 
 const double* FftLevelSum::Row(int y) const {

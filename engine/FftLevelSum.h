@@ -25,6 +25,14 @@ std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& 
                                                              int nx,
                                                              int ny);
 
+// Rounds values[x] to out[x]; false if any was farther than tolerance from its integer (or not a
+// number). The values must stay below 2^51 in magnitude.
+bool RoundLevelSums(const double* values,
+                    int width,
+                    double tolerance,
+                    bool avx2,
+                    std::int64_t* out);
+
 class FftLevelSum {
   public:
     FftLevelSum(const LevelKernel& kernel, int width, int height);
@@ -35,7 +43,7 @@ class FftLevelSum {
     // Fills Row(y)[x] with the sum of w * (L - Offset()) over the window of (x, y), up to the
     // transform's rounding; threads is how many threads FFTW may use. Leaves Ready() false if
     // FFTW cannot plan the transform.
-    void Compute(const WorkingBitmap& src, bool luminance, int threads);
+    void Compute(const WorkingBitmap& src, bool luminance, int threads, bool avx2);
     bool Ready() const { return data_ != nullptr; }
 
     const double* Row(int y) const;

@@ -443,6 +443,35 @@ TEST(LevelKernel, QuarterEqualsBuildKernelAndWindowTotalsEqualClippedSums) {
     }
 }
 
+TEST(FftLevelSum, RoundingFlagsEveryValueTooFarFromAnInteger) {
+    const double nan = std::nan("");
+    struct Case {
+        std::vector<double> values;
+        bool trusted;
+    };
+    const Case cases[] = {
+        {{1.0, 2.2, -3.8, 1e14 + 0.125, -0.24, 5.0, 6.0, -7.1}, true},
+        {{1.0, 0.26, -3.8, 4.0, 5.0, 6.0, 7.0}, false},  // in the 4-wide part
+        {{1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.4}, false},    // in the tail
+        {{1.0, 2.0, nan, 4.0, 5.0}, false},
+        {{1.0, 2.0, 3.0, 4.0, 5.0, nan}, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool avx2 : {false, CpuHasAvx2()}) {
+            std::vector<std::int64_t> out(c.values.size());
+            EXPECT_EQ(RoundLevelSums(c.values.data(), static_cast<int>(c.values.size()), 0.25, avx2,
+                                     out.data()),
+                      c.trusted)
+                << "avx2=" << avx2 << " size=" << c.values.size();
+            for (std::size_t i = 0; i < c.values.size(); ++i) {
+                if (!std::isnan(c.values[i])) {
+                    EXPECT_EQ(out[i], std::llround(c.values[i])) << i;
+                }
+            }
+        }
+    }
+}
+
 TEST(FftLevelSum, SmoothSizesAreEvenAndHaveOnlySmallFactors) {
     const std::pair<int, int> cases[] = {{1, 2},       {2, 2},       {7, 8},       {3080, 3200},
                                          {4080, 4096}, {4120, 4320}, {6120, 6144}, {97, 100}};
