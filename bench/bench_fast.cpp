@@ -15,7 +15,10 @@
 #include <utility>
 
 #include "FastAdaptation.h"
+#include "FftLevelSum.h"
 #include "Kernel.h"
+#include "LevelConvolution.h"
+#include "LevelKernel.h"
 #include "LevelRows.h"
 #include "LocalAdaptation.h"
 
@@ -227,6 +230,27 @@ int TimeMain(int width, int height, int r, int runs, const char* path) {
     return 0;
 }
 
+// Largest distance of an FFT level sum from its integer over the whole image:
+// bench_fast --fft-error <width> <height> <radius>.
+int FftErrorMain(int width, int height, int r) {
+    const WorkingBitmap src = MakePhotoLike(width, height);
+    for (const bool luminance : {true, false}) {
+        const LevelKernel kernel(r, width, height);
+        FftLevelSum sums(kernel, width, height);
+        sums.Compute(src, luminance, 2, CpuHasAvx2());
+        double worst = 0;
+        for (int y = 0; y < height; ++y) {
+            const double* row = sums.Row(y);
+            for (int x = 0; x < width; ++x) {
+                worst = std::max(worst, std::fabs(row[x] - std::nearbyint(row[x])));
+            }
+        }
+        std::printf("%dx%d r=%d luminance=%d: transform %dx%d, largest distance %.3g\n", width,
+                    height, r, luminance, sums.TransformWidth(), sums.TransformHeight(), worst);
+    }
+    return 0;
+}
+
 }  // namespace
 }  // namespace zelqor
 
@@ -235,6 +259,9 @@ int main(int argc, char** argv) {
     if ((argc == 6 || argc == 7) && std::strcmp(argv[1], "--time") == 0) {
         return TimeMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                         std::atoi(argv[5]), argc == 7 ? argv[6] : "auto");
+    }
+    if (argc == 5 && std::strcmp(argv[1], "--fft-error") == 0) {
+        return FftErrorMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     }
     if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
         return PeakMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
