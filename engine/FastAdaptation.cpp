@@ -4,6 +4,7 @@
 #include <atomic>
 #include <barrier>
 #include <exception>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -106,7 +107,12 @@ void FastAdaptation::Prepare(int worker, int workers) {
     if (m.fft && worker == 0) {
         // FFTW splits one 2-D transform over its own threads far better than rows could be split
         // here without a barrier inside Prepare, so worker 0 lends it all `workers` cores.
-        m.fft->Compute(m.src, m.params.luminance, workers, m.avx2);
+        try {
+            m.fft->Compute(m.src, m.params.luminance, workers, m.avx2);
+        } catch (const std::bad_alloc&) {
+            // The transform buffer is the one large allocation; without it every row is summed
+            // directly, slower but exact and in little memory.
+        }
     }
 }
 

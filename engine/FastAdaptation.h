@@ -37,7 +37,8 @@ class FastAdaptation {
   public:
     // src, radius (>= 1), params are fixed for the object's life; src must outlive it. Cheap.
     // Radius 0 or an empty image gives an object whose Prepare does nothing; radii above
-    // kMaxFastRadius throw std::invalid_argument("radius out of range").
+    // kMaxFastRadius, or whose window total would reach kMaxFastWindowTotal, throw
+    // std::invalid_argument("radius out of range").
     FastAdaptation(const WorkingBitmap& src, int radius, const ToneParams& params);
     FastAdaptation(const WorkingBitmap& src,
                    int radius,

@@ -19,8 +19,15 @@ LevelKernel::LevelKernel(int radius, int width, int height) : radius_(radius) {
     for (int dy = 0; dy <= reachY_; ++dy) {
         for (int dx = 0; dx <= reachX_; ++dx) {
             const int w = peak - KernelDistance(dx, dy, kKernelScale);
-            weights_[static_cast<std::size_t>(dy) * (reachX_ + 1) + dx] = w > 0 ? w : 0;
+            const int weight = w > 0 ? w : 0;
+            weights_[static_cast<std::size_t>(dy) * (reachX_ + 1) + dx] = weight;
+            // Each quarter entry stands for up to four cells of the window.
+            largestTotal_ +=
+                static_cast<std::int64_t>(weight) * (dx > 0 ? 2 : 1) * (dy > 0 ? 2 : 1);
         }
+    }
+    if (largestTotal_ >= kMaxFastWindowTotal) {
+        throw std::invalid_argument("radius out of range");
     }
 }
 

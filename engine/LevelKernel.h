@@ -6,9 +6,14 @@
 
 namespace zelqor {
 
-// Radii above this are refused: the weights would no longer fit the 16-bit lanes of the direct
-// path, and the weight total would outgrow the range in which its double division stays exact.
-inline constexpr int kMaxFastRadius = 2048;
+// Radii above this are refused: the weights (7r) would no longer fit the 16-bit lanes of the
+// direct path.
+inline constexpr int kMaxFastRadius = 4096;
+
+// Window totals from this on are refused: the double divisions of the level are proven exact
+// only below it (see ToneStep.cpp). Full kernels pass it from about r = 2000 on; the kernel of a
+// thin image, cut to what reaches its pixels, much later.
+inline constexpr std::int64_t kMaxFastWindowTotal = std::int64_t{1} << 36;
 
 // The cone weights depend only on |dx| and |dy|, so one quarter holds them all. Offsets of
 // |dx| >= width or |dy| >= height never meet a pixel of the image, so the quarter stops there.
@@ -19,6 +24,8 @@ class LevelKernel {
     int Radius() const { return radius_; }
     int ReachX() const { return reachX_; }
     int ReachY() const { return reachY_; }
+    // The largest window total S any pixel of the image can have.
+    std::int64_t LargestTotal() const { return largestTotal_; }
     // dx in 0..ReachX(), dy in 0..ReachY(); the same value as BuildKernel's entry for (±dx, ±dy).
     std::int32_t At(int dx, int dy) const {
         return weights_[static_cast<std::size_t>(dy) * (reachX_ + 1) + dx];
@@ -28,6 +35,7 @@ class LevelKernel {
     int radius_;
     int reachX_;
     int reachY_;
+    std::int64_t largestTotal_ = 0;
     std::vector<std::int32_t> weights_;
 };
 

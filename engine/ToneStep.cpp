@@ -3,10 +3,10 @@
 // Why a double division gives the integer quotient: for integers 0 <= a < 2^53 and 1 <= b, a/b
 // is either an integer (then the correctly rounded double is that integer) or at least 1/b away
 // from every integer. The double quotient is off by at most half an ulp of the quotient,
-// i.e. below q * 2^-53. For the level (q <= 765, b = S or 11 S < 2^40 up to kMaxFastRadius) that
-// is below 2^-43 < 1/b, so truncation lands on the floor. The 32-bit quotients of the AVX2 path
-// (tone curve, border shift) instead take a float estimate, at most one off, and correct it with
-// the exact integer remainder.
+// i.e. below q * 2^-53. For the level (q <= 765, b = S or 11 S < 2^40, as S < kMaxFastWindowTotal)
+// that is below 2^-43 < 1/b, so truncation lands on the floor. The 32-bit quotients of the AVX2
+// path (tone curve, border shift) instead take a float estimate, at most one off, and correct it
+// with the exact integer remainder.
 #include "ToneStep.h"
 
 #include <immintrin.h>

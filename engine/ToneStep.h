@@ -9,8 +9,8 @@
 namespace zelqor {
 
 // Exactly (levelSum div total) div 11 with the luminance switch, levelSum div total without, for
-// 0 <= levelSum <= 8415 * total and 1 <= total < 2^36 (see the .cpp for why a double division is
-// exact there).
+// 0 <= levelSum <= 8415 * total and 1 <= total < kMaxFastWindowTotal = 2^36 (see the .cpp for why a
+// double division is exact there).
 int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance);
 
 // ToneCurve(v, s) for v in 0..255 and |s| <= 47,370, without a 64-bit integer division.
