@@ -15,7 +15,8 @@ namespace zelqor {
 // FFTW's planner is not thread-safe; every plan is made and destroyed under this lock.
 std::unique_lock<std::mutex> LockFftPlanner();
 
-// Smallest even 2*3*5-smooth size >= atLeast: sizes FFTW transforms fastest.
+// An even 2*3*5-smooth size >= atLeast (the sizes FFTW transforms fastest), the cheapest of
+// those slightly above it.
 int FftSmoothSize(int atLeast);
 
 // The real, even spectrum of the kernel, one quarter of it ((ny/2+1) x (nx/2+1)), scaled by

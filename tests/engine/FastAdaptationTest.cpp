@@ -488,8 +488,9 @@ TEST(FftLevelSum, RoundingFlagsEveryValueTooFarFromAnInteger) {
 }
 
 TEST(FftLevelSum, SmoothSizesAreEvenAndHaveOnlySmallFactors) {
-    const std::pair<int, int> cases[] = {{1, 2},       {2, 2},       {7, 8},       {3080, 3200},
-                                         {4080, 4096}, {4120, 4320}, {6120, 6144}, {97, 100}};
+    const std::pair<int, int> cases[] = {{1, 2},       {2, 2},       {7, 8},
+                                         {3080, 3200}, {4080, 4096}, {4120, 4320},
+                                         {6120, 6144}, {97, 100},    {4026, 4096}};
     for (const auto& [atLeast, expected] : cases) {
         EXPECT_EQ(FftSmoothSize(atLeast), expected) << atLeast;
     }
