@@ -232,10 +232,6 @@ int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance) {
     return LevelFromSumInline(levelSum, total, luminance);
 }
 
-int ToneCurveFast(int v, int s) {
-    return ToneCurveInline(v, s);
-}
-
 StrengthTable::StrengthTable(const ToneParams& params) : params_(params), gain_(params.detailGain) {
     // AdaptStrength is g*(h - sum) + a term of h alone; the division lives in that term.
     for (int h = 0; h <= 765; ++h) {

@@ -13,9 +13,6 @@ namespace zelqor {
 // double division is exact there).
 int LevelFromSum(std::int64_t levelSum, std::int64_t total, bool luminance);
 
-// ToneCurve(v, s) for v in 0..255 and |s| <= 47,370, without a 64-bit integer division.
-int ToneCurveFast(int v, int s);
-
 // out[i] = ToneCurve(v[i], s[i]) through the same code as the row step, for checking it whole.
 void ToneCurveRow(const int* v, const int* s, int n, bool avx2, int* out);
 
