@@ -1,6 +1,7 @@
 // The fast exact local adaptation: one level convolution per image, bit-exact with AdaptPixel.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -51,6 +52,8 @@ class FastAdaptation {
     // The neighbourhood pass. Called concurrently by `workers` threads, each with its own
     // index 0..workers-1, covering disjoint work; the caller waits until all have returned
     // (a barrier) before any AdaptRow. A single thread may call Prepare(0, 1).
+    // The direct path has nothing to do here; on the FFT path worker 0 runs the transform on
+    // `workers` FFTW threads and the others return at once. Calls in sequence work as well.
     void Prepare(int worker, int workers);
     // Writes row y of the result (W pixels, fourth byte copied from src). Thread-safe, const;
     // bit-exact with AdaptPixel (radius < 84) and AdaptPixelLarge (radius >= 84).
@@ -68,7 +71,9 @@ class FastAdaptation {
     std::unique_ptr<Impl> impl_;
 };
 
-// Convenience for tests and the batch tool: whole bitmap, `threads` threads.
+// Convenience for tests and the batch tool: whole bitmap, `threads` threads. dst takes src's
+// size. Throws std::invalid_argument("radius out of range") for a radius below 1 on an image
+// with pixels, and ("source and destination must differ") when they are one bitmap.
 void AdaptBitmapFast(const WorkingBitmap& src,
                      WorkingBitmap& dst,
                      int radius,
