@@ -314,6 +314,18 @@ TEST(FastAdaptation, EmptyInputsAndBadRadii) {
     }
 }
 
+TEST(FastAdaptation, RefusesToWriteOverItsOwnSource) {
+    WorkingBitmap image = PhotoLike(12, 9, 17);
+    const WorkingBitmap before = image;
+    try {
+        AdaptBitmapFast(image, image, 3, ToneParams{});
+        ADD_FAILURE() << "no exception";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "source and destination must differ");
+    }
+    EXPECT_TRUE(image == before);
+}
+
 // On a thin strip only a sliver of a huge kernel reaches any pixel, so its window totals stay
 // small and the radius is accepted.
 TEST(FastAdaptation, ThinStripWithAHugeRadiusMatchesLiteral) {
