@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <new>
 #include <set>
-#include <thread>
 
 #include "ImageFile.h"
 #include "ImageIoError.h"
@@ -40,9 +39,6 @@ class ProgressBar : public RunObserver {
             drawn_ = true;
             lastDraw_ = now;
         }
-        // The workers need both cores: wait a little instead of spinning, but briefly, since the
-        // run's end is only noticed here and counts in its elapsed time.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return false;
     }
 

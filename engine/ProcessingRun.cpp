@@ -40,6 +40,10 @@ RunOutcome ProcessingRun::MakeProcessedImage(const WorkingBitmap& source,
         return RunOutcome{};
     }
     const Size size = RunTargetSize(source.Width(), source.Height(), n, panelClient);
+    if (size.width == source.Width() && size.height == source.Height()) {
+        // A same-size stretch is an exact copy, so the source itself can be the run's input.
+        return ProcessBitmap(dst, source, settings, observer);
+    }
     const WorkingBitmap scaled = ScaleBitmap(source, size.width, size.height);
     return ProcessBitmap(dst, scaled, settings, observer);
 }
@@ -86,7 +90,11 @@ void ProcessingRun::RunWorker(int index, AdaptVariant variant) {
     } catch (...) {
         KeepFirstError();
     }
-    workerRunning_[index].store(false);
+    {
+        const std::lock_guard<std::mutex> lock(doneMutex_);
+        workerRunning_[index].store(false);
+    }
+    doneCv_.notify_all();
 }
 
 void ProcessingRun::KeepFirstError() {
@@ -169,11 +177,16 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
         ProcessRows(outcome.largeSizeMode ? AdaptVariant::Large : AdaptVariant::Normal);
     }
 
-    while (workerRunning_[0].load() || workerRunning_[1].load()) {
+    auto anyRunning = [this] { return workerRunning_[0].load() || workerRunning_[1].load(); };
+    while (anyRunning()) {
         if (observer.Poll(rowCounter_.load(), rowCount_)) {
             cancelRequested_.store(true);
         }
         YieldProcessor();
+        // A spinning loop would take a core from the two workers on a two-core machine; the
+        // wait ends at once when the last worker is done, so the elapsed time is not padded.
+        std::unique_lock<std::mutex> lock(doneMutex_);
+        doneCv_.wait_for(lock, kPollInterval, [&] { return !anyRunning(); });
     }
     for (std::thread& t : threads) {
         if (t.joinable()) {

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -55,6 +58,8 @@ enum class RunEngine {
 class ProcessingRun {
   public:
     static constexpr int kWorkers = 2;
+    // How often the waiting side is polled while the workers run.
+    static constexpr std::chrono::milliseconds kPollInterval{10};
     using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
     ProcessingRun();
@@ -112,6 +117,8 @@ class ProcessingRun {
     int rowCount_ = 0;
     std::atomic<bool> workerRunning_[kWorkers] = {false, false};
     std::atomic<bool> cancelRequested_{false};
+    std::mutex doneMutex_;  // only to wake the waiting loop when a worker ends
+    std::condition_variable doneCv_;
     std::exception_ptr workerError_;
     std::atomic<bool> workerFailed_{false};
 };

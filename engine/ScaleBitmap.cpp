@@ -171,13 +171,13 @@ void ScaleBand(const WorkingBitmap& src,
 }  // namespace
 
 WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int threads) {
-    WorkingBitmap dst(width, height);
-    if (!dst.HoldsImage() || !src.HoldsImage()) {
+    if (width <= 0 || height <= 0 || !src.HoldsImage()) {
         return WorkingBitmap{};
     }
     if (width == src.Width() && height == src.Height()) {
         return src;
     }
+    WorkingBitmap dst(width, height);
     const AxisWeights ax = MakeWeights(src.Width(), width);
     const AxisWeights ay = MakeWeights(src.Height(), height);
     threads = std::clamp(threads, 1, std::max(1, height / 16));

@@ -66,23 +66,14 @@ void checkDimensions(j_decompress_ptr cinfo) {
     }
 }
 
-void storeRow(const j_decompress_ptr cinfo, const JSAMPLE* in, std::uint8_t* out) {
-    const unsigned width = cinfo->output_width;
-    if (cinfo->quantize_colors) {
-        const JSAMPLE* grey = cinfo->colormap[0];
-        for (unsigned x = 0; x < width; ++x) {
-            const std::uint8_t v = grey[in[x]];
-            out[4 * x] = v;
-            out[4 * x + 1] = v;
-            out[4 * x + 2] = v;
-            out[4 * x + 3] = kOpaque;
-        }
-        return;
-    }
-    for (unsigned x = 0; x < width; ++x) {
-        out[4 * x] = in[3 * x + 2];
-        out[4 * x + 1] = in[3 * x + 1];
-        out[4 * x + 2] = in[3 * x];
+// Maps the quantiser's colour indices of a greyscale file to grey pixels.
+void storeGreyRow(const j_decompress_ptr cinfo, const JSAMPLE* in, std::uint8_t* out) {
+    const JSAMPLE* grey = cinfo->colormap[0];
+    for (unsigned x = 0; x < cinfo->output_width; ++x) {
+        const std::uint8_t v = grey[in[x]];
+        out[4 * x] = v;
+        out[4 * x + 1] = v;
+        out[4 * x + 2] = v;
         out[4 * x + 3] = kOpaque;
     }
 }
@@ -119,25 +110,29 @@ int decodeInto(const std::uint8_t* data,
         cinfo.dither_mode = JDITHER_FS;
         cinfo.two_pass_quantize = FALSE;
     } else {
-        cinfo.out_color_space = JCS_RGB;
+        // libjpeg-turbo writes blue, green, red and an opaque fourth byte straight into our rows.
+        cinfo.out_color_space = JCS_EXT_BGRX;
     }
     jpeg_start_decompress(&cinfo);
     // A C++ exception must not leave this frame with the library's memory still held.
     bool allocated = true;
     try {
         bitmap.Resize(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
-        row.resize(static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components);
+        if (cinfo.quantize_colors)
+            row.resize(static_cast<std::size_t>(cinfo.output_width));
     } catch (const std::bad_alloc&) {
         allocated = false;
     }
     if (!allocated)
         ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+    const bool direct = !cinfo.quantize_colors;
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
         const int y = static_cast<int>(cinfo.output_scanline);
+        JSAMPROW rows[1] = {direct ? bitmap.Row(y) : row.data()};
         if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
             break;
-        storeRow(&cinfo, row.data(), bitmap.Row(y));
+        if (!direct)
+            storeGreyRow(&cinfo, row.data(), bitmap.Row(y));
     }
     if (cinfo.output_scanline == cinfo.output_height) {
         jpeg_finish_decompress(&cinfo);
@@ -149,9 +144,7 @@ int decodeInto(const std::uint8_t* data,
 int encodeInto(const WorkingBitmap& bitmap,
                int quality,
                unsigned char*& out,
-               unsigned long& outSize,
-               std::vector<JSAMPLE>& row) {
-    row.resize(static_cast<std::size_t>(bitmap.Width()) * 3);
+               unsigned long& outSize) {
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
     installErrorManager(err);
@@ -164,19 +157,16 @@ int encodeInto(const WorkingBitmap& bitmap,
     jpeg_mem_dest(&cinfo, &out, &outSize);
     cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width());
     cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    // The encoder reads our blue, green, red, fourth-byte rows as they are; the colour
+    // conversion is the same as from plain RGB.
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const std::uint8_t* in = bitmap.Row(static_cast<int>(cinfo.next_scanline));
-        for (int x = 0; x < bitmap.Width(); ++x) {
-            row[3 * x] = in[4 * x + 2];
-            row[3 * x + 1] = in[4 * x + 1];
-            row[3 * x + 2] = in[4 * x];
-        }
-        JSAMPROW rows[1] = {row.data()};
+        JSAMPROW rows[1] = {
+            const_cast<JSAMPLE*>(bitmap.Row(static_cast<int>(cinfo.next_scanline)))};
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -198,9 +188,8 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
-    std::vector<JSAMPLE> row;
     const int clamped = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
-    const int code = encodeInto(bitmap, clamped, out, outSize, row);
+    const int code = encodeInto(bitmap, clamped, out, outSize);
     std::vector<std::uint8_t> bytes;
     if (code == 0)
         bytes.assign(out, out + outSize);

@@ -9,10 +9,7 @@ void WorkingBitmap::Resize(int width, int height) {
     }
     width_ = width;
     height_ = height;
-    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
-    if (width_ == 0) {
-        pixels_.shrink_to_fit();
-    }
+    pixels_ = PixelBuffer(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
 }
 
 }  // namespace zelqor

@@ -3,7 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "PixelBuffer.h"
 
 namespace zelqor {
 
@@ -42,7 +43,7 @@ class WorkingBitmap {
   private:
     int width_ = 0;
     int height_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    PixelBuffer pixels_;
 };
 
 // Pixel word helpers: red in bits 16..23, green 8..15, blue 0..7, the fourth byte 24..31.

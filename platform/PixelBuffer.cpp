@@ -1,0 +1,98 @@
+// Heap or populated-mapping storage for pixels.
+#include "PixelBuffer.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace zelqor {
+namespace {
+
+constexpr std::size_t kMapFromBytes = std::size_t{8} << 20;
+
+}  // namespace
+
+PixelBuffer::PixelBuffer(std::size_t count) : count_(count) {
+    if (count == 0) {
+        return;
+    }
+    if (count > SIZE_MAX / sizeof(std::uint32_t)) {
+        throw std::bad_alloc();
+    }
+    const std::size_t bytes = count * sizeof(std::uint32_t);
+    if (bytes >= kMapFromBytes) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (p != MAP_FAILED) {
+            data_ = static_cast<std::uint32_t*>(p);
+            mapped_ = true;
+            return;
+        }
+    }
+    data_ = static_cast<std::uint32_t*>(std::calloc(count, sizeof(std::uint32_t)));
+    if (data_ == nullptr) {
+        count_ = 0;
+        throw std::bad_alloc();
+    }
+}
+
+PixelBuffer::~PixelBuffer() {
+    Release();
+}
+
+void PixelBuffer::Release() noexcept {
+    if (data_ != nullptr) {
+        if (mapped_) {
+            munmap(data_, count_ * sizeof(std::uint32_t));
+        } else {
+            std::free(data_);
+        }
+    }
+    data_ = nullptr;
+    count_ = 0;
+    mapped_ = false;
+}
+
+PixelBuffer::PixelBuffer(const PixelBuffer& other) : PixelBuffer(other.count_) {
+    if (count_ != 0) {
+        std::memcpy(data_, other.data_, count_ * sizeof(std::uint32_t));
+    }
+}
+
+PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
+    if (this == &other) {
+        return *this;
+    }
+    if (count_ != other.count_) {
+        PixelBuffer fresh(other);
+        *this = std::move(fresh);
+    } else if (count_ != 0) {
+        std::memcpy(data_, other.data_, count_ * sizeof(std::uint32_t));
+    }
+    return *this;
+}
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      count_(std::exchange(other.count_, 0)),
+      mapped_(std::exchange(other.mapped_, false)) {}
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+    if (this != &other) {
+        Release();
+        data_ = std::exchange(other.data_, nullptr);
+        count_ = std::exchange(other.count_, 0);
+        mapped_ = std::exchange(other.mapped_, false);
+    }
+    return *this;
+}
+
+bool PixelBuffer::operator==(const PixelBuffer& other) const {
+    return count_ == other.count_ &&
+           (count_ == 0 || std::memcmp(data_, other.data_, count_ * sizeof(std::uint32_t)) == 0);
+}
+
+}  // namespace zelqor

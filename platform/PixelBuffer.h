@@ -1,0 +1,35 @@
+// Zero-initialised pixel storage that maps large images in one go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelqor {
+
+// A fresh 24-megapixel image is 96 MB; faulting it in page by page costs more than decoding a
+// fair part of a JPEG. Large buffers are therefore mapped with their pages populated up front
+// (and zeroed by the system); small ones come from the heap.
+class PixelBuffer {
+  public:
+    PixelBuffer() = default;
+    explicit PixelBuffer(std::size_t count);
+    ~PixelBuffer();
+    PixelBuffer(const PixelBuffer& other);
+    PixelBuffer& operator=(const PixelBuffer& other);
+    PixelBuffer(PixelBuffer&& other) noexcept;
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+
+    std::uint32_t* data() { return data_; }
+    const std::uint32_t* data() const { return data_; }
+    std::size_t size() const { return count_; }
+
+    bool operator==(const PixelBuffer& other) const;
+
+  private:
+    void Release() noexcept;
+    std::uint32_t* data_ = nullptr;
+    std::size_t count_ = 0;
+    bool mapped_ = false;
+};
+
+}  // namespace zelqor
