@@ -105,11 +105,15 @@ FileStream::~FileStream() {
         ::close(fd_);
 }
 
-std::size_t FileStream::Read(void* buffer, std::size_t count) {
-    auto* out = static_cast<std::uint8_t*>(buffer);
+namespace {
+
+// read() and write() may move fewer bytes than asked, or be interrupted; go on until done,
+// the end of the file or a real error.
+template <typename Byte, typename Io>
+std::size_t TransferAll(Byte* bytes, std::size_t count, Io io) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(fd_, out + done, count - done);
+        const ssize_t n = io(bytes + done, count - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -119,18 +123,16 @@ std::size_t FileStream::Read(void* buffer, std::size_t count) {
     return done;
 }
 
+}  // namespace
+
+std::size_t FileStream::Read(void* buffer, std::size_t count) {
+    return TransferAll(static_cast<std::uint8_t*>(buffer), count,
+                       [this](std::uint8_t* p, std::size_t n) { return ::read(fd_, p, n); });
+}
+
 std::size_t FileStream::Write(const void* buffer, std::size_t count) {
-    const auto* in = static_cast<const std::uint8_t*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd_, in + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return TransferAll(static_cast<const std::uint8_t*>(buffer), count,
+                       [this](const std::uint8_t* p, std::size_t n) { return ::write(fd_, p, n); });
 }
 
 std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {

@@ -13,31 +13,14 @@
 #include "LevelConvolution.h"
 #include "LevelKernel.h"
 #include "LocalAdaptation.h"
+#include "TestImages.h"
 #include "ToneStep.h"
 
 namespace zelqor {
 namespace {
 
-WorkingBitmap RandomImage(int w, int h, unsigned seed) {
-    WorkingBitmap b(w, h);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, rng());
-        }
-    }
-    return b;
-}
-
-WorkingBitmap UniformImage(int w, int h, std::uint32_t pixel) {
-    WorkingBitmap b(w, h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, pixel);
-        }
-    }
-    return b;
-}
+using test_images::Noise;
+using test_images::Uniform;
 
 // Gradients, a hard-edged white block on black, a blown-out sky and sensor-like noise: the
 // structures that stress a convolution's rounding more than uniform noise does.
@@ -133,7 +116,7 @@ TEST(FastAdaptation, MatchesLiteralOverRadiiImagesAndLuminance) {
             p.luminance = luminance;
             const std::string what =
                 "r=" + std::to_string(c.radius) + " lum=" + std::to_string(luminance);
-            ExpectAllVariantsExact(RandomImage(c.width, c.height, 7u * c.radius), c.radius, p,
+            ExpectAllVariantsExact(Noise(c.width, c.height, 7u * c.radius), c.radius, p,
                                    what + " random");
             ExpectAllVariantsExact(PhotoLike(c.width, c.height, c.radius), c.radius, p,
                                    what + " photo");
@@ -148,16 +131,16 @@ TEST(FastAdaptation, MatchesLiteralOnUniformAndOddShapes) {
         std::vector<int> radii;
     };
     const Case cases[] = {
-        {"white", UniformImage(40, 30, 0xFFFFFFFF), {1, 7, 40, 84}},
-        {"black", UniformImage(40, 30, 0x00000000), {1, 7, 40, 84}},
+        {"white", Uniform(40, 30, 0xFFFFFFFF), {1, 7, 40, 84}},
+        {"black", Uniform(40, 30, 0x00000000), {1, 7, 40, 84}},
         {"5x300", PhotoLike(5, 300, 1), {1, 7, 34, 120}},
         {"300x3", PhotoLike(300, 3, 2), {1, 7, 34, 120}},
-        {"1x1", RandomImage(1, 1, 3), {1, 2, 40, 120}},
-        {"1x40", RandomImage(1, 40, 4), {3, 40}},
-        {"33x1", RandomImage(33, 1, 5), {3, 40}},
+        {"1x1", Noise(1, 1, 3), {1, 2, 40, 120}},
+        {"1x40", Noise(1, 40, 4), {3, 40}},
+        {"33x1", Noise(33, 1, 5), {3, 40}},
         // A radius whose full kernel total passes 2^31; only the corner that reaches pixels is
         // used.
-        {"4x3", RandomImage(4, 3, 6), {700}},
+        {"4x3", Noise(4, 3, 6), {700}},
     };
     for (const Case& c : cases) {
         for (const int r : c.radii) {
@@ -214,7 +197,7 @@ TEST(FastAdaptation, SameResultForAnyThreadCount) {
 // thread, must still each see their own image's rows.
 TEST(FastAdaptation, RowsInAnyOrderAndInterleavedRunsStayExact) {
     const WorkingBitmap first = PhotoLike(60, 45, 31);
-    const WorkingBitmap second = RandomImage(60, 45, 32);
+    const WorkingBitmap second = Noise(60, 45, 32);
     for (const LevelSumPath path : {LevelSumPath::Direct, LevelSumPath::Fft}) {
         const FastAdaptationOptions options{path};
         const int r = 9;

@@ -8,8 +8,8 @@
 namespace zelqor {
 namespace {
 
-using testing::Noise;
-using testing::Uniform;
+using test_images::Noise;
+using test_images::Uniform;
 
 std::uint32_t AdaptOne(const WorkingBitmap& src,
                        int r,

@@ -12,7 +12,7 @@
 namespace zelqor {
 namespace {
 
-using testing::Noise;
+using test_images::Noise;
 
 class CountingObserver : public RunObserver {
   public:

@@ -5,7 +5,7 @@
 
 #include "WorkingBitmap.h"
 
-namespace zelqor::testing {
+namespace zelqor::test_images {
 
 inline WorkingBitmap Uniform(int w, int h, std::uint32_t pixel) {
     WorkingBitmap b(w, h);
@@ -29,4 +29,4 @@ inline WorkingBitmap Noise(int w, int h, unsigned seed) {
     return b;
 }
 
-}  // namespace zelqor::testing
+}  // namespace zelqor::test_images
