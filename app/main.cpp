@@ -1,12 +1,14 @@
 // Start-up of the desktop program.
-#include <QApplication>
+#include <QtGlobal>
 #include <cstdio>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    std::fputs(
-        "ZelqorHDR: the main window is not built yet. The engine, view styles and tests are in "
-        "place; run ./build.sh test to exercise them.\n",
-        stdout);
+int main() {
+    // The main window is not built yet; say so instead of opening an empty one.
+    std::printf(
+        "ZelqorHDR %s: the main window is not built yet.\n"
+        "The engine, view styles, image files and the batch tool are in place:\n"
+        "  ./build/release/cli/zelqorhdr-cli --help\n",
+        ZELQOR_VERSION);
+    std::printf("(built against Qt %s)\n", QT_VERSION_STR);
     return 0;
 }
