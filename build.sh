@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libfftw3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic)
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic clang-format git)
 
 install_missing() {
     local missing=()
@@ -35,6 +35,8 @@ run)
     ;;
 test)
     install_missing
+    # Unformatted code fails the run, as a reviewer would send it back.
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
     build release
     (cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
     # The pure layers must build without Qt at all; the batch tool proves they link alone.
