@@ -265,6 +265,18 @@ TEST_P(ProcessingRunTest, WorkerThatCannotStartIsNotAwaited) {
     }
 }
 
+TEST_P(ProcessingRunTest, InputThatIsAlsoTheOutputIsReadBeforeItIsWritten) {
+    const WorkingBitmap src = Noise(64, 48, 13);
+    ProcessingRun run;
+    run.SetEngine(GetParam().engine);
+    CountingObserver observer;
+    WorkingBitmap expected;
+    run.ProcessBitmap(expected, src, RunSettings{}, observer);
+    WorkingBitmap both = src;
+    run.ProcessBitmap(both, both, RunSettings{}, observer);
+    EXPECT_EQ(both, expected);
+}
+
 TEST_P(ProcessingRunTest, EmptyTargetAndEmptySource) {
     const WorkingBitmap src = Noise(30, 20, 11);
     ProcessingRun run;
