@@ -86,19 +86,14 @@ class SizePatcher {
         : block_(block), order_(order), width_(width), height_(height) {}
 
     void WalkIfd0(std::uint32_t tiffOffset) {
-        const std::uint16_t count = seekDirectory(tiffOffset);
-        for (std::uint16_t i = 0; i < count; ++i) {
-            Entry e = readEntry();
-            if (e.tag == kTagImageWidth)
-                patch(e, width_);
-            if (e.tag == kTagImageLength)
-                patch(e, height_);
-            if (e.tag == kTagExifPointer) {
-                const std::int64_t next = block_.Position();
-                walkExifDirectory(order_.Get32(e.bytes.data() + kValueFieldOffset));
-                block_.SetPosition(next);
-            }
-        }
+        walkDirectory(tiffOffset, kTagImageWidth, kTagImageLength, [this](const Entry& e) {
+            if (e.tag != kTagExifPointer)
+                return;
+            const std::int64_t next = block_.Position();
+            walkDirectory(order_.Get32(e.bytes.data() + kValueFieldOffset), kTagPixelXDimension,
+                          kTagPixelYDimension, [](const Entry&) {});
+            block_.SetPosition(next);
+        });
     }
 
   private:
@@ -125,14 +120,21 @@ class SizePatcher {
         return e;
     }
 
-    void walkExifDirectory(std::uint32_t tiffOffset) {
+    // Patches the directory's two size tags; every entry then goes to `then`, which may walk
+    // elsewhere as long as it puts the read position back.
+    template <typename Then>
+    void walkDirectory(std::uint32_t tiffOffset,
+                       std::uint16_t widthTag,
+                       std::uint16_t heightTag,
+                       Then then) {
         const std::uint16_t count = seekDirectory(tiffOffset);
         for (std::uint16_t i = 0; i < count; ++i) {
-            Entry e = readEntry();
-            if (e.tag == kTagPixelXDimension)
+            const Entry e = readEntry();
+            if (e.tag == widthTag)
                 patch(e, width_);
-            if (e.tag == kTagPixelYDimension)
+            if (e.tag == heightTag)
                 patch(e, height_);
+            then(e);
         }
     }
 
