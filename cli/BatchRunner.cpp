@@ -10,6 +10,7 @@
 #include "ImageFile.h"
 #include "ImageIoError.h"
 #include "ImageWriters.h"
+#include "JpegCodec.h"
 #include "RunTexts.h"
 
 namespace zelqor::cli {
@@ -125,6 +126,14 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
             }
             const WorkingBitmap& src = image.bitmap;
             const int n = o.size > 0 ? o.size : std::max(src.Width(), src.Height());
+            const Size target = RunTargetSize(src.Width(), src.Height(), n, Rect{});
+            // An enlargement is held three times over (copy, result, encoder); keep it to what
+            // a decoded photo may be.
+            if (static_cast<std::uint64_t>(target.width) * target.height > kMaxDecodedPixels) {
+                report("a result of " + std::to_string(target.width) + " x " +
+                       std::to_string(target.height) + " pixels is too large");
+                continue;
+            }
             WorkingBitmap dst;
             RunOutcome outcome;
             {

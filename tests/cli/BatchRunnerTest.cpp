@@ -132,5 +132,13 @@ TEST_F(BatchRunnerTest, NeverOverwritesAnInputOrAnEarlierResult) {
     EXPECT_EQ(Run({"-o", (dir_ / "nofolder").string(), copy.string(), copy.string()}), 1);
 }
 
+TEST_F(BatchRunnerTest, RefusesAnEnlargementBeyondTheDecoderLimit) {
+    const fs::path out = dir_ / "huge.jpg";
+    EXPECT_EQ(Run({"--size", "65500", "-o", out.string(), kPhoto}), 1);
+    EXPECT_NE(err_.str().find("65500 x "), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("too large"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(out));
+}
+
 }  // namespace
 }  // namespace zelqor::cli
