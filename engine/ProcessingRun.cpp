@@ -119,6 +119,11 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
                                         const WorkingBitmap& scaled,
                                         const RunSettings& settings,
                                         RunObserver& observer) {
+    if (&dst == &scaled) {
+        // The workers read the input while they write the output; they must not be one bitmap.
+        const WorkingBitmap input = scaled;
+        return ProcessBitmap(dst, input, settings, observer);
+    }
     params_ = settings.params;
     const std::uint32_t start = TickCount();
 
