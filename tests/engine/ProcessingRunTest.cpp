@@ -271,11 +271,11 @@ TEST_P(ProcessingRunTest, InputThatIsAlsoTheOutputIsReadBeforeItIsWritten) {
     settings.divisor = 8;  // r = 8: every row needs its neighbours above and below unprocessed
     ProcessingRun run;
     run.SetEngine(GetParam().engine);
-    CountingObserver observer;
+    CountingObserver first, second;
     WorkingBitmap expected;
-    run.ProcessBitmap(expected, src, settings, observer);
+    run.ProcessBitmap(expected, src, settings, first);
     WorkingBitmap both = src;
-    run.ProcessBitmap(both, both, settings, observer);
+    run.ProcessBitmap(both, both, settings, second);
     EXPECT_EQ(both, expected);
 }
 
