@@ -20,7 +20,6 @@ class WorkingBitmap {
     int Width() const { return width_; }
     int Height() const { return height_; }
     bool HoldsImage() const { return width_ != 0 && height_ != 0; }
-    std::size_t Stride() const { return static_cast<std::size_t>(width_) * 4; }
     std::size_t ByteSize() const { return pixels_.size() * 4; }
 
     std::uint8_t* Row(int y) { return reinterpret_cast<std::uint8_t*>(RowWords(y)); }

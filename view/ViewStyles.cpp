@@ -204,10 +204,6 @@ int LevelFromStrength(int baseCode, int strength) {
     return StyleLevelIsInverted(baseCode) ? kViewLevels - 1 - strength : strength;
 }
 
-int StrengthFromLevel(int baseCode, int level) {
-    return LevelFromStrength(baseCode, level);
-}
-
 void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint) {
     if (bitmap == nullptr) {
         return;

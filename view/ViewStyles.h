@@ -33,7 +33,6 @@ inline constexpr std::array<int, kViewLevels> kSepiaLevelTable = {1, 2, 3, 6, 13
 // Uguisu keep more of the pixel's colour at higher levels, so their level runs the other way.
 bool StyleLevelIsInverted(int baseCode);
 int LevelFromStrength(int baseCode, int strength);
-int StrengthFromLevel(int baseCode, int level);
 
 // A tint colour already resolved to plain red, green and blue.
 struct Rgb {
