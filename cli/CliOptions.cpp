@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "ViewStyleTable.h"
+
 namespace zelqor::cli {
 
 const char* const kUsageText =
@@ -28,25 +30,6 @@ const char* const kUsageText =
     "  --help, --version\n";
 
 namespace {
-
-struct StyleName {
-    const char* name;
-    int baseCode;
-    bool takesLevel;
-};
-
-constexpr std::array<StyleName, 10> kStyleNames = {{
-    {"default", kViewDefault, false},
-    {"vivid", kViewVivid, true},
-    {"monochrome", kViewMonochrome, true},
-    {"mattari", kViewMattari, true},
-    {"miyabi", kViewMiyabi, true},
-    {"sepia", kViewSepia, true},
-    {"uguisu", kViewUguisu, true},
-    {"yellowish", kViewYellowish, false},
-    {"bluish", kViewBluish, false},
-    {"colorish", kViewColorish, false},
-}};
 
 std::optional<long> ParseInteger(const std::string& text) {
     long value = 0;
@@ -104,18 +87,16 @@ std::optional<std::string> ParseStyle(const std::string& text, CliOptions& o) {
     const std::string name = text.substr(0, colon);
     const std::optional<std::string> arg =
         colon == std::string::npos ? std::nullopt : std::optional(text.substr(colon + 1));
-    for (const StyleName& s : kStyleNames) {
-        if (name != s.name) {
-            continue;
-        }
-        if (s.baseCode == kViewColorish) {
+    if (const ViewStyleInfo* found = FindViewStyleByCliName(name)) {
+        const ViewStyleInfo& s = *found;
+        if (s.input == StyleInput::Colour) {
             if (!arg) {
                 return std::string("style colorish needs a colour: colorish:#RRGGBB");
             }
             o.styleCode = kViewColorish;
             return ParseHexColour(*arg, o.tint);
         }
-        if (arg && !s.takesLevel) {
+        if (arg && s.input != StyleInput::Level) {
             return "style " + name + " takes no strength";
         }
         int level = 0;

@@ -196,14 +196,6 @@ void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
     }
 }
 
-bool StyleLevelIsInverted(int baseCode) {
-    return baseCode == kViewMonochrome || baseCode == kViewSepia || baseCode == kViewUguisu;
-}
-
-int LevelFromStrength(int baseCode, int strength) {
-    return StyleLevelIsInverted(baseCode) ? kViewLevels - 1 - strength : strength;
-}
-
 void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint) {
     if (bitmap == nullptr) {
         return;

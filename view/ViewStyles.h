@@ -29,8 +29,8 @@ inline constexpr std::array<int, kViewLevels> kVividLevelTable = {1, 2, 3, 5, 8}
 inline constexpr std::array<int, kViewLevels> kMattariLevelTable = {5, 8, 13, 20, 32};
 inline constexpr std::array<int, kViewLevels> kSepiaLevelTable = {1, 2, 3, 6, 13};
 
-// The level dialog shows a strength 0..4 with the strongest look at 4. Monochrome, Sepia and
-// Uguisu keep more of the pixel's colour at higher levels, so their level runs the other way.
+// The level dialog shows a strength 0..4 with the strongest look at 4; these read the style table
+// to turn a strength into a level.
 bool StyleLevelIsInverted(int baseCode);
 int LevelFromStrength(int baseCode, int strength);
 

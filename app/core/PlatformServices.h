@@ -1,0 +1,69 @@
+// What the window asks of the desktop: message boxes, questions, dialogs, clipboard, locale,
+// keyboard, cursor and the shell. Qt provides it in the product; tests use a scripted fake.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RunTexts.h"
+#include "ViewStyles.h"
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+struct FileDialogRequest {
+    std::string filter;            // "Description|*.a;*.b|..." pairs
+    std::string defaultExtension;  // without the dot
+    std::string fileName;          // preset name, may be empty
+};
+
+class PlatformServices {
+  public:
+    virtual ~PlatformServices() = default;
+
+    // A plain information box with an OK button.
+    virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
+    // An OK/Cancel question; true for OK.
+    virtual bool AskOkCancel(const std::string& caption, const std::string& text) = 0;
+    // The application's error box for an operation that failed with this text.
+    virtual void ShowError(const std::string& caption, const std::string& text) = 0;
+
+    // The colour dialog, opened on initial; nullopt when cancelled.
+    virtual std::optional<Rgb> PickColour(Rgb initial) = 0;
+    virtual std::optional<std::string> OpenFileName(const FileDialogRequest& request) = 0;
+    // The save dialog asks before overwriting an existing file.
+    virtual std::optional<std::string> SaveFileName(const FileDialogRequest& request) = 0;
+
+    // The image on the clipboard, or nullopt when there is none.
+    virtual std::optional<WorkingBitmap> ClipboardImage() = 0;
+    // Empties the clipboard and puts exactly this one image on it.
+    virtual void SetClipboardImage(const WorkingBitmap& image) = 0;
+
+    // Asked afresh at every call: the user may change the language while the program runs.
+    virtual bool IsJapaneseLocale() = 0;
+    virtual NumberFormat LocaleNumberFormat() = 0;
+    // True while Shift is held at the moment of the call.
+    virtual bool IsShiftKeyDown() = 0;
+
+    // Nested: each true must be matched by a false. Use BusyCursor rather than calling it.
+    virtual void SetBusyCursor(bool busy) = 0;
+    // Hands a link (mailto: and the like) to the desktop; no result is reported to the user.
+    virtual void OpenUrl(const std::string& url) = 0;
+};
+
+// Shows the busy cursor for the lifetime of the object, so every path out restores it.
+class BusyCursor {
+  public:
+    explicit BusyCursor(PlatformServices& services) : services_(services) {
+        services_.SetBusyCursor(true);
+    }
+    ~BusyCursor() { services_.SetBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+  private:
+    PlatformServices& services_;
+};
+
+}  // namespace zelqor
