@@ -1,1 +1,167 @@
-// placeholder
+// Panel painting against a pixel-by-pixel model, with and without the fitted-image cache.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "PanelPainter.h"
+#include "ScaleBitmap.h"
+
+namespace zelqor {
+namespace {
+
+constexpr std::uint32_t kBackground = MakePixel(200, 100, 50, 0x7F);
+constexpr Rgb kTint{228, 128, 28};
+
+WorkingBitmap Noise(int w, int h, unsigned seed) {
+    WorkingBitmap b(w, h);
+    std::mt19937 rng(seed);
+    for (int i = 0; i < w * h; ++i) {
+        b.Data()[i] = static_cast<std::uint32_t>(rng());
+    }
+    return b;
+}
+
+WorkingBitmap Blank(const Rect& update) {
+    WorkingBitmap b(update.Width(), update.Height());
+    std::fill(b.Data(), b.Data() + b.Width() * b.Height(), kBackground);
+    return b;
+}
+
+// Each buffer pixel on its own: the fitted image's pixel under the style, or the background.
+WorkingBitmap Model(const Rect& update, const Rect& client, const WorkingBitmap& image, int code) {
+    WorkingBitmap out = Blank(update);
+    const Rect fit = FitRect(client, image);
+    const WorkingBitmap fitted = ScaleBitmap(image, fit.Width(), fit.Height());
+    for (int y = update.top; y < update.bottom; ++y) {
+        for (int x = update.left; x < update.right; ++x) {
+            if (x >= fit.left && x < fit.right && y >= fit.top && y < fit.bottom) {
+                WorkingBitmap one(1, 1);
+                one.SetPixel(0, 0, fitted.Pixel(x - fit.left, y - fit.top));
+                MakeViewBitmapAll(&one, code, kTint);
+                out.SetPixel(x - update.left, y - update.top, one.Pixel(0, 0));
+            }
+        }
+    }
+    return out;
+}
+
+struct Shape {
+    const char* name;
+    Rect client, update;
+    int imageW, imageH;
+};
+
+const Shape kShapes[] = {
+    {"wide image, full page", {0, 0, 40, 30}, {0, 0, 40, 30}, 90, 50},
+    {"tall image, full page", {0, 0, 40, 30}, {0, 0, 40, 30}, 50, 90},
+    {"update partly outside the fit", {0, 0, 40, 30}, {5, 0, 25, 12}, 90, 50},
+    {"update in the background only", {0, 0, 40, 30}, {0, 0, 40, 4}, 90, 50},
+    {"update past the page", {0, 0, 40, 30}, {-3, 20, 45, 34}, 90, 50},
+    {"empty image", {0, 0, 40, 30}, {0, 0, 40, 30}, 0, 0},
+    {"image smaller than the page", {0, 0, 40, 30}, {3, 2, 37, 29}, 7, 9},
+    {"page's aspect exactly", {0, 0, 40, 30}, {0, 0, 40, 30}, 80, 60},
+    {"fit equals the image", {0, 0, 40, 30}, {0, 0, 40, 30}, 40, 20},
+    {"shrunk by one pixel", {0, 0, 40, 30}, {0, 0, 40, 30}, 41, 31},
+    {"many source pixels an output", {0, 0, 40, 30}, {0, 0, 40, 30}, 997, 613},
+    {"source too narrow to pair", {0, 0, 40, 30}, {0, 0, 40, 30}, 3, 100},
+    {"fit tall enough to split", {0, 0, 100, 80}, {0, 0, 100, 80}, 331, 157},
+};
+const int kCodes[] = {kViewDefault, kViewVivid + 3, kViewSepia + 2, kViewColorish};
+
+TEST(PanelPainter, CachedAndUncachedMatchTheModel) {
+    for (const Shape& s : kShapes) {
+        const WorkingBitmap image = Noise(s.imageW, s.imageH, 7);
+        PanelPainter painter;
+        for (int code : kCodes) {
+            SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code));
+            const WorkingBitmap want = Model(s.update, s.client, image, code);
+            WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
+            PaintFittedImage(plain, s.update, s.client, image, code, kTint);
+            painter.Paint(cached, s.update, s.client, image, 1, code, kTint);
+            EXPECT_EQ(plain, want);
+            EXPECT_EQ(cached, want);
+        }
+    }
+}
+
+TEST(PanelPainter, StyleLeavesTheBackgroundAlone) {
+    const Rect client{0, 0, 40, 30};
+    const WorkingBitmap image = Noise(50, 90, 3);
+    const Rect fit = FitRect(client, image);
+    ASSERT_GT(fit.left, 0);  // a pillarboxed page, so there is background to check
+    WorkingBitmap buffer = Blank(client);
+    PanelPainter().Paint(buffer, client, client, image, 1, kViewSepia + 2, kTint);
+    int background = 0;
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            background += buffer.Pixel(x, y) == kBackground;
+        }
+    }
+    EXPECT_EQ(background, client.Width() * client.Height() - fit.Width() * fit.Height());
+}
+
+TEST(PanelPainter, PartialRepaintIsTheSameRegionOfAFullOne) {
+    const Rect client{0, 0, 40, 30};
+    const WorkingBitmap image = Noise(90, 50, 5);
+    WorkingBitmap full = Blank(client);
+    PaintFittedImage(full, client, client, image, kViewVivid + 3, kTint);
+    for (const Rect& update : {Rect{0, 0, 1, 1}, Rect{13, 9, 31, 20}, Rect{39, 29, 40, 30}}) {
+        WorkingBitmap part = Blank(update);
+        PanelPainter().Paint(part, update, client, image, 1, kViewVivid + 3, kTint);
+        for (int y = 0; y < part.Height(); ++y) {
+            for (int x = 0; x < part.Width(); ++x) {
+                ASSERT_EQ(part.Pixel(x, y), full.Pixel(x + update.left, y + update.top))
+                    << update.left << "," << update.top << " + " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(PanelPainter, CopyIsRebuiltOnlyWhenGenerationOrFitChanges) {
+    const Rect client{0, 0, 40, 30};
+    const WorkingBitmap first = Noise(90, 50, 11), second = Noise(90, 50, 12);
+    struct Case {
+        const char* name;
+        std::uint64_t generation;
+        Rect client;
+        bool forget;
+        bool showsSecond;
+    } cases[] = {
+        {"same generation and page: reused", 1, client, false, false},
+        {"new generation", 2, client, false, true},
+        {"page resized, fit resized", 1, {0, 0, 60, 50}, false, true},
+        {"page taller, fit the same: reused", 1, {0, 0, 40, 50}, false, false},
+        {"forgotten", 1, client, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelPainter painter;
+        WorkingBitmap buffer = Blank(client);
+        WorkingBitmap image = first;
+        painter.Paint(buffer, client, client, image, 1, kViewDefault, kTint);
+        image = second;  // pixels changed in place, as a run would
+        if (c.forget) {
+            painter.Forget();
+        }
+        buffer = Blank(c.client);
+        painter.Paint(buffer, c.client, c.client, image, c.generation, kViewDefault, kTint);
+        EXPECT_EQ(buffer, Model(c.client, c.client, c.showsSecond ? second : first, 0));
+    }
+}
+
+TEST(PanelPainter, FitOfTheImagesOwnSizeDrawsTheImageItself) {
+    const Rect client{0, 0, 40, 30};
+    WorkingBitmap image = Noise(40, 20, 21);
+    PanelPainter painter;
+    WorkingBitmap buffer = Blank(client);
+    painter.Paint(buffer, client, client, image, 1, kViewDefault, kTint);
+    image = Noise(40, 20, 22);
+    buffer = Blank(client);
+    painter.Paint(buffer, client, client, image, 1, kViewDefault, kTint);
+    EXPECT_EQ(buffer, Model(client, client, image, 0));
+}
+
+}  // namespace
+}  // namespace zelqor
