@@ -1,7 +1,13 @@
 // The two-worker processing run and its waiting loop.
 #include "ProcessingRun.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <latch>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "FastAdaptation.h"
 #include "Kernel.h"
@@ -11,17 +17,145 @@
 namespace zelqor {
 namespace {
 
+constexpr int kWorkers = ProcessingRun::kWorkers;
+
 std::thread StartStdThread(std::function<void()> procedure) {
     return std::thread(std::move(procedure));
 }
 
-}  // namespace
+// Everything one run shares with its workers. It lives on the caller's stack for the length of
+// the call, so a run started from inside another run's Poll, or on another thread with the same
+// ProcessingRun, has its own.
+struct RunState {
+    RunState(const WorkingBitmap& source, WorkingBitmap& target, int r, const ToneParams& p)
+        : src(source),
+          dst(target),
+          radius(r),
+          params(p),
+          kernel(BuildKernel(r)),
+          rowCount(source.Height()) {}
 
-// The neighbourhood pass of the fast path is shared by both workers; each waits here until the
-// other's share is done, because a row needs neighbours from both halves.
-struct PrepareGate {
-    std::latch done{ProcessingRun::kWorkers};
+    const WorkingBitmap& src;
+    WorkingBitmap& dst;
+    const int radius;
+    const ToneParams params;
+    const std::vector<std::int32_t> kernel;
+    const int rowCount;
+    std::unique_ptr<FastAdaptation> fast;
+    // The fast path's neighbourhood pass is shared by both workers; each waits here until the
+    // other's share is done, because a row needs neighbours from both halves.
+    std::latch prepareDone{kWorkers};
+
+    std::atomic<int> rowCounter{0};
+    std::atomic<bool> workerRunning[kWorkers] = {false, false};
+    std::atomic<bool> cancelRequested{false};
+    std::mutex doneMutex;  // only to wake the waiting loop when a worker ends
+    std::condition_variable doneCv;
+    std::exception_ptr workerError;
+    std::atomic<bool> workerFailed{false};
+
+    bool AnyRunning() const { return workerRunning[0].load() || workerRunning[1].load(); }
+
+    bool ClaimRow(int& y) {
+        int next = rowCounter.load();
+        while (next < rowCount) {
+            if (rowCounter.compare_exchange_weak(next, next + 1)) {
+                y = next;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void ProcessRows(AdaptVariant variant) {
+        const AdaptState state{&src, kernel, radius, params};
+        const int width = src.Width();
+        int y = 0;
+        while (!cancelRequested.load() && !workerFailed.load() && ClaimRow(y)) {
+            std::uint32_t* out = dst.RowWords(y);
+            if (fast) {
+                fast->AdaptRow(y, out);
+            } else {
+                for (int x = 0; x < width; ++x) {
+                    out[x] = AdaptPixelWith(variant, radius, x, y, state);
+                }
+            }
+        }
+    }
+
+    // Called inside a catch block: remembers the first failure of the run for the caller.
+    void KeepFirstError() {
+        if (!workerFailed.exchange(true)) {
+            workerError = std::current_exception();
+        }
+    }
+
+    // Also run on the waiting side for a worker that could not start, so the gate still opens.
+    void PrepareShare(int index) {
+        if (!fast) {
+            return;
+        }
+        try {
+            fast->Prepare(index, kWorkers);
+        } catch (...) {
+            KeepFirstError();
+        }
+    }
+
+    void RunWorker(int index, AdaptVariant variant) {
+        try {
+            PrepareShare(index);
+            if (fast) {
+                prepareDone.arrive_and_wait();
+            }
+            ProcessRows(variant);
+        } catch (...) {
+            KeepFirstError();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(doneMutex);
+            workerRunning[index].store(false);
+        }
+        doneCv.notify_all();
+    }
+
+    void RowWorker(int index) { RunWorker(index, AdaptVariant::Normal); }
+    void RowWorkerLarge(int index) { RunWorker(index, AdaptVariant::Large); }
 };
+
+// Joins on every way out of the waiting side: a std::thread still joinable at the end of its
+// scope would end the program, and the workers point into the caller's stack.
+class WorkerJoiner {
+  public:
+    explicit WorkerJoiner(RunState& state) : state_(state) {}
+    ~WorkerJoiner() {
+        // Workers are still joinable here only when the waiting side threw; cancelling first
+        // lets them stop after their current row instead of finishing the image.
+        for (const std::thread& t : threads_) {
+            if (t.joinable()) {
+                state_.cancelRequested.store(true);
+            }
+        }
+        JoinAll();
+    }
+    WorkerJoiner(const WorkerJoiner&) = delete;
+    WorkerJoiner& operator=(const WorkerJoiner&) = delete;
+
+    std::thread& operator[](int i) { return threads_[i]; }
+    void JoinAll() {
+        for (std::thread& t : threads_) {
+            if (t.joinable()) {
+                t.join();
+            }
+        }
+    }
+
+  private:
+    RunState& state_;
+    std::thread threads_[kWorkers];
+};
+
+}  // namespace
 
 RunSettings SampleRunSettings(const ToneSliders& sliders) {
     return RunSettings{SampleToneParams(sliders), CalcSizeDivisor(sliders.calcSize)};
@@ -48,73 +182,6 @@ RunOutcome ProcessingRun::MakeProcessedImage(const WorkingBitmap& source,
     return ProcessBitmap(dst, scaled, settings, observer);
 }
 
-bool ProcessingRun::ClaimRow(int& y) {
-    int next = rowCounter_.load();
-    while (next < rowCount_) {
-        if (rowCounter_.compare_exchange_weak(next, next + 1)) {
-            y = next;
-            return true;
-        }
-    }
-    return false;
-}
-
-void ProcessingRun::ProcessRows(AdaptVariant variant) {
-    const AdaptState state{runSrc_, kernel_, radius_, params_};
-    const int width = runSrc_->Width();
-    int y = 0;
-    while (!cancelRequested_.load() && !workerFailed_.load() && ClaimRow(y)) {
-        std::uint32_t* out = runDst_->RowWords(y);
-        if (fast_) {
-            fast_->AdaptRow(y, out);
-        } else {
-            for (int x = 0; x < width; ++x) {
-                out[x] = AdaptPixelWith(variant, radius_, x, y, state);
-            }
-        }
-    }
-}
-
-void ProcessingRun::RowWorker(int index) {
-    RunWorker(index, AdaptVariant::Normal);
-}
-
-void ProcessingRun::RowWorkerLarge(int index) {
-    RunWorker(index, AdaptVariant::Large);
-}
-
-void ProcessingRun::RunWorker(int index, AdaptVariant variant) {
-    try {
-        PrepareShare(index);
-        ProcessRows(variant);
-    } catch (...) {
-        KeepFirstError();
-    }
-    {
-        const std::lock_guard<std::mutex> lock(doneMutex_);
-        workerRunning_[index].store(false);
-    }
-    doneCv_.notify_all();
-}
-
-void ProcessingRun::KeepFirstError() {
-    if (!workerFailed_.exchange(true)) {
-        workerError_ = std::current_exception();
-    }
-}
-
-void ProcessingRun::PrepareShare(int index) {
-    if (!fast_) {
-        return;
-    }
-    try {
-        fast_->Prepare(index, kWorkers);
-    } catch (...) {
-        KeepFirstError();
-    }
-    gate_->done.arrive_and_wait();
-}
-
 RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
                                         const WorkingBitmap& scaled,
                                         const RunSettings& settings,
@@ -124,88 +191,69 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
         const WorkingBitmap input = scaled;
         return ProcessBitmap(dst, input, settings, observer);
     }
-    params_ = settings.params;
     const std::uint32_t start = TickCount();
 
     dst = scaled;
-    radius_ = CalcRadius(scaled, settings.divisor);
-    kernel_ = BuildKernel(radius_);
-
-    runDst_ = &dst;
-    runSrc_ = &scaled;
-    rowCounter_.store(0);
-    rowCount_ = scaled.Height();
+    RunState state(scaled, dst, CalcRadius(scaled, settings.divisor), settings.params);
 
     RunOutcome outcome;
-    outcome.radius = radius_;
-    outcome.largeSizeMode = IsLargeSizeMode(radius_);
+    outcome.radius = state.radius;
+    outcome.rowCount = state.rowCount;
+    outcome.largeSizeMode = IsLargeSizeMode(state.radius);
     if (outcome.largeSizeMode) {
         observer.LargeSizeNotice();
     }
 
-    fast_.reset();
-    if (engine_ == RunEngine::Fast && rowCount_ > 0 && radius_ > 0) {
-        fast_ = std::make_unique<FastAdaptation>(scaled, radius_, params_);
+    if (engine_ == RunEngine::Fast && state.rowCount > 0 && state.radius > 0) {
+        state.fast = std::make_unique<FastAdaptation>(scaled, state.radius, state.params);
     }
-    gate_ = std::make_unique<PrepareGate>();
-    cancelRequested_.store(false);
-    workerFailed_.store(false);
-    workerError_ = nullptr;
 
-    std::thread threads[kWorkers];
+    // Declared after state, so on an exception the workers are joined before state goes away.
+    WorkerJoiner threads(state);
     bool started[kWorkers] = {false, false};
     for (int i = 0; i < kWorkers; ++i) {
-        workerRunning_[i].store(true);
+        state.workerRunning[i].store(true);
         try {
             if (outcome.largeSizeMode) {
-                threads[i] = startThread_([this, i] { RowWorkerLarge(i); });
+                threads[i] = startThread_([&state, i] { state.RowWorkerLarge(i); });
             } else {
-                threads[i] = startThread_([this, i] { RowWorker(i); });
+                threads[i] = startThread_([&state, i] { state.RowWorker(i); });
             }
             started[i] = true;
         } catch (...) {
             // Never wait for a worker that never ran; its share of the work is taken over below.
-            workerRunning_[i].store(false);
+            state.workerRunning[i].store(false);
         }
     }
     for (int i = 0; i < kWorkers; ++i) {
-        if (!started[i] && fast_) {
-            try {
-                fast_->Prepare(i, kWorkers);
-            } catch (...) {
-                KeepFirstError();
-            }
-            gate_->done.count_down();
+        if (!started[i] && state.fast) {
+            state.PrepareShare(i);
+            state.prepareDone.count_down();
         }
     }
-    if (!started[0] && !started[1] && !workerFailed_.load()) {
-        ProcessRows(outcome.largeSizeMode ? AdaptVariant::Large : AdaptVariant::Normal);
+    if (!started[0] && !started[1] && !state.workerFailed.load()) {
+        state.ProcessRows(outcome.largeSizeMode ? AdaptVariant::Large : AdaptVariant::Normal);
     }
 
-    auto anyRunning = [this] { return workerRunning_[0].load() || workerRunning_[1].load(); };
-    while (anyRunning()) {
-        if (observer.Poll(rowCounter_.load(), rowCount_)) {
-            cancelRequested_.store(true);
+    while (state.AnyRunning()) {
+        if (observer.Poll(state.rowCounter.load(), state.rowCount)) {
+            state.cancelRequested.store(true);
         }
         YieldProcessor();
         // A spinning loop would take a core from the two workers on a two-core machine; the
         // wait ends at once when the last worker is done, so the elapsed time is not padded.
-        std::unique_lock<std::mutex> lock(doneMutex_);
-        doneCv_.wait_for(lock, kPollInterval, [&] { return !anyRunning(); });
+        std::unique_lock<std::mutex> lock(state.doneMutex);
+        state.doneCv.wait_for(lock, kPollInterval, [&] { return !state.AnyRunning(); });
     }
-    for (std::thread& t : threads) {
-        if (t.joinable()) {
-            t.join();
-        }
-    }
-    fast_.reset();
-    gate_.reset();
-    if (workerError_) {
-        std::rethrow_exception(workerError_);
+    threads.JoinAll();
+    state.fast.reset();
+    if (state.workerError) {
+        std::rethrow_exception(state.workerError);
     }
 
     outcome.elapsedMs = TickCount() - start;
-    outcome.cancelled = cancelRequested_.load();
+    outcome.cancelled = state.cancelRequested.load();
+    outcome.rowsClaimed = state.rowCounter.load();
     outcome.width = dst.Width();
     outcome.height = dst.Height();
     return outcome;

@@ -1,16 +1,10 @@
 // A processing run: scaled copy, sampled parameters, kernel, two row workers, progress, cancel.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "LocalAdaptation.h"
 #include "Rect.h"
@@ -19,9 +13,6 @@
 #include "WorkingBitmap.h"
 
 namespace zelqor {
-
-class FastAdaptation;
-struct PrepareGate;
 
 // The waiting side of a run, supplied by the caller: the window's progress loop or the batch
 // tool's progress bar.
@@ -41,6 +32,8 @@ struct RunOutcome {
     int radius = 0;
     int width = 0;
     int height = 0;
+    int rowsClaimed = 0;  // the row counter when the run ended; rows below it are processed
+    int rowCount = 0;
 };
 
 // What a run samples at its start: the tone values and the neighbourhood divisor D.
@@ -55,6 +48,8 @@ enum class RunEngine {
     Fast,     // the exact convolution path used by every real run
 };
 
+// Holds only configuration: each run keeps its state in the call, so one object may run on
+// several threads at once or be run again from inside an observer's Poll.
 class ProcessingRun {
   public:
     static constexpr int kWorkers = 2;
@@ -77,7 +72,8 @@ class ProcessingRun {
                                   RunObserver& observer);
 
     // Runs the engine on scaled into dst; dst starts as a copy of scaled, so rows that a cancel
-    // leaves unclaimed keep the unprocessed pixels.
+    // leaves unclaimed keep the unprocessed pixels. An exception from the observer cancels the
+    // run and reaches the caller once every worker has ended.
     RunOutcome ProcessBitmap(WorkingBitmap& dst,
                              const WorkingBitmap& scaled,
                              const RunSettings& settings,
@@ -87,40 +83,9 @@ class ProcessingRun {
     // Lets tests make a worker fail to start; production uses std::thread.
     void SetThreadStarter(ThreadStarter starter) { startThread_ = std::move(starter); }
 
-    int Radius() const { return radius_; }
-    const std::vector<std::int32_t>& Kernel() const { return kernel_; }
-    int RowCount() const { return rowCount_; }
-    int RowCounter() const { return rowCounter_.load(); }
-
   private:
-    void RowWorker(int index);
-    void RowWorkerLarge(int index);
-    void RunWorker(int index, AdaptVariant variant);
-    void ProcessRows(AdaptVariant variant);
-    // Called inside a catch block: remembers the first failure of the run for the caller.
-    void KeepFirstError();
-    void PrepareShare(int index);
-    bool ClaimRow(int& y);
-
     RunEngine engine_ = RunEngine::Fast;
     ThreadStarter startThread_;
-
-    const WorkingBitmap* runSrc_ = nullptr;
-    WorkingBitmap* runDst_ = nullptr;
-    int radius_ = 0;
-    ToneParams params_;
-    std::vector<std::int32_t> kernel_{0};
-    std::unique_ptr<FastAdaptation> fast_;
-    std::unique_ptr<PrepareGate> gate_;
-
-    std::atomic<int> rowCounter_{0};
-    int rowCount_ = 0;
-    std::atomic<bool> workerRunning_[kWorkers] = {false, false};
-    std::atomic<bool> cancelRequested_{false};
-    std::mutex doneMutex_;  // only to wake the waiting loop when a worker ends
-    std::condition_variable doneCv_;
-    std::exception_ptr workerError_;
-    std::atomic<bool> workerFailed_{false};
 };
 
 }  // namespace zelqor

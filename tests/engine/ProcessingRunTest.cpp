@@ -1,9 +1,14 @@
 // Target sizes, resampling, run texts and the two-worker run against the literal adaptation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <stdexcept>
+#include <tuple>
+#include <utility>
 
+#include "Kernel.h"
 #include "ProcessingRun.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
@@ -166,8 +171,8 @@ TEST_P(ProcessingRunTest, OutputEqualsLiteralAdaptation) {
             EXPECT_FALSE(out.cancelled);
             EXPECT_EQ(out.width, 90);
             EXPECT_EQ(out.height, 61);
-            EXPECT_EQ(run.RowCounter(), 61);
-            EXPECT_EQ(run.Kernel().size(), static_cast<std::size_t>((2 * r + 1) * (2 * r + 1)));
+            EXPECT_EQ(out.rowsClaimed, 61);
+            EXPECT_EQ(out.rowCount, 61);
         }
     }
 }
@@ -185,7 +190,8 @@ TEST_P(ProcessingRunTest, LargeSizeNoticeFromRadius84) {
         EXPECT_EQ(observer.notices, notices);
         EXPECT_EQ(out.largeSizeMode, notices == 1);
         // A white and a random pixel far from the edges agree with the literal variant in use.
-        const AdaptState st{&src, run.Kernel(), out.radius, SampleToneParams(sliders)};
+        const std::vector<std::int32_t> kernel = BuildKernel(out.radius);
+        const AdaptState st{&src, kernel, out.radius, SampleToneParams(sliders)};
         const AdaptVariant v = notices ? AdaptVariant::Large : AdaptVariant::Normal;
         for (int x : {0, 1000, width - 1}) {
             EXPECT_EQ(dst.Pixel(x, 1), AdaptPixelWith(v, out.radius, x, 1, st)) << x;
@@ -207,8 +213,10 @@ TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
     ASSERT_EQ(dst.Height(), 1000);
     // How far the workers got depends on timing; whatever they claimed must be finished and
     // everything after it untouched.
-    const int claimed = run.RowCounter();
-    const AdaptState st{&src, run.Kernel(), out.radius, SampleToneParams(sliders)};
+    const int claimed = out.rowsClaimed;
+    EXPECT_EQ(out.rowCount, 1000);
+    const std::vector<std::int32_t> kernel = BuildKernel(out.radius);
+    const AdaptState st{&src, kernel, out.radius, SampleToneParams(sliders)};
     for (int y = 0; y < 1000; y += (y < claimed ? 1 : 37)) {
         for (int x : {0, 750, 1499}) {
             const std::uint32_t want =
@@ -236,7 +244,7 @@ TEST_P(ProcessingRunTest, CancelBeforeAnyRowLeavesTheScaledCopy) {
     WorkingBitmap dst;
     const RunOutcome out = run.ProcessBitmap(dst, src, RunSettings{}, observer);
     EXPECT_TRUE(out.cancelled);
-    EXPECT_EQ(run.RowCounter(), 0);
+    EXPECT_EQ(out.rowsClaimed, 0);
     EXPECT_EQ(dst, src);
 }
 
@@ -288,7 +296,8 @@ TEST_P(ProcessingRunTest, EmptyTargetAndEmptySource) {
     const RunOutcome out = run.MakeProcessedImage(src, 0, Rect{}, RunSettings{}, dst, observer);
     EXPECT_FALSE(dst.HoldsImage());
     EXPECT_EQ(out.radius, 0);
-    EXPECT_EQ(run.RowCount(), 0);
+    EXPECT_EQ(out.rowCount, 0);
+    EXPECT_EQ(out.rowsClaimed, 0);
 
     WorkingBitmap untouched = src;
     run.MakeProcessedImage(WorkingBitmap{}, 600, Rect{}, RunSettings{}, untouched, observer);
@@ -299,6 +308,130 @@ TEST_P(ProcessingRunTest, EmptyTargetAndEmptySource) {
     EXPECT_EQ(dst.Width(), 15);
     EXPECT_EQ(dst.Height(), 10);
     EXPECT_EQ(scaled.radius, 1);
+    EXPECT_EQ(scaled.rowCount, 10);
+    EXPECT_EQ(scaled.rowsClaimed, 10);
+}
+
+// Starts thread number n (counted over the object's life) only once mayGo(n) holds; counts the
+// workers that have ended.
+ProcessingRun::ThreadStarter HeldStarter(std::function<bool(int)> mayGo, std::atomic<int>& ended) {
+    auto count = std::make_shared<std::atomic<int>>(0);
+    return [=, &ended](std::function<void()> proc) {
+        return std::thread([n = count->fetch_add(1), mayGo, &ended, proc = std::move(proc)] {
+            while (!mayGo(n)) {
+                std::this_thread::yield();
+            }
+            proc();
+            ++ended;
+        });
+    };
+}
+
+WorkingBitmap Reference(const WorkingBitmap& src, const RunSettings& settings, RunEngine engine) {
+    ProcessingRun run;
+    run.SetEngine(engine);
+    CountingObserver quiet;
+    WorkingBitmap out;
+    run.ProcessBitmap(out, src, settings, quiet);
+    return out;
+}
+
+struct ObserverFault : std::runtime_error {
+    ObserverFault() : std::runtime_error("observer failed") {}
+};
+
+// Hands each poll, numbered from 1, to onPoll; for a window that does its own work there.
+struct ScriptedObserver : RunObserver {
+    void LargeSizeNotice() override { onPoll(0); }
+    bool Poll(int claimed, int) override {
+        lastClaimed = claimed;
+        onPoll(polls.fetch_add(1) + 1);
+        return false;
+    }
+    std::function<void(int)> onPoll;
+    std::atomic<int> polls{0};
+    int lastClaimed = 0;
+};
+
+TEST_P(ProcessingRunTest, ObserverExceptionCancelsJoinsAndReachesTheCaller) {
+    // Each worker is held until its poll, so the throwing poll surely comes while workers live.
+    // Poll 0 is the large-size notice.
+    struct Case {
+        const char* what;
+        int width, height, divisor, throwAtPoll, releaseAtPoll[2], workers;
+    } cases[] = {
+        {"first poll, both released by it", 200, 150, 20, 1, {1, 1}, 2},
+        {"second poll, one worker already at work", 200, 150, 20, 2, {1, 2}, 2},
+        {"large-size notice, before any worker", 4200, 2, 50, 0, {1, 1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const WorkingBitmap src = Noise(c.width, c.height, 14);
+        RunSettings settings;
+        settings.divisor = c.divisor;
+        ProcessingRun run;
+        run.SetEngine(GetParam().engine);
+        ScriptedObserver observer;
+        observer.onPoll = [&](int poll) {
+            if (poll == c.throwAtPoll) {
+                throw ObserverFault();
+            }
+        };
+        std::atomic<int> ended{0};
+        run.SetThreadStarter(
+            HeldStarter([&](int n) { return observer.polls.load() >= c.releaseAtPoll[n]; }, ended));
+        WorkingBitmap dst;
+        EXPECT_THROW(run.ProcessBitmap(dst, src, settings, observer), ObserverFault);
+        EXPECT_EQ(ended.load(), c.workers) << "a worker outlived the run";
+        ASSERT_EQ(dst.Width(), c.width);
+        ASSERT_EQ(dst.Height(), c.height);
+        // Rows are claimed in order and finished once claimed: processed rows, then the copy.
+        const WorkingBitmap full = Reference(src, settings, GetParam().engine);
+        const auto rowOf = [&](const WorkingBitmap& b, int y) {
+            return std::equal(dst.RowWords(y), dst.RowWords(y) + c.width, b.RowWords(y));
+        };
+        int processed = 0;
+        while (c.workers > 0 && processed < c.height && rowOf(full, processed)) {
+            ++processed;
+        }
+        EXPECT_GE(processed, observer.lastClaimed);
+        for (int y = processed; y < c.height; ++y) {
+            ASSERT_TRUE(rowOf(src, y)) << "row " << y << " is neither processed nor the copy";
+        }
+    }
+}
+
+// A window may start a run from inside another run's Poll. The outer run's workers are held
+// until the inner run has ended, so they work only after it, on state it must not have touched.
+TEST_P(ProcessingRunTest, RunStartedInsidePollKeepsItsOwnState) {
+    const WorkingBitmap outerSrc = Noise(80, 60, 15), innerSrc = Noise(45, 70, 16);
+    RunSettings outerSettings, innerSettings;
+    outerSettings.divisor = 8;   // r = 10
+    innerSettings.divisor = 35;  // r = 2
+    innerSettings.params.hdrStrength = 5;
+    ProcessingRun run;
+    run.SetEngine(GetParam().engine);
+    std::atomic<bool> innerDone{false};
+    std::atomic<int> ended{0};
+    run.SetThreadStarter(HeldStarter(
+        [&](int n) { return n >= ProcessingRun::kWorkers || innerDone.load(); }, ended));
+    WorkingBitmap innerDst;
+    RunOutcome inner;
+    ScriptedObserver outerObserver;
+    outerObserver.onPoll = [&](int poll) {
+        if (poll == 1) {
+            CountingObserver innerObserver;
+            inner = run.ProcessBitmap(innerDst, innerSrc, innerSettings, innerObserver);
+            innerDone.store(true);
+        }
+    };
+    WorkingBitmap outerDst;
+    const RunOutcome outer = run.ProcessBitmap(outerDst, outerSrc, outerSettings, outerObserver);
+    ASSERT_TRUE(innerDone.load()) << "the outer run never polled";
+    EXPECT_EQ(outerDst, Reference(outerSrc, outerSettings, GetParam().engine));
+    EXPECT_EQ(innerDst, Reference(innerSrc, innerSettings, GetParam().engine));
+    EXPECT_EQ(std::tie(outer.radius, outer.rowCount, outer.rowsClaimed), std::tuple(10, 60, 60));
+    EXPECT_EQ(std::tie(inner.radius, inner.rowCount, inner.rowsClaimed), std::tuple(2, 70, 70));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines,
