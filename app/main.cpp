@@ -1,14 +1,38 @@
 // Start-up of the desktop program.
-#include <QtGlobal>
+#include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
-int main() {
-    // The main window is not built yet; say so instead of opening an empty one.
-    std::printf(
-        "ZelqorHDR %s: the main window is not built yet.\n"
-        "The engine, view styles, image files and the batch tool are in place:\n"
-        "  ./build/release/cli/zelqorhdr-cli --help\n",
-        ZELQOR_VERSION);
-    std::printf("(built against Qt %s)\n", QT_VERSION_STR);
-    return 0;
+#include "QtPlatformServices.h"
+#include "TForm1.h"
+
+namespace {
+
+// Qt aborts when it cannot reach a display; a plain line and an exit status say more.
+bool DisplayReachable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0') {
+        return true;  // the user chose a platform; let Qt judge it
+    }
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!DisplayReachable()) {
+        std::fprintf(stderr,
+                     "zelqorhdr: no display to open the window on (DISPLAY is not set); "
+                     "the batch tool zelqorhdr-cli works without one\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    zelqor::QtPlatformServices services;
+    TForm1 window(services);
+    services.SetParentWindow(&window);
+    window.CreateDialogs();
+    window.show();
+    return app.exec();
 }

@@ -1,0 +1,144 @@
+// The action, menu and slider tables of the main window.
+#include "ActionTable.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "ViewStyleTable.h"
+
+namespace zelqor {
+namespace {
+
+ActionInfo Plain(std::string_view name,
+                 std::string_view category,
+                 std::string_view caption,
+                 std::string_view english,
+                 std::string_view shortcut = {}) {
+    ActionInfo a;
+    a.name = name;
+    a.category = category;
+    a.caption = caption;
+    a.englishCaption = english;
+    a.shortcut = shortcut;
+    return a;
+}
+
+ActionInfo Make(std::string_view name,
+                std::string_view caption,
+                std::string_view english,
+                int size,
+                std::string_view shortcut = {}) {
+    ActionInfo a = Plain(name, "Make", caption, english, shortcut);
+    a.makeSize = size;
+    a.isMake = true;
+    return a;
+}
+
+std::vector<ActionInfo> BuildActions() {
+    std::vector<ActionInfo> actions = {
+        Plain("ActionFileOpen", "File", "開く(&O)", "&Open", "Ctrl+O"),
+        Plain("ActionFileSave", "File", "保存(&S)", "&Save", "Ctrl+S"),
+        Plain("ActionFileExit", "File", "終了(&X)", "E&xit"),
+        Plain("ActionEditCopy", "Edit", "コピー(&C)", "&Copy", "Ctrl+C"),
+        Plain("ActionEditPaste", "Edit", "貼り付け(&P)", "&Paste", "Ctrl+V"),
+        Make("ActionMakePreview", "プレビュー(&P)", "&Preview", 0),
+        Make("ActionMake600xN", "600 x N", "600 x N", 600),
+        Make("ActionMake800xN", "800 x N", "800 x N", 800),
+        Make("ActionMake1200xN", "1200 x N", "1200 x N", 1200),
+        Make("ActionMake1600xN", "1600 x N", "1600 x N", 1600),
+        Make("ActionMake1800xN", "1800 x N", "1800 x N", 1800),
+        Make("ActionMakeFullsize", "フルサイズ(&F)", "&FullSize", kMakeFullSize, "Ctrl+F"),
+        Plain("ActionHelpAbout", "Help", "バージョン情報(&A)", "&About"),
+    };
+    for (const ViewStyleInfo& s : kViewStyleTable) {
+        ActionInfo a = Plain(s.actionName, "View", s.caption, s.englishCaption);
+        a.tag = s.baseCode;
+        a.checkable = true;
+        a.radioGroup = 1;
+        a.checkedAtStart = s.baseCode == kViewDefault;
+        a.visibleAtStart = !s.hiddenAtStart;
+        actions.push_back(a);
+    }
+    ActionInfo affect = Plain("ActionViewAffectSrc", "View", "[処理前] の表示も変える(&A)",
+                              "&Affect Original Image");
+    affect.checkable = true;
+    actions.push_back(affect);
+    return actions;
+}
+
+std::vector<MenuEntryInfo> ViewMenuEntries() {
+    std::vector<MenuEntryInfo> entries;
+    for (const ViewStyleInfo& s : kViewStyleTable) {
+        entries.push_back({s.actionName, {}, {}});
+    }
+    entries.push_back({});
+    entries.push_back({"ActionViewAffectSrc", {}, {}});
+    return entries;
+}
+
+}  // namespace
+
+const std::vector<ActionInfo>& ActionTable() {
+    static const std::vector<ActionInfo> table = BuildActions();
+    return table;
+}
+
+const ActionInfo* FindAction(std::string_view name) {
+    for (const ActionInfo& a : ActionTable()) {
+        if (a.name == name) {
+            return &a;
+        }
+    }
+    return nullptr;
+}
+
+const std::vector<MenuInfo>& MainMenuTable() {
+    static const std::vector<MenuInfo> table = {
+        {"File1",
+         "ファイル(&F)",
+         "&File",
+         {{"ActionFileOpen", {}, {}}, {"ActionFileSave", {}, {}}, {}, {"ActionFileExit", {}, {}}}},
+        {"Edit1", "編集(&E)", "&Edit", {{"ActionEditCopy", {}, {}}, {"ActionEditPaste", {}, {}}}},
+        // The opening parenthesis is full-width and the closing one is not, as the menu has it.
+        {"Make1",
+         "処理実行（&M)",
+         "&Make",
+         {{"ActionMakePreview", "Preview1", "Ctrl+P"},
+          {},
+          {"ActionMake600xN", {}, {}},
+          {"ActionMake800xN", {}, {}},
+          {"ActionMake1200xN", {}, {}},
+          {"ActionMake1600xN", {}, {}},
+          {"ActionMake1800xN", {}, {}},
+          {},
+          {"ActionMakeFullsize", {}, {}}}},
+        {"View1", "表示(&V)", "&View", ViewMenuEntries()},
+        {"Help1", "ヘルプ(&H)", "&Help", {{"ActionHelpAbout", {}, {}}}},
+    };
+    return table;
+}
+
+TrackBar& Bar(OptionControls& c, std::string_view name) {
+    if (name == "TrackBar_HDR") {
+        return c.tone.hdr;
+    }
+    if (name == "TrackBar_CalcSize") {
+        return c.tone.calcSize;
+    }
+    if (name == "TrackBar_StdBrightness") {
+        return c.tone.stdBrightness;
+    }
+    if (name == "TrackBar_HdrEnhancer") {
+        return c.tone.hdrEnhancer;
+    }
+    if (name == "TrackBar_JpegQuality") {
+        return c.save.jpegQuality;
+    }
+    throw std::invalid_argument("no track bar named " + std::string(name));
+}
+
+int JpegQuality(const SaveOptions& save) {
+    return TrackBarLerp(save.jpegQuality, 100, 10);
+}
+
+}  // namespace zelqor

@@ -1,0 +1,46 @@
+// Changes to the window's images, refused while a run reads them.
+#include "Document.h"
+
+#include <atomic>
+#include <stdexcept>
+
+namespace zelqor {
+
+std::uint64_t Document::NextGeneration() {
+    // Shared by every document, so two panels never mistake one image for another.
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
+void Document::RefuseWhileLocked() const {
+    if (Locked()) {
+        throw std::logic_error("the images cannot change while a run is in progress");
+    }
+}
+
+void Document::SetSource(WorkingBitmap source) {
+    RefuseWhileLocked();
+    bitmapSrc_ = std::move(source);
+    srcGeneration_ = NextGeneration();
+}
+
+void Document::SetResult(WorkingBitmap result) {
+    RefuseWhileLocked();
+    bitmapDst_ = std::move(result);
+    dstGeneration_ = NextGeneration();
+}
+
+void Document::ClearResult() {
+    SetResult(WorkingBitmap{});
+}
+
+void Document::SetExif(std::vector<std::uint8_t> payload) {
+    RefuseWhileLocked();
+    exifSegmentBuffer_ = std::move(payload);
+}
+
+void Document::ClearExif() {
+    SetExif({});
+}
+
+}  // namespace zelqor

@@ -1,0 +1,55 @@
+// The images and Exif data the window owns, with a generation per image so views can cache.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+class Document {
+  public:
+    const WorkingBitmap& BitmapSrc() const { return bitmapSrc_; }
+    const WorkingBitmap& BitmapDst() const { return bitmapDst_; }
+    const std::vector<std::uint8_t>& ExifSegmentBuffer() const { return exifSegmentBuffer_; }
+
+    // Bumped whenever the pixels of the image change; never repeats within a run of the program.
+    std::uint64_t SrcGeneration() const { return srcGeneration_; }
+    std::uint64_t DstGeneration() const { return dstGeneration_; }
+
+    // While a run reads the source, nothing may replace or free the images.
+    bool Locked() const { return lockCount_ > 0; }
+
+    // Each of these throws std::logic_error while a run is in progress.
+    void SetSource(WorkingBitmap source);
+    void SetResult(WorkingBitmap result);
+    void ClearResult();
+    void SetExif(std::vector<std::uint8_t> payload);
+    void ClearExif();
+
+    // Held by a run for its whole length.
+    class Lock {
+      public:
+        explicit Lock(Document& doc) : doc_(doc) { ++doc_.lockCount_; }
+        ~Lock() { --doc_.lockCount_; }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+      private:
+        Document& doc_;
+    };
+
+  private:
+    void RefuseWhileLocked() const;
+    static std::uint64_t NextGeneration();
+
+    WorkingBitmap bitmapSrc_;
+    WorkingBitmap bitmapDst_;
+    std::vector<std::uint8_t> exifSegmentBuffer_;
+    std::uint64_t srcGeneration_ = NextGeneration();
+    std::uint64_t dstGeneration_ = NextGeneration();
+    int lockCount_ = 0;
+};
+
+}  // namespace zelqor

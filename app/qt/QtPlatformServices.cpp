@@ -1,0 +1,145 @@
+// Message boxes, dialogs, clipboard, locale, keyboard, cursor and shell through Qt.
+#include "QtPlatformServices.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLocale>
+#include <QMessageBox>
+#include <QStringList>
+#include <QUrl>
+#include <cstring>
+
+namespace zelqor {
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string FileNameFrom(const QString& chosen) {
+    // Names go to the C library as bytes in the locale's encoding, which on Linux is UTF-8.
+    return chosen.toStdString();
+}
+
+QString PresetDirectoryOrName(const FileDialogRequest& request) {
+    return request.fileName.empty() ? QString() : Q(request.fileName);
+}
+
+}  // namespace
+
+QString QtFileFilter(const std::string& filter) {
+    const QStringList parts = Q(filter).split('|');
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        QString name = parts[i];
+        // The description may already carry its own list of patterns in parentheses; the
+        // dialog reads the last parenthesised list, so give it the one that really filters.
+        entries << name + " (" + patterns + ")";
+    }
+    return entries.join(";;");
+}
+
+void QtPlatformServices::ShowMessage(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, Q(caption), Q(text), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtPlatformServices::AskOkCancel(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, Q(caption), Q(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtPlatformServices::ShowError(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, Q(caption), Q(text), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+std::optional<Rgb> QtPlatformServices::PickColour(Rgb initial) {
+    const QColor chosen = QColorDialog::getColor(QColor(initial.r, initial.g, initial.b), parent_);
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return Rgb{chosen.red(), chosen.green(), chosen.blue()};
+}
+
+std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
+                       QtFileFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(Q(request.defaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return FileNameFrom(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> QtPlatformServices::SaveFileName(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
+                       QtFileFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(Q(request.defaultExtension));
+    // The dialog asks before it overwrites an existing file (its default).
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return FileNameFrom(dialog.selectedFiles().front());
+}
+
+std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
+    const QImage image = QGuiApplication::clipboard()->image();
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    WorkingBitmap bitmap(rgb.width(), rgb.height());
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        std::memcpy(bitmap.Row(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 4);
+    }
+    return bitmap;
+}
+
+void QtPlatformServices::SetClipboardImage(const WorkingBitmap& bitmap) {
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        std::memcpy(image.scanLine(y), bitmap.Row(y), static_cast<std::size_t>(bitmap.Width()) * 4);
+    }
+    QGuiApplication::clipboard()->setImage(image);
+}
+
+bool QtPlatformServices::IsJapaneseLocale() {
+    return QLocale::system().language() == QLocale::Japanese;
+}
+
+NumberFormat QtPlatformServices::LocaleNumberFormat() {
+    const QLocale locale = QLocale::system();
+    return NumberFormat{locale.groupSeparator().toStdString(), locale.decimalPoint().toStdString()};
+}
+
+bool QtPlatformServices::IsShiftKeyDown() {
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+void QtPlatformServices::SetBusyCursor(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtPlatformServices::OpenUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(Q(url)));
+}
+
+}  // namespace zelqor

@@ -1,0 +1,522 @@
+// The main window: builds its widgets from the tables and forwards to the window's logic.
+#include "TForm1.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <new>
+#include <stdexcept>
+
+#include "TAboutBox.h"
+#include "TCancelDlg.h"
+#include "TInputLevelForm.h"
+#include "TPaintPanel.h"
+#include "ui_TForm1.h"
+
+using namespace zelqor;
+
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Stands for the window message that queues a run request to the window; the progress dialog's
+// modal loop delivers it, so the run happens while the dialog is on screen.
+class RunRequestEvent : public QEvent {
+  public:
+    static QEvent::Type Kind() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    explicit RunRequestEvent(int n) : QEvent(Kind()), target(n) {}
+    int target;
+};
+
+constexpr int kPageSrc = 0;
+constexpr int kPageDst = 1;
+
+TPaintPanel* MakePanel(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* panel = new TPaintPanel(page);
+    layout->addWidget(panel);
+    return panel;
+}
+
+Rect ClientRect(const QWidget* w) {
+    return Rect{0, 0, w->width(), w->height()};
+}
+
+}  // namespace
+
+TForm1::TForm1(PlatformServices& services, QWidget* parent)
+    : QMainWindow(parent),
+      ui(std::make_unique<Ui::TForm1>()),
+      services_(services),
+      runs_(doc_, services) {
+    ui->setupUi(this);
+    PaintPanelSrc = MakePanel(ui->TabSheetSrc);
+    PaintPanelSrc->setObjectName("PaintPanelSrc");
+    PaintPanelSrc->OnPaint = [this](TPaintPanel& p) { PaintSrcView(p); };
+    PaintPanelSrc->OnDblClick = [this] { Guarded([this] { PaintPanelSrcDblClick(); }); };
+    PaintPanelDst = MakePanel(ui->TabSheetDst);
+    PaintPanelDst->setObjectName("PaintPanelDst");
+    PaintPanelDst->OnPaint = [this](TPaintPanel& p) { PaintDstView(p); };
+    PaintPanelDst->OnDblClick = [this] { Guarded([this] { PaintPanelDstDblClick(); }); };
+    for (TPaintPanel* p : {PaintPanelSrc, PaintPanelDst}) {
+        p->OnPaintError = [this](const std::string& text) { services_.ShowError(title_, text); };
+    }
+    BuildActions();
+    BuildMenus();
+    BuildOptionControls();
+    FormCreate();
+    // The client area as designed, below the menu bar.
+    resize(513, 537 + menuBar()->sizeHint().height());
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::showEvent(QShowEvent* e) {
+    // Key preview: every key reaches the window's native window once, before it is handed to
+    // the control that has the focus.
+    windowHandle()->installEventFilter(this);
+    QMainWindow::showEvent(e);
+}
+
+void TForm1::CreateDialogs() {
+    aboutBox_ = std::make_unique<TAboutBox>(this);
+    cancelDlg_ = std::make_unique<TCancelDlg>(this);
+    inputLevelForm_ = std::make_unique<TInputLevelForm>(this);
+}
+
+void TForm1::FormCreate() {
+    setWindowTitle(Q(title_));
+    ui->PageControl1->setCurrentIndex(kPageSrc);
+    TrackBar_HDRChange();
+    TrackBar_CalcSizeChange();
+    TrackBar_StdBrightnessChange();
+    TrackBar_HdrEnhancerChange();
+}
+
+void TForm1::BuildActions() {
+    viewGroup_ = new QActionGroup(this);
+    viewGroup_->setExclusive(true);
+    for (const ActionInfo& info : ActionTable()) {
+        auto* action = new QAction(Q(info.caption), this);
+        action->setObjectName(Q(info.name));
+        action->setShortcut(QKeySequence(Q(info.shortcut)));
+        action->setCheckable(info.checkable);
+        action->setChecked(info.checkedAtStart);
+        action->setVisible(info.visibleAtStart);
+        action->setData(info.tag);
+        if (info.radioGroup == 1) {
+            viewGroup_->addAction(action);
+        }
+        // Shortcuts work whether or not a menu is open or the entry is shown.
+        addAction(action);
+        actions_.emplace(std::string(info.name), action);
+        if (info.isMake) {
+            const int size = info.makeSize;
+            connect(action, &QAction::triggered, this, [this, size] {
+                Guarded([this, size] {
+                    const WorkingBitmap& src = doc_.BitmapSrc();
+                    StartRun(size == kMakeFullSize ? std::max(src.Width(), src.Height()) : size);
+                });
+            });
+        }
+    }
+    for (const ViewMenuModel::Entry& e : viewMenu_.Entries()) {
+        const int entry = viewMenu_.IndexOf(e.style->baseCode);
+        connect(Action(e.style->actionName), &QAction::triggered, this,
+                [this, entry] { Guarded([this, entry] { ActionViewTriggered(entry); }); });
+    }
+    connect(Action("ActionViewAffectSrc"), &QAction::triggered, this,
+            [this] { Guarded([this] { ActionViewAffectSrcExecute(); }); });
+    connect(Action("ActionFileExit"), &QAction::triggered, this, [this] { close(); });
+    connect(Action("ActionHelpAbout"), &QAction::triggered, this, [this] {
+        if (aboutBox_) {
+            aboutBox_->SetProductNameText(Q(title_));
+            aboutBox_->exec();
+        }
+    });
+}
+
+void TForm1::BuildMenus() {
+    for (const MenuInfo& menuInfo : MainMenuTable()) {
+        QMenu* menu = ui->MainMenu1->addMenu(Q(menuInfo.caption));
+        menu->setObjectName(Q(menuInfo.name));
+        for (const MenuEntryInfo& entry : menuInfo.entries) {
+            if (entry.action.empty()) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = Action(entry.action);
+            if (entry.ownShortcut.empty()) {
+                menu->addAction(action);
+                continue;
+            }
+            // An entry with a shortcut its action lacks: a proxy that follows the action.
+            auto* proxy = new QAction(action->text(), this);
+            proxy->setObjectName(Q(entry.entryName));
+            proxy->setShortcut(QKeySequence(Q(entry.ownShortcut)));
+            addAction(proxy);
+            menu->addAction(proxy);
+            connect(proxy, &QAction::triggered, action, &QAction::trigger);
+            connect(action, &QAction::changed, proxy, [action, proxy] {
+                proxy->setText(action->text());
+                proxy->setEnabled(action->isEnabled());
+                proxy->setVisible(action->isVisible());
+            });
+        }
+    }
+}
+
+void TForm1::BuildOptionControls() {
+    for (const SliderInfo& info : kSliderTable) {
+        QSlider* slider = Slider(info.name);
+        const TrackBar& bar = Bar(controls_, info.name);
+        slider->setRange(bar.min, bar.max);
+        slider->setValue(bar.position);
+        slider->setPageStep(info.pageStep);
+        slider->setSingleStep(1);
+        slider->setTickInterval(info.tickInterval);
+    }
+    connect(ui->TrackBar_HDR, &QSlider::valueChanged, this, [this] { TrackBar_HDRChange(); });
+    connect(ui->TrackBar_CalcSize, &QSlider::valueChanged, this,
+            [this] { TrackBar_CalcSizeChange(); });
+    connect(ui->TrackBar_StdBrightness, &QSlider::valueChanged, this,
+            [this] { TrackBar_StdBrightnessChange(); });
+    connect(ui->TrackBar_HdrEnhancer, &QSlider::valueChanged, this,
+            [this] { TrackBar_HdrEnhancerChange(); });
+    ui->CheckBox_Luminance->setChecked(controls_.tone.luminance);
+    ui->RadioGroup_Exif_0->setChecked(controls_.save.exifItem == 0);
+    ui->RadioGroup_Exif_1->setChecked(controls_.save.exifItem == 1);
+    ui->RadioGroup_Exif_2->setChecked(controls_.save.exifItem == 2);
+}
+
+void TForm1::ReadOptionControls() {
+    for (const SliderInfo& info : kSliderTable) {
+        const QSlider* slider = Slider(info.name);
+        TrackBar& bar = Bar(controls_, info.name);
+        bar = TrackBar{slider->minimum(), slider->maximum(), slider->value()};
+    }
+    controls_.tone.luminance = ui->CheckBox_Luminance->isChecked();
+    controls_.save.exifItem = ui->RadioGroup_Exif_2->isChecked()   ? 2
+                              : ui->RadioGroup_Exif_0->isChecked() ? 0
+                                                                   : 1;
+}
+
+QAction* TForm1::Action(std::string_view name) const {
+    const auto it = actions_.find(name);
+    if (it == actions_.end()) {
+        throw std::invalid_argument("no action named " + std::string(name));
+    }
+    return it->second;
+}
+
+QSlider* TForm1::Slider(std::string_view name) const {
+    auto* slider = findChild<QSlider*>(Q(name));
+    if (slider == nullptr) {
+        throw std::invalid_argument("no track bar named " + std::string(name));
+    }
+    return slider;
+}
+
+void TForm1::TrackBar_HDRChange() {
+    ReadOptionControls();
+    ui->Label_HDR->setText(Q(HdrLabelText(controls_.tone.hdr)));
+}
+
+void TForm1::TrackBar_CalcSizeChange() {
+    ReadOptionControls();
+    ui->LabelBoke->setText(Q(CalcSizeLabelText(controls_.tone.calcSize, doc_.BitmapSrc())));
+}
+
+void TForm1::TrackBar_StdBrightnessChange() {
+    ReadOptionControls();
+    ui->Label_StdBrightness->setText(Q(StdBrightnessLabelText(controls_.tone.stdBrightness)));
+}
+
+void TForm1::TrackBar_HdrEnhancerChange() {
+    ReadOptionControls();
+    ui->Label_HdrEnhancer->setText(Q(HdrEnhancerLabelText(controls_.tone.hdrEnhancer)));
+}
+
+void TForm1::SetSourceImage(WorkingBitmap image) {
+    doc_.SetSource(std::move(image));
+    doc_.ClearResult();
+    ActivatePage(kPageSrc);
+    PaintPanelSrc->update();
+    PaintPanelDst->update();
+    TrackBar_CalcSizeChange();
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::bad_alloc&) {
+        services_.ShowError(title_, "Out of memory");
+    } catch (const std::exception& e) {
+        services_.ShowError(title_, e.what());
+    }
+}
+
+// ---- runs
+
+void TForm1::StartRun(int n) {
+    if (runs_.InProgress() || !cancelDlg_) {
+        return;  // one run at a time: its workers read the images that a second would replace
+    }
+    QCoreApplication::postEvent(this, new RunRequestEvent(n));
+    cancelDlg_->SetComment(QString());
+    if (cancelDlg_->ShowModal() == TCancelDlg::ResultCancel) {
+        services_.ShowMessage(title_, "Canceled");
+    }
+}
+
+bool TForm1::event(QEvent* e) {
+    if (e->type() == RunRequestEvent::Kind()) {
+        const int n = static_cast<RunRequestEvent*>(e)->target;
+        Guarded([this, n] { HandleRunRequest(n); });
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TForm1::HandleRunRequest(int n) {
+    runShowsDialog_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{runShowsDialog_};
+    try {
+        MakeProcessedImage(n);
+    } catch (...) {
+        // A failed run must not leave the dialog up with nobody to close it.
+        CloseProgressDialog();
+        throw;
+    }
+    if (ui->PageControl1->currentIndex() == kPageSrc) {
+        PaintPanelSrc->repaint();
+    } else if (ui->PageControl1->currentIndex() == kPageDst) {
+        PaintPanelDst->repaint();
+    }
+}
+
+std::uint32_t TForm1::MakeProcessedImage(int n) {
+    if (!doc_.BitmapSrc().HoldsImage()) {
+        services_.ShowMessage(title_, "no input bitmap");
+        CloseProgressDialog();
+        return 0;
+    }
+    if (runs_.InProgress()) {
+        return 0;
+    }
+    ActivatePage(doc_.BitmapDst().HoldsImage() ? kPageDst : kPageSrc);
+    ReadOptionControls();
+    SetRunActionsEnabled(false);
+    RunReport report;
+    try {
+        report = runs_.Run(n, ClientRect(PaintPanelSrc), SampleRunSettings(controls_.tone), title_,
+                           *this);
+    } catch (...) {
+        SetRunActionsEnabled(true);
+        setWindowTitle(Q(title_));
+        if (closeAfterRun_) {
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+        throw;
+    }
+    SetRunActionsEnabled(true);
+    CloseProgressDialog();
+    setWindowTitle(Q(title_));
+    statusBar()->showMessage(Q(report.endText));
+    PaintPanelSrc->update();
+    // The result is a new bitmap, so the processed page must be drawn afresh even if it is the
+    // page already shown.
+    PaintPanelDst->update();
+    ActivatePage(kPageDst);
+    ui->PageControl1->setFocus();
+    if (closeAfterRun_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    return report.outcome.elapsedMs;
+}
+
+void TForm1::ShowProgress(const std::string& status,
+                          const std::string& caption,
+                          int rowsClaimed,
+                          int rowCount) {
+    statusBar()->showMessage(Q(status));
+    setWindowTitle(Q(caption));
+    if (runShowsDialog_ && cancelDlg_ && cancelDlg_->isVisible()) {
+        cancelDlg_->SetComment(Q(status));
+        cancelDlg_->SetProgress(rowsClaimed, rowCount);
+    }
+    if (OnRunProgress) {
+        OnRunProgress(rowsClaimed, rowCount);
+    }
+}
+
+void TForm1::ProcessEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool TForm1::CancelRequested() {
+    // A run started from the preview question cannot be cancelled, whatever result the dialog
+    // kept from its last showing.
+    return runShowsDialog_ && cancelDlg_ && cancelDlg_->ModalResult() == TCancelDlg::ResultCancel;
+}
+
+void TForm1::CloseProgressDialog() {
+    if (cancelDlg_ && cancelDlg_->isVisible() &&
+        cancelDlg_->ModalResult() == TCancelDlg::ResultNone) {
+        cancelDlg_->SetModalResult(TCancelDlg::ResultOk);
+    }
+}
+
+void TForm1::SetRunActionsEnabled(bool enabled) {
+    for (const ActionInfo& info : ActionTable()) {
+        if (info.isMake || info.name == "ActionFileOpen" || info.name == "ActionEditPaste" ||
+            info.name == "ActionFileExit") {
+            Action(info.name)->setEnabled(enabled);
+        }
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (runs_.InProgress()) {
+        // The run's workers and its waiting loop still use the window; close when it is over.
+        closeAfterRun_ = true;
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
+}
+
+// ---- pages, keys and double-clicks
+
+void TForm1::ActivatePage(int index) {
+    ui->PageControl1->setCurrentIndex(index);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == windowHandle() && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (IsPageSwitchKey(key->key(), key->modifiers())) {
+            // The control with the focus gets the key first: switching the page would hide it.
+            watched->event(e);
+            FormKeyDown(key->key(), key->modifiers());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+bool TForm1::IsPageSwitchKey(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers held =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    return key == Qt::Key_Space && held == Qt::NoModifier;
+}
+
+bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (!IsPageSwitchKey(key, modifiers)) {
+        return false;
+    }
+    ActivatePage(ui->PageControl1->currentIndex() == kPageDst ? kPageSrc : kPageDst);
+    return true;
+}
+
+void TForm1::ShowSizeMessage(const WorkingBitmap& bitmap) {
+    services_.ShowMessage(title_, "Width = " + std::to_string(bitmap.Width()) +
+                                      "\r\nHeight = " + std::to_string(bitmap.Height()));
+}
+
+void TForm1::PaintPanelSrcDblClick() {
+    if (doc_.BitmapSrc().HoldsImage()) {
+        ShowSizeMessage(doc_.BitmapSrc());
+    }
+}
+
+void TForm1::PaintPanelDstDblClick() {
+    if (doc_.BitmapDst().HoldsImage()) {
+        ShowSizeMessage(doc_.BitmapDst());
+    } else if (doc_.BitmapSrc().HoldsImage() && !runs_.InProgress()) {
+        const std::string question = services_.IsJapaneseLocale() ? "プレビュー画像を作成しますか?"
+                                                                  : "Create Preview Image?";
+        if (services_.AskOkCancel(title_, question)) {
+            MakeProcessedImage(0);
+        }
+    }
+}
+
+// ---- view
+
+void TForm1::PaintSrcView(TPaintPanel& panel) {
+    const int code = Action("ActionViewAffectSrc")->isChecked() ? CurrentViewCode() : 0;
+    painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
+                      doc_.BitmapSrc(), doc_.SrcGeneration(), code, viewMenu_.Tint());
+}
+
+void TForm1::PaintDstView(TPaintPanel& panel) {
+    painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
+                      doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint());
+}
+
+std::string TForm1::LevelDialogCaption() {
+    return services_.IsJapaneseLocale() ? "表示" : "View";
+}
+
+void TForm1::SelectViewCode(int code) {
+    viewMenu_.SelectViewCode(code);
+    SyncViewActions();
+}
+
+void TForm1::SyncViewActions() {
+    for (const ViewMenuModel::Entry& e : viewMenu_.Entries()) {
+        QAction* action = Action(e.style->actionName);
+        action->setChecked(e.checked);
+        action->setData(e.tag);
+    }
+}
+
+void TForm1::ActionViewTriggered(int entry) {
+    viewMenu_.Tick(entry);
+    const auto askLevel = [this](int index, int shown) {
+        if (!inputLevelForm_) {
+            return -1;
+        }
+        const QString prompt = Action(viewMenu_.Entries()[index].style->actionName)->text();
+        return inputLevelForm_->InputLevel(Q(LevelDialogCaption()), prompt, shown);
+    };
+    const auto askColour = [this](Rgb current) { return services_.PickColour(current); };
+    const bool repaint = viewMenu_.Execute(entry, askLevel, askColour);
+    SyncViewActions();
+    if (repaint) {
+        RepaintActivePage();
+    }
+}
+
+void TForm1::RepaintActivePage() {
+    if (ui->PageControl1->currentIndex() == kPageSrc) {
+        PaintPanelSrc->update();
+    } else if (ui->PageControl1->currentIndex() == kPageDst) {
+        PaintPanelDst->update();
+    }
+}
+
+void TForm1::ActionViewAffectSrcExecute() {
+    if (ui->PageControl1->currentIndex() == kPageSrc) {
+        PaintPanelSrc->update();
+    }
+}

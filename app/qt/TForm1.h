@@ -1,0 +1,133 @@
+// The main window: three pages, the options, menus from the action table, runs and views.
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ActionTable.h"
+#include "Document.h"
+#include "PanelPainter.h"
+#include "PlatformServices.h"
+#include "RunController.h"
+#include "ViewMenuModel.h"
+
+class QAction;
+class QActionGroup;
+class QSlider;
+class QLabel;
+class TAboutBox;
+class TCancelDlg;
+class TInputLevelForm;
+class TPaintPanel;
+
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public QMainWindow, private zelqor::RunDisplay {
+    Q_OBJECT
+
+  public:
+    explicit TForm1(zelqor::PlatformServices& services, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The version, progress and level dialogs, made once after the window, in this order.
+    void CreateDialogs();
+
+    // What the window holds, for the tests and the other operations of the window.
+    zelqor::Document& Doc() { return doc_; }
+    zelqor::RunController& Runs() { return runs_; }
+    const zelqor::ViewMenuModel& ViewMenu() const { return viewMenu_; }
+    const std::string& Title() const { return title_; }
+    QAction* Action(std::string_view name) const;
+    QSlider* Slider(std::string_view name) const;
+    TPaintPanel* PaintPanelSrc = nullptr;
+    TPaintPanel* PaintPanelDst = nullptr;
+    TCancelDlg* CancelDlg() const { return cancelDlg_.get(); }
+    TInputLevelForm* InputLevelForm() const { return inputLevelForm_.get(); }
+    TAboutBox* AboutBox() const { return aboutBox_.get(); }
+    // Called at every pass of a run's waiting loop; lets a test act in the middle of a run.
+    std::function<void(int rowsClaimed, int rowCount)> OnRunProgress;
+
+    // A new source image, as loading or pasting gives it: the result is emptied.
+    void SetSourceImage(zelqor::WorkingBitmap image);
+
+    // Runs.
+    void StartRun(int n);
+    void HandleRunRequest(int n);
+    std::uint32_t MakeProcessedImage(int n);
+    bool RunInProgress() const { return runs_.InProgress(); }
+
+    // View menu.
+    int CurrentViewCode() const { return viewMenu_.CurrentViewCode(); }
+    void SelectViewCode(int code);
+    int LastViewCode() const { return viewMenu_.LastViewCode(); }
+    std::string LevelDialogCaption();
+
+    // The value labels, each from its track bar.
+    void TrackBar_HDRChange();
+    void TrackBar_CalcSizeChange();
+    void TrackBar_StdBrightnessChange();
+    void TrackBar_HdrEnhancerChange();
+
+    void PaintPanelSrcDblClick();
+    void PaintPanelDstDblClick();
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void FormCreate();
+    void BuildActions();
+    void BuildMenus();
+    void BuildOptionControls();
+    void ReadOptionControls();
+    static bool IsPageSwitchKey(int key, Qt::KeyboardModifiers modifiers);
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    void PaintSrcView(TPaintPanel& panel);
+    void PaintDstView(TPaintPanel& panel);
+    void ActionViewTriggered(int entry);
+    void ActionViewAffectSrcExecute();
+    void RepaintActivePage();
+    void SyncViewActions();
+    void ActivatePage(int index);
+    void CloseProgressDialog();
+    void SetRunActionsEnabled(bool enabled);
+    void ShowSizeMessage(const zelqor::WorkingBitmap& bitmap);
+    // Runs a handler and shows what it throws in the error box instead of letting it reach Qt.
+    void Guarded(const std::function<void()>& handler);
+
+    // RunDisplay
+    void ShowProgress(const std::string& status,
+                      const std::string& caption,
+                      int rowsClaimed,
+                      int rowCount) override;
+    void ProcessEvents() override;
+    bool CancelRequested() override;
+
+    std::unique_ptr<Ui::TForm1> ui;
+    zelqor::PlatformServices& services_;
+    std::string title_{zelqor::kApplicationTitle};
+    zelqor::Document doc_;
+    zelqor::RunController runs_;
+    zelqor::ViewMenuModel viewMenu_;
+    zelqor::OptionControls controls_;
+    zelqor::PanelPainter painterSrc_;
+    zelqor::PanelPainter painterDst_;
+    std::map<std::string, QAction*, std::less<>> actions_;
+    QActionGroup* viewGroup_ = nullptr;
+    std::unique_ptr<TAboutBox> aboutBox_;
+    std::unique_ptr<TCancelDlg> cancelDlg_;
+    std::unique_ptr<TInputLevelForm> inputLevelForm_;
+    bool runShowsDialog_ = false;
+    bool closeAfterRun_ = false;
+};

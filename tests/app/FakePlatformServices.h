@@ -1,0 +1,60 @@
+// Platform services for tests: records every box and question and answers from a script.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "PlatformServices.h"
+
+namespace zelqor {
+
+class FakePlatformServices : public PlatformServices {
+  public:
+    enum class Kind { Message, Question, Error };
+    struct Box {
+        Kind kind;
+        std::string caption;
+        std::string text;
+    };
+
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    bool AskOkCancel(const std::string& caption, const std::string& text) override;
+    void ShowError(const std::string& caption, const std::string& text) override;
+    std::optional<Rgb> PickColour(Rgb initial) override;
+    std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
+    std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
+    std::optional<WorkingBitmap> ClipboardImage() override { return clipboard; }
+    void SetClipboardImage(const WorkingBitmap& image) override { clipboard = image; }
+    bool IsJapaneseLocale() override { return japanese; }
+    NumberFormat LocaleNumberFormat() override { return numberFormat; }
+    bool IsShiftKeyDown() override { return shiftDown; }
+    void SetBusyCursor(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
+
+    // The texts of every box shown so far, in order.
+    std::vector<std::string> Texts() const;
+
+    // Script: answers are taken from the front; an empty script answers OK / cancel.
+    std::deque<bool> okCancelAnswers;
+    std::deque<std::optional<Rgb>> colourAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;
+    // Called with each box as it is shown, for tests that act while a box is up.
+    std::function<void(const Box&)> onBox;
+
+    bool japanese = true;
+    bool shiftDown = false;
+    NumberFormat numberFormat;
+    int busyDepth = 0;
+    std::optional<WorkingBitmap> clipboard;
+    std::vector<Box> boxes;
+    std::vector<Rgb> colourRequests;
+    std::vector<FileDialogRequest> fileRequests;
+    std::vector<std::string> openedUrls;
+
+  private:
+    void Record(Kind kind, const std::string& caption, const std::string& text);
+};
+
+}  // namespace zelqor
