@@ -51,7 +51,7 @@ class MainWindowTest : public ::testing::Test {
     MainWindowTest() : window(services) {
         window.CreateDialogs();
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
     int Page() const { return Pages()->currentIndex(); }
