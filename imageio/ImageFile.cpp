@@ -100,24 +100,51 @@ std::string FileExtension(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
-LoadedImage LoadImageFile(const std::string& path) {
+PictureFile ReadPictureFile(const std::string& path) {
     const std::string ext = FileExtension(path);
     const std::string lower = lowerAscii(ext);
     if (!isJpegExtension(lower) && !isBmpExtension(lower)) {
         throw ImageIoError(UnknownExtensionText(ext));
     }
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-    LoadedImage loaded;
-    loaded.bitmap = isJpegExtension(lower) ? DecodeJpeg(bytes) : DecodeBmp(bytes);
+    PictureFile file;
+    file.bytes = ReadWholeFile(path);
+    file.jpeg = isJpegExtension(lower);
+    if (file.jpeg) {
+        const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
+        file.width = size.width;
+        file.height = size.height;
+    } else {
+        file.bitmap = DecodeBmp(file.bytes);
+        file.width = file.bitmap.Width();
+        file.height = file.bitmap.Height();
+    }
+    return file;
+}
 
+WorkingBitmap DecodePicture(PictureFile& file) {
+    if (file.jpeg) {
+        return DecodeJpeg(file.bytes);
+    }
+    return std::move(file.bitmap);
+}
+
+std::vector<std::uint8_t> CollectExif(const std::vector<std::uint8_t>& bytes,
+                                      std::optional<std::string>& error) {
     MemoryStream block;
     try {
         MemoryStream source(bytes);
         ReadJpegSegmentFromStream(block, source, kMarkerApp1);
     } catch (const ImageIoError& e) {
-        loaded.exifError = e.what();
+        error = e.what();
     }
-    loaded.exifSegmentBuffer = block.TakeBytes();
+    return block.TakeBytes();
+}
+
+LoadedImage LoadImageFile(const std::string& path) {
+    PictureFile file = ReadPictureFile(path);
+    LoadedImage loaded;
+    loaded.bitmap = DecodePicture(file);
+    loaded.exifSegmentBuffer = CollectExif(file.bytes, loaded.exifError);
     return loaded;
 }
 

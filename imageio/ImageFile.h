@@ -23,6 +23,27 @@ struct LoadedImage {
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
 
+// A picture file read as far as a load can go before it decodes pixels: the whole file, and for
+// a JPEG its size from the header. A bitmap file is decoded whole at this step.
+struct PictureFile {
+    std::vector<std::uint8_t> bytes;
+    bool jpeg = false;
+    int width = 0;
+    int height = 0;
+    WorkingBitmap bitmap;  // a bitmap file's picture; empty for a JPEG until DecodePicture
+};
+
+// Reads `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored). Throws
+// ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header and
+// an invalid bitmap.
+PictureFile ReadPictureFile(const std::string& path);
+// The picture's pixels; for a JPEG they are decoded here, and a library error throws.
+WorkingBitmap DecodePicture(PictureFile& file);
+// The APP1 payloads of a file's bytes back to back. A segment that runs past the end keeps the
+// payloads before it and puts the stream read error in `error`.
+std::vector<std::uint8_t> CollectExif(const std::vector<std::uint8_t>& bytes,
+                                      std::optional<std::string>& error);
+
 // Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored) and
 // collects its APP1 payloads. Throws ImageIoError for an unknown extension, a file that cannot
 // be opened and a picture that does not decode; the Exif read error goes to `exifError`.

@@ -78,6 +78,26 @@ void storeGreyRow(const j_decompress_ptr cinfo, const JSAMPLE* in, std::uint8_t*
     }
 }
 
+// Reads the header only; returns 0 or libjpeg's message code.
+int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out) {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    checkDimensions(&cinfo);
+    out.width = static_cast<int>(cinfo.image_width);
+    out.height = static_cast<int>(cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return 0;
+}
+
 // Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
 // between setjmp and a possible longjmp.
 int decodeInto(const std::uint8_t* data,
@@ -175,6 +195,14 @@ int encodeInto(const WorkingBitmap& bitmap,
 }
 
 }  // namespace
+
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
+    JpegSize out;
+    if (const int code = readHeader(data, size, out); code != 0) {
+        throw ImageIoError(JpegErrorText(code));
+    }
+    return out;
+}
 
 WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     WorkingBitmap bitmap;

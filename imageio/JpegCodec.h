@@ -23,6 +23,14 @@ inline WorkingBitmap DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
     return DecodeJpeg(bytes.data(), bytes.size());
 }
 
+struct JpegSize {
+    int width = 0;
+    int height = 0;
+};
+// Reads only the header: the picture's size, or "JPEG エラー #%d" for a file whose header is
+// broken or whose size is beyond the limits above.
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
+
 // Encodes as a baseline colour JPEG with libjpeg's defaults, the given quality (1..100,
 // clamped) and the library's JFIF header. An empty bitmap throws "JPEG エラー #%d".
 std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality);

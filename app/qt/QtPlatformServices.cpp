@@ -5,12 +5,13 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QStringList>
 #include <QUrl>
 #include <cstring>
@@ -23,12 +24,12 @@ QString Q(const std::string& s) {
 }
 
 std::string FileNameFrom(const QString& chosen) {
-    // Names go to the C library as bytes in the locale's encoding, which on Linux is UTF-8.
-    return chosen.toStdString();
+    // Names go to the C library as the bytes the file system holds them in.
+    return QFile::encodeName(chosen).toStdString();
 }
 
 QString PresetDirectoryOrName(const FileDialogRequest& request) {
-    return request.fileName.empty() ? QString() : Q(request.fileName);
+    return request.fileName.empty() ? QString() : QFile::decodeName(request.fileName.c_str());
 }
 
 }  // namespace
@@ -97,9 +98,14 @@ std::optional<std::string> QtPlatformServices::SaveFileName(const FileDialogRequ
 }
 
 std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
-    const QImage image = QGuiApplication::clipboard()->image();
-    if (image.isNull()) {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* data = clipboard->mimeData();
+    if (data == nullptr || !data->hasImage()) {
         return std::nullopt;
+    }
+    const QImage image = clipboard->image();
+    if (image.isNull()) {
+        return WorkingBitmap{};  // an image is offered, but it cannot be read
     }
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     WorkingBitmap bitmap(rgb.width(), rgb.height());

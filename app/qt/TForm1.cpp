@@ -5,12 +5,17 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <new>
@@ -63,7 +68,8 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
     : QMainWindow(parent),
       ui(std::make_unique<Ui::TForm1>()),
       services_(services),
-      runs_(doc_, services) {
+      runs_(doc_, services),
+      files_(doc_, services, *this, viewMenu_, controls_) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc);
     PaintPanelSrc->setObjectName("PaintPanelSrc");
@@ -102,6 +108,7 @@ void TForm1::CreateDialogs() {
 void TForm1::FormCreate() {
     setWindowTitle(Q(title_));
     ui->PageControl1->setCurrentIndex(kPageSrc);
+    setAcceptDrops(true);
     TrackBar_HDRChange();
     TrackBar_CalcSizeChange();
     TrackBar_StdBrightnessChange();
@@ -143,6 +150,16 @@ void TForm1::BuildActions() {
     connect(Action("ActionViewAffectSrc"), &QAction::triggered, this,
             [this] { Guarded([this] { ActionViewAffectSrcExecute(); }); });
     connect(Action("ActionFileExit"), &QAction::triggered, this, [this] { close(); });
+    const std::pair<const char*, void (FileActions::*)()> fileHandlers[] = {
+        {"ActionFileOpen", &FileActions::ActionFileOpenExecute},
+        {"ActionFileSave", &FileActions::ActionFileSaveExecute},
+        {"ActionEditCopy", &FileActions::ActionEditCopyExecute},
+        {"ActionEditPaste", &FileActions::PasteFromClipboard},
+    };
+    for (const auto& [name, handler] : fileHandlers) {
+        connect(Action(name), &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { (files_.*handler)(); }); });
+    }
     connect(Action("ActionHelpAbout"), &QAction::triggered, this, [this] {
         if (aboutBox_) {
             aboutBox_->SetProductNameText(Q(title_));
@@ -198,6 +215,14 @@ void TForm1::BuildOptionControls() {
             [this] { TrackBar_StdBrightnessChange(); });
     connect(ui->TrackBar_HdrEnhancer, &QSlider::valueChanged, this,
             [this] { TrackBar_HdrEnhancerChange(); });
+    // The save options have no labels to refresh; the model just follows them.
+    connect(ui->TrackBar_JpegQuality, &QSlider::valueChanged, this,
+            [this] { ReadOptionControls(); });
+    for (QRadioButton* item :
+         {ui->RadioGroup_Exif_0, ui->RadioGroup_Exif_1, ui->RadioGroup_Exif_2}) {
+        connect(item, &QRadioButton::toggled, this, [this] { ReadOptionControls(); });
+    }
+    connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this, [this] { ReadOptionControls(); });
     ui->CheckBox_Luminance->setChecked(controls_.tone.luminance);
     ui->RadioGroup_Exif_0->setChecked(controls_.save.exifItem == 0);
     ui->RadioGroup_Exif_1->setChecked(controls_.save.exifItem == 1);
@@ -250,6 +275,62 @@ void TForm1::TrackBar_StdBrightnessChange() {
 void TForm1::TrackBar_HdrEnhancerChange() {
     ReadOptionControls();
     ui->Label_HdrEnhancer->setText(Q(HdrEnhancerLabelText(controls_.tone.hdrEnhancer)));
+}
+
+void TForm1::ShowSourcePage() {
+    ActivatePage(kPageSrc);
+}
+
+void TForm1::RepaintSrc() {
+    PaintPanelSrc->update();
+}
+
+void TForm1::RepaintDst() {
+    PaintPanelDst->update();
+}
+
+void TForm1::RefreshCalcSizeLabel() {
+    TrackBar_CalcSizeChange();
+}
+
+std::vector<std::string> TForm1::DroppedFiles(const QMimeData* data) {
+    std::vector<std::string> names;
+    if (data == nullptr || !data->hasUrls()) {
+        return names;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return names;
+}
+
+bool TForm1::AcceptsDrag(const QMimeData* data) const {
+    // Nothing may replace the images while a run reads them.
+    return !runs_.InProgress() && !DroppedFiles(data).empty();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+    if (AcceptsDrag(e->mimeData())) {
+        e->acceptProposedAction();
+    }
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* e) {
+    if (AcceptsDrag(e->mimeData())) {
+        e->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+    if (!AcceptsDrag(e->mimeData())) {
+        return;
+    }
+    e->acceptProposedAction();
+    const std::vector<std::string> names = DroppedFiles(e->mimeData());
+    Guarded([this, &names] { files_.DropFiles(names); });
 }
 
 void TForm1::SetSourceImage(WorkingBitmap image) {

@@ -11,6 +11,7 @@
 
 #include "ActionTable.h"
 #include "Document.h"
+#include "FileActions.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
 #include "RunController.h"
@@ -20,6 +21,10 @@ class QAction;
 class QActionGroup;
 class QSlider;
 class QLabel;
+class QMimeData;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class TAboutBox;
 class TCancelDlg;
 class TInputLevelForm;
@@ -29,7 +34,7 @@ namespace Ui {
 class TForm1;
 }
 
-class TForm1 : public QMainWindow, private zelqor::RunDisplay {
+class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::DocumentView {
     Q_OBJECT
 
   public:
@@ -43,7 +48,8 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay {
     zelqor::Document& Doc() { return doc_; }
     zelqor::RunController& Runs() { return runs_; }
     const zelqor::ViewMenuModel& ViewMenu() const { return viewMenu_; }
-    const std::string& Title() const { return title_; }
+    const std::string& Title() const override { return title_; }
+    zelqor::FileActions& Files() { return files_; }
     QAction* Action(std::string_view name) const;
     QSlider* Slider(std::string_view name) const;
     TPaintPanel* PaintPanelSrc = nullptr;
@@ -83,6 +89,9 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();
@@ -106,6 +115,16 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay {
     // Runs a handler and shows what it throws in the error box instead of letting it reach Qt.
     void Guarded(const std::function<void()>& handler);
 
+    // The local files of a drag, or nothing when it carries anything else.
+    static std::vector<std::string> DroppedFiles(const QMimeData* data);
+    bool AcceptsDrag(const QMimeData* data) const;
+
+    // DocumentView
+    void ShowSourcePage() override;
+    void RepaintSrc() override;
+    void RepaintDst() override;
+    void RefreshCalcSizeLabel() override;
+
     // RunDisplay
     void ShowProgress(const std::string& status,
                       const std::string& caption,
@@ -121,6 +140,7 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay {
     zelqor::RunController runs_;
     zelqor::ViewMenuModel viewMenu_;
     zelqor::OptionControls controls_;
+    zelqor::FileActions files_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
     std::map<std::string, QAction*, std::less<>> actions_;

@@ -1,0 +1,144 @@
+// The image input and output operations of the window.
+#include "FileActions.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ImageFile.h"
+#include "ImageIoError.h"
+
+namespace zelqor {
+
+bool IsJpegFileName(const std::string& fileName) {
+    std::string ext = FileExtension(fileName);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return (ext == "jpg" || ext == "jpeg") && fileName.size() > ext.size() + 1;
+}
+
+void FileActions::ActionFileOpenExecute() {
+    const std::optional<std::string> name = services_.OpenFileName(
+        FileDialogRequest{std::string(kPictureFilter), "jpg", openDialogFileName_});
+    if (name) {
+        LoadImageFile(*name);
+    }
+}
+
+void FileActions::LoadImageFile(const std::string& fileName) {
+    const BusyCursor busy(services_);
+    openDialogFileName_ = fileName;
+    doc_.ClearExif();
+    PictureFile file = ReadPictureFile(fileName);
+    saveDialogFileName_ = fileName;
+    WorkingBitmap picture;
+    try {
+        picture = DecodePicture(file);
+    } catch (...) {
+        // The source has already given way to the new picture's size when its pixels fail.
+        doc_.SetSource(WorkingBitmap(file.width, file.height));
+        throw;
+    }
+    doc_.SetSource(std::move(picture));
+    view_.ShowSourcePage();
+    view_.RepaintSrc();
+    doc_.ClearResult();
+    view_.RepaintDst();
+    std::optional<std::string> exifError;
+    doc_.SetExif(CollectExif(file.bytes, exifError));
+    if (exifError) {
+        throw ImageIoError(*exifError);
+    }
+    view_.RefreshCalcSizeLabel();
+}
+
+void FileActions::DropFiles(const std::vector<std::string>& fileNames) {
+    if (fileNames.empty()) {
+        return;
+    }
+    if (fileNames.size() > 1) {
+        services_.ShowMessage(view_.Title(), "accept only one file");
+        return;
+    }
+    if (!IsJpegFileName(fileNames.front())) {
+        services_.ShowMessage(view_.Title(), "accept only JPEG file");
+        return;
+    }
+    LoadImageFile(fileNames.front());
+}
+
+void FileActions::ShowDebugMessage(const std::string& text) {
+    services_.ShowMessage(view_.Title(), "DEBUG\r\n" + text);
+}
+
+void FileActions::PasteFromClipboard() {
+    const BusyCursor busy(services_);
+    if (!services_.IsShiftKeyDown()) {
+        doc_.ClearExif();
+    }
+    std::optional<WorkingBitmap> image = services_.ClipboardImage();
+    if (!image) {
+        services_.ShowMessage(view_.Title(), "Unsupported Clipboard Format");
+        return;
+    }
+    if (image->HoldsImage()) {
+        doc_.SetSource(std::move(*image));
+    } else {
+        // The clipboard offered a picture whose size could not be read.
+        ShowDebugMessage("Error: GetObject() = 0");
+    }
+    view_.ShowSourcePage();
+    view_.RefreshCalcSizeLabel();
+    doc_.ClearResult();
+    view_.RepaintSrc();
+    view_.RepaintDst();
+}
+
+WorkingBitmap FileActions::StyledResult() const {
+    WorkingBitmap copy = doc_.BitmapDst();
+    const int code = viewMenu_.CurrentViewCode();
+    if (code != kViewDefault) {
+        MakeViewBitmapAll(&copy, code, viewMenu_.Tint());
+    }
+    return copy;
+}
+
+void FileActions::ActionEditCopyExecute() {
+    if (!doc_.BitmapDst().HoldsImage()) {
+        // Nothing is put on the clipboard: what the user had there stays.
+        services_.ShowMessage(view_.Title(), "no output bitmap");
+        return;
+    }
+    services_.SetClipboardImage(StyledResult());
+}
+
+void FileActions::ActionFileSaveExecute() {
+    if (!doc_.BitmapDst().HoldsImage()) {
+        services_.ShowMessage(view_.Title(), "no output bitmap");
+        return;
+    }
+    const std::optional<std::string> name = services_.SaveFileName(
+        FileDialogRequest{std::string(kPictureFilter), "jpg", saveDialogFileName_});
+    if (name) {
+        SaveImageFile(*name);
+    }
+}
+
+void FileActions::SaveImageFile(const std::string& fileName) {
+    if (!doc_.BitmapDst().HoldsImage()) {
+        services_.ShowMessage(view_.Title(), "no output bitmap");
+        return;
+    }
+    const BusyCursor busy(services_);
+    // Always JPEG, whatever the name says; the previous file stays intact if anything fails.
+    const auto save = [&](const WorkingBitmap& pixels) {
+        SaveJpegFile(fileName, pixels, JpegQuality(controls_.save), doc_.ExifSegmentBuffer(),
+                     controls_.save.exifItem);
+    };
+    if (viewMenu_.CurrentViewCode() == kViewDefault) {
+        save(doc_.BitmapDst());  // no copy of a result that may be 96 MB
+    } else {
+        save(StyledResult());
+    }
+}
+
+}  // namespace zelqor

@@ -1,0 +1,72 @@
+// Open, drop, paste, copy and save: what they do to the document, in the window's order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ActionTable.h"
+#include "Document.h"
+#include "PlatformServices.h"
+#include "ViewMenuModel.h"
+
+namespace zelqor {
+
+// The filter of the open and save dialogs.
+inline constexpr std::string_view kPictureFilter =
+    "すべてのファイル (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG イメージファイル "
+    "(*.jpg;*jpeg)|*.jpg;*.jpeg|ビットマップ (*.bmp)|*.bmp|All Files(*.*)|*.*";
+
+// What the operations ask of the window around the document.
+class DocumentView {
+  public:
+    virtual ~DocumentView() = default;
+    virtual void ShowSourcePage() = 0;
+    virtual void RepaintSrc() = 0;
+    virtual void RepaintDst() = 0;
+    // Refreshes the calculation-size label from the current source.
+    virtual void RefreshCalcSizeLabel() = 0;
+    virtual const std::string& Title() const = 0;
+};
+
+class FileActions {
+  public:
+    FileActions(Document& doc,
+                PlatformServices& services,
+                DocumentView& view,
+                const ViewMenuModel& viewMenu,
+                const OptionControls& controls)
+        : doc_(doc), services_(services), view_(view), viewMenu_(viewMenu), controls_(controls) {}
+
+    // Each of these reports its own messages; errors of the file and picture layers are
+    // thrown for the window's error box, with the document as the failing step left it.
+    void ActionFileOpenExecute();
+    void LoadImageFile(const std::string& fileName);
+    // Files dropped on the window, full paths.
+    void DropFiles(const std::vector<std::string>& fileNames);
+    void PasteFromClipboard();
+    void ActionEditCopyExecute();
+    void ActionFileSaveExecute();
+    void SaveImageFile(const std::string& fileName);
+
+    // The names the open and save dialogs start from.
+    const std::string& OpenDialogFileName() const { return openDialogFileName_; }
+    const std::string& SaveDialogFileName() const { return saveDialogFileName_; }
+
+  private:
+    // BitmapDst as Copy and Save hand it out: in the current view style when there is one.
+    WorkingBitmap StyledResult() const;
+    void ShowDebugMessage(const std::string& text);
+
+    Document& doc_;
+    PlatformServices& services_;
+    DocumentView& view_;
+    const ViewMenuModel& viewMenu_;
+    const OptionControls& controls_;
+    std::string openDialogFileName_;
+    std::string saveDialogFileName_;
+};
+
+// True for names ending in ".jpg" or ".jpeg" in any letter case: the only files a drop takes.
+bool IsJpegFileName(const std::string& fileName);
+
+}  // namespace zelqor

@@ -1,0 +1,339 @@
+// Open, drop, paste, copy and save through the real window, with real files and the scripted
+// platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+
+#include "../engine/TestImages.h"
+#include "../imageio/JpegInspect.h"
+#include "FakePlatformServices.h"
+#include "ImageFile.h"
+#include "JpegCodec.h"
+#include "TForm1.h"
+
+namespace zelqor {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+const fs::path kTestData = ZELQOR_TESTDATA_DIR;
+const std::string kCamera = (kTestData / "jpeg/exif/Canon_40D.jpg").string();
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+// The camera file without its quantisation tables: the header reads, the pixels cannot.
+Bytes WithoutQuantTables(const Bytes& file) {
+    Bytes out(file.begin(), file.begin() + 2);
+    std::size_t at = 2;
+    while (at + 4 <= file.size() && file[at + 1] != 0xDA) {
+        const std::size_t len = 2 + ((file[at + 2] << 8) | file[at + 3]);
+        if (file[at + 1] != 0xDB) {
+            out.insert(out.end(), file.begin() + at, file.begin() + at + len);
+        }
+        at += len;
+    }
+    out.insert(out.end(), file.begin() + at, file.end());
+    return out;
+}
+
+class FileActionsTest : public ::testing::Test {
+  protected:
+    FileActionsTest() : window(services) {
+        window.CreateDialogs();
+        window.show();
+        folder = fs::temp_directory_path() / ("zelqor-window-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    ~FileActionsTest() override { fs::remove_all(folder); }
+
+    int Page() const { return window.findChild<QTabWidget*>("PageControl1")->currentIndex(); }
+    QString CalcSizeLabel() const { return window.findChild<QLabel*>("LabelBoke")->text(); }
+
+    // A loaded camera photo with a processed result, as most tests start.
+    void LoadCameraAndRun() {
+        window.Files().LoadImageFile(kCamera);
+        window.Action("ActionMake600xN")->trigger();
+        ASSERT_TRUE(window.Doc().BitmapDst().HoldsImage());
+        ASSERT_FALSE(window.Doc().ExifSegmentBuffer().empty());
+    }
+
+    void Drop(const std::vector<fs::path>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& f : files) {
+            urls << QUrl::fromLocalFile(QFile::decodeName(f.c_str()));
+        }
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+    }
+
+    std::string LastError() const {
+        for (auto it = services.boxes.rbegin(); it != services.boxes.rend(); ++it) {
+            if (it->kind == FakePlatformServices::Kind::Error) {
+                return it->text;
+            }
+        }
+        return {};
+    }
+
+    FakePlatformServices services;
+    TForm1 window;
+    fs::path folder;
+};
+
+TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
+    const Bytes camera = ReadWholeFile(kCamera);
+    WriteFile(folder / "写真" / "カメラ.JPG", camera);
+    WriteFile(folder / "picture.png", camera);
+    WriteFile(folder / "empty.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xD9});
+    WriteFile(folder / "noquant.jpg", WithoutQuantTables(camera));
+    const WorkingBitmap cameraPixels = DecodeJpeg(camera);
+
+    enum class Outcome { Loaded, KeptImages, BlankOfNewSize };
+    struct Case {
+        std::string file;
+        Outcome outcome;
+        bool exif;
+        std::string error;  // prefix of the error box, empty for none
+    };
+    const Case cases[] = {
+        {kCamera, Outcome::Loaded, true, ""},
+        {(folder / "写真" / "カメラ.JPG").string(), Outcome::Loaded, true, ""},
+        {(kTestData / "bmp/vgl_6434_0018a.bmp").string(), Outcome::Loaded, false, ""},
+        {(folder / "picture.png").string(), Outcome::KeptImages, false,
+         "拡張子 .png の画像形式は処理できません"},
+        {(folder / "missing.jpg").string(), Outcome::KeptImages, false, "ファイル "},
+        {(folder / "empty.jpg").string(), Outcome::KeptImages, false, "JPEG エラー #"},
+        {(kTestData / "bmp/suite/b/badrle.bmp").string(), Outcome::KeptImages, false,
+         "ビットマップイメージが不正です"},
+        {(folder / "noquant.jpg").string(), Outcome::BlankOfNewSize, false, "JPEG エラー #"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        // Each case starts from a loaded photo with a result, on the options page.
+        LoadCameraAndRun();
+        window.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+        const WorkingBitmap srcBefore = window.Doc().BitmapSrc();
+        services.boxes.clear();
+        services.fileAnswers = {c.file};
+        window.Action("ActionFileOpen")->trigger();
+        EXPECT_EQ(window.Files().OpenDialogFileName(), c.file);
+        EXPECT_EQ(LastError().rfind(c.error, 0), 0u) << LastError();
+        EXPECT_EQ(c.error.empty(), services.boxes.empty());
+        EXPECT_EQ(!window.Doc().ExifSegmentBuffer().empty(), c.exif);
+        EXPECT_EQ(services.busyDepth, 0);
+        switch (c.outcome) {
+            case Outcome::Loaded: {
+                const WorkingBitmap& src = window.Doc().BitmapSrc();
+                EXPECT_FALSE(window.Doc().BitmapDst().HoldsImage());
+                EXPECT_EQ(Page(), 0);
+                EXPECT_EQ(window.Files().SaveDialogFileName(), c.file);
+                const int radius = (std::max(src.Width(), src.Height()) + 199) / 200;
+                EXPECT_TRUE(CalcSizeLabel().endsWith(QString("(%1pix)").arg(radius)));
+                break;
+            }
+            case Outcome::KeptImages:
+                EXPECT_EQ(window.Doc().BitmapSrc(), srcBefore);
+                EXPECT_TRUE(window.Doc().BitmapDst().HoldsImage());
+                EXPECT_EQ(Page(), 2);
+                break;
+            case Outcome::BlankOfNewSize:
+                EXPECT_EQ(window.Doc().BitmapSrc(),
+                          WorkingBitmap(cameraPixels.Width(), cameraPixels.Height()));
+                EXPECT_TRUE(window.Doc().BitmapDst().HoldsImage());
+                EXPECT_EQ(Page(), 2);
+                EXPECT_EQ(window.Files().SaveDialogFileName(), c.file);
+                break;
+        }
+    }
+    // A failed open does not stop the next one.
+    services.boxes.clear();
+    window.Files().LoadImageFile(kCamera);
+    EXPECT_EQ(window.Doc().BitmapSrc(), cameraPixels);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
+TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
+    WriteFile(folder / "UPPER.JPG", ReadWholeFile(kCamera));
+    WriteFile(folder / "b.jpeg", ReadWholeFile(kCamera));
+    struct Case {
+        std::vector<fs::path> files;
+        std::string message;  // empty: the file loads
+    };
+    const Case cases[] = {
+        {{folder / "UPPER.JPG"}, ""},
+        {{folder / "b.jpeg"}, ""},
+        {{folder / "UPPER.JPG", folder / "b.jpeg"}, "accept only one file"},
+        {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "accept only JPEG file"},
+    };
+    for (const Case& c : cases) {
+        window.SetSourceImage(test_images::Noise(7, 5, 1));
+        services.boxes.clear();
+        Drop(c.files);
+        if (c.message.empty()) {
+            EXPECT_TRUE(services.boxes.empty()) << c.files.front();
+            EXPECT_EQ(window.Doc().BitmapSrc().Width(), DecodeJpeg(ReadWholeFile(kCamera)).Width());
+        } else {
+            EXPECT_EQ(services.Texts(), std::vector<std::string>{c.message});
+            EXPECT_EQ(window.Doc().BitmapSrc().Width(), 7) << "nothing changes";
+        }
+    }
+}
+
+TEST_F(FileActionsTest, PasteWithAndWithoutShift) {
+    struct Case {
+        std::optional<WorkingBitmap> clipboard;
+        bool shift;
+        std::string message;
+        bool replaced;
+        bool exifKept;
+        bool resultKept;
+    };
+    const WorkingBitmap pasted = test_images::Noise(30, 20, 4);
+    const Case cases[] = {
+        {pasted, false, "", true, false, false},
+        {pasted, true, "", true, true, false},
+        {std::nullopt, false, "Unsupported Clipboard Format", false, false, true},
+        {std::nullopt, true, "Unsupported Clipboard Format", false, true, true},
+        {WorkingBitmap{}, false, "DEBUG\r\nError: GetObject() = 0", false, false, false},
+    };
+    for (const Case& c : cases) {
+        LoadCameraAndRun();
+        const WorkingBitmap before = window.Doc().BitmapSrc();
+        services.boxes.clear();
+        services.clipboard = c.clipboard;
+        services.shiftDown = c.shift;
+        window.Action("ActionEditPaste")->trigger();
+        EXPECT_EQ(services.Texts(), c.message.empty() ? std::vector<std::string>{}
+                                                      : std::vector<std::string>{c.message});
+        EXPECT_EQ(window.Doc().BitmapSrc(), c.replaced ? pasted : before);
+        EXPECT_EQ(!window.Doc().ExifSegmentBuffer().empty(), c.exifKept);
+        EXPECT_EQ(window.Doc().BitmapDst().HoldsImage(), c.resultKept);
+        EXPECT_EQ(services.busyDepth, 0);
+        if (c.replaced) {
+            EXPECT_EQ(CalcSizeLabel(), QString::fromUtf8("1/200： (1pix)"));
+        }
+    }
+}
+
+TEST_F(FileActionsTest, CopyHandsOutTheResultInTheCurrentStyle) {
+    services.clipboard = test_images::Noise(3, 3, 9);
+    window.Action("ActionEditCopy")->trigger();
+    EXPECT_EQ(services.Texts(), std::vector<std::string>{"no output bitmap"});
+    EXPECT_EQ(services.clipboard, test_images::Noise(3, 3, 9)) << "the clipboard is left alone";
+
+    LoadCameraAndRun();
+    const WorkingBitmap result = window.Doc().BitmapDst();
+    window.Action("ActionEditCopy")->trigger();
+    EXPECT_EQ(services.clipboard, result);
+    services.colourAnswers = {Rgb{228, 128, 28}};
+    window.Action("ActionViewColorish")->trigger();
+    window.Action("ActionEditCopy")->trigger();
+    WorkingBitmap styled = result;
+    MakeViewBitmapAll(&styled, kViewColorish, Rgb{228, 128, 28});
+    EXPECT_EQ(services.clipboard, styled);
+    EXPECT_NE(styled, result);
+    EXPECT_EQ(window.Doc().BitmapDst(), result);
+}
+
+TEST_F(FileActionsTest, SaveWritesJpegWithTheChosenExifItemQualityAndStyle) {
+    services.boxes.clear();
+    window.Action("ActionFileSave")->trigger();
+    EXPECT_EQ(services.Texts(), std::vector<std::string>{"no output bitmap"});
+    EXPECT_TRUE(services.fileRequests.empty()) << "no dialog without a result";
+
+    LoadCameraAndRun();
+    const WorkingBitmap& result = window.Doc().BitmapDst();
+    struct Case {
+        int exifItem;
+        const char* name;
+        std::vector<std::uint8_t> firstMarkers;
+        std::pair<std::uint32_t, std::uint32_t> dims;
+    };
+    const auto [origX, origY] = pixelDimensions(window.Doc().ExifSegmentBuffer());
+    const Case cases[] = {
+        {0, "none.jpg", {0xE0}, {0, 0}},
+        {1, "copy.jpg", {0xE1}, {origX, origY}},
+        {2, "写真.jpg", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
+        {2, "named.bmp", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
+    };
+    for (const Case& c : cases) {
+        window.findChild<QRadioButton*>(QString("RadioGroup_Exif_%1").arg(c.exifItem))->click();
+        const std::string path = (folder / c.name).string();
+        services.fileAnswers = {path};
+        window.Action("ActionFileSave")->trigger();
+        EXPECT_EQ(services.fileRequests.back().fileName, kCamera) << "proposes the loaded file";
+        const Bytes saved = ReadWholeFile(path);
+        const std::vector<std::uint8_t> markers = markersBeforeScan(saved);
+        ASSERT_FALSE(markers.empty()) << c.name;
+        EXPECT_EQ(markers.front(), c.firstMarkers.front()) << c.name;
+        EXPECT_EQ(std::count(markers.begin(), markers.end(), 0xE0), c.exifItem == 0 ? 1 : 0);
+        if (c.exifItem != 0) {
+            EXPECT_EQ(pixelDimensions(exifOf(saved)), c.dims) << c.name;
+        }
+        EXPECT_EQ(DecodeJpeg(saved).Width(), 600);
+    }
+    // The quality bar reaches the encoder: the top of the bar writes a larger file.
+    const std::size_t at73 = fs::file_size(folder / "none.jpg");
+    window.Slider("TrackBar_JpegQuality")->setValue(0);
+    window.findChild<QRadioButton*>("RadioGroup_Exif_0")->click();
+    services.fileAnswers = {(folder / "q100.jpg").string()};
+    window.Action("ActionFileSave")->trigger();
+    EXPECT_GT(fs::file_size(folder / "q100.jpg"), at73);
+    EXPECT_EQ(ReadWholeFile((folder / "q100.jpg").string()),
+              BuildJpegFile(result, 100, {}, kExifNone));
+}
+
+TEST_F(FileActionsTest, FailedSaveKeepsThePreviousFileAndSaysWhy) {
+    LoadCameraAndRun();
+    const fs::path old = folder / "old.jpg";
+    WriteFile(old, Bytes{1, 2, 3});
+    // The camera's block with its first directory pointing far past its end.
+    Bytes corrupt = window.Doc().ExifSegmentBuffer();
+    std::fill(corrupt.begin() + 10, corrupt.begin() + 14, 0x7F);
+    struct Case {
+        fs::path target;
+        Bytes exif;  // empty: the camera's own block
+        std::string error;
+    };
+    const Case cases[] = {
+        {folder / "no-such-folder" / "x.jpg", {}, "ファイル \""},
+        {folder, {}, "ファイル \""},
+        {old, corrupt, "ストリームからの読み込みエラー"},
+    };
+    window.findChild<QRadioButton*>("RadioGroup_Exif_2")->click();
+    for (const Case& c : cases) {
+        if (!c.exif.empty()) {
+            window.Doc().SetExif(c.exif);
+        }
+        services.boxes.clear();
+        services.fileAnswers = {c.target.string()};
+        window.Action("ActionFileSave")->trigger();
+        EXPECT_EQ(LastError().rfind(c.error, 0), 0u) << LastError();
+        EXPECT_EQ(services.busyDepth, 0);
+    }
+    EXPECT_FALSE(fs::exists(folder / "no-such-folder"));
+    EXPECT_EQ(ReadWholeFile(old.string()), (Bytes{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace zelqor
