@@ -82,6 +82,11 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
     for (TPaintPanel* p : {PaintPanelSrc, PaintPanelDst}) {
         p->OnPaintError = [this](const std::string& text) { services_.ShowError(title_, text); };
     }
+    // One text that stays until the next run replaces it; the bar's own messages are temporary
+    // and a passing menu would wipe them.
+    statusText_ = new QLabel(this);
+    statusText_->setObjectName("StatusText");
+    statusBar()->addWidget(statusText_, 1);
     BuildActions();
     BuildMenus();
     BuildOptionControls();
@@ -208,6 +213,14 @@ void TForm1::BuildOptionControls() {
         slider->setSingleStep(1);
         slider->setTickInterval(info.tickInterval);
     }
+    for (const SliderInfo& info : kSliderTable) {
+        if (auto* label = findChild<QLabel*>(Q(info.valueLabel)); label != nullptr) {
+            // "1/200： (120pix)" must fit the narrow box in every desktop font.
+            QFont font = label->font();
+            font.setPointSizeF(font.pointSizeF() * 0.85);
+            label->setFont(font);
+        }
+    }
     connect(ui->TrackBar_HDR, &QSlider::valueChanged, this, [this] { TrackBar_HDRChange(); });
     connect(ui->TrackBar_CalcSize, &QSlider::valueChanged, this,
             [this] { TrackBar_CalcSizeChange(); });
@@ -275,6 +288,10 @@ void TForm1::TrackBar_StdBrightnessChange() {
 void TForm1::TrackBar_HdrEnhancerChange() {
     ReadOptionControls();
     ui->Label_HdrEnhancer->setText(Q(HdrEnhancerLabelText(controls_.tone.hdrEnhancer)));
+}
+
+void TForm1::SetStatusText(const std::string& text) {
+    statusText_->setText(Q(text));
 }
 
 void TForm1::ShowSourcePage() {
@@ -421,7 +438,7 @@ std::uint32_t TForm1::MakeProcessedImage(int n) {
     SetRunActionsEnabled(true);
     CloseProgressDialog();
     setWindowTitle(Q(title_));
-    statusBar()->showMessage(Q(report.endText));
+    SetStatusText(report.endText);
     PaintPanelSrc->update();
     // The result is a new bitmap, so the processed page must be drawn afresh even if it is the
     // page already shown.
@@ -438,7 +455,7 @@ void TForm1::ShowProgress(const std::string& status,
                           const std::string& caption,
                           int rowsClaimed,
                           int rowCount) {
-    statusBar()->showMessage(Q(status));
+    SetStatusText(status);
     setWindowTitle(Q(caption));
     if (runShowsDialog_ && cancelDlg_ && cancelDlg_->isVisible()) {
         cancelDlg_->SetComment(Q(status));

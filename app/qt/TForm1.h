@@ -112,6 +112,7 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     void CloseProgressDialog();
     void SetRunActionsEnabled(bool enabled);
     void ShowSizeMessage(const zelqor::WorkingBitmap& bitmap);
+    void SetStatusText(const std::string& text);
     // Runs a handler and shows what it throws in the error box instead of letting it reach Qt.
     void Guarded(const std::function<void()>& handler);
 
@@ -145,6 +146,7 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     zelqor::PanelPainter painterDst_;
     std::map<std::string, QAction*, std::less<>> actions_;
     QActionGroup* viewGroup_ = nullptr;
+    QLabel* statusText_ = nullptr;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TCancelDlg> cancelDlg_;
     std::unique_ptr<TInputLevelForm> inputLevelForm_;

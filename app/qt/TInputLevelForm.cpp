@@ -2,6 +2,7 @@
 #include "TInputLevelForm.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
@@ -20,6 +21,9 @@ TInputLevelForm::TInputLevelForm(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(size());
+    // The prompt is a menu caption with its access-key marker; with the bar as its buddy the
+    // marker is drawn as the menu draws it, underlined, instead of as a literal '&'.
+    ui->PromptLabel->setBuddy(ui->LevelTrackBar);
     connect(ui->OkButton, &QPushButton::clicked, this, [this] { done(ResultOk); });
     connect(ui->CancelButton, &QPushButton::clicked, this, [this] { done(ResultCancel); });
     // Enter must mean OK wherever the focus is, even on the Cancel button, so the keys are

@@ -57,7 +57,7 @@ class MainWindowTest : public ::testing::Test {
     int Page() const { return Pages()->currentIndex(); }
     QTabWidget* Pages() const { return window.findChild<QTabWidget*>("PageControl1"); }
     QString LabelText(const char* name) const { return window.findChild<QLabel*>(name)->text(); }
-    QString Status() const { return window.statusBar()->currentMessage(); }
+    QString Status() const { return LabelText("StatusText"); }
 
     // Runs fn as soon as the next modal dialog is up.
     static void WhenModal(std::function<void(QWidget*)> fn) {
