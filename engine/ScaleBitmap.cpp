@@ -7,6 +7,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zelqor {
 namespace {
 
@@ -103,12 +107,97 @@ void ResampleRow(const std::uint8_t* in, const AxisWeights& ax, int dstWidth, st
     }
 }
 
+// The horizontal weights laid out for pairs of source pixels, so that one 16-bit multiply-add
+// takes one channel of two pixels. Every output gets the same number of pairs, padded with zero
+// weights: a fixed trip count keeps the inner loop free of the branch misses that the varying
+// tap counts of a shrink cause. Near the end of a row the padding goes in front so that no read
+// leaves the row. Empty (pairs == 0) for a source narrower than the padded span; the scalar pass
+// then does the work.
+struct PairedWeights {
+    int pairs = 0;
+    std::vector<int> first;             // first source index read for each output
+    std::vector<std::uint32_t> packed;  // low half the even pixel's weight, high half the odd's
+};
+
+#if defined(__SSE2__)
+PairedWeights PairUp(const AxisWeights& a, int src) {
+    PairedWeights p;
+    const int dst = static_cast<int>(a.first.size());
+    int taps = 0;
+    for (int i = 0; i < dst; ++i) {
+        taps = std::max(taps, a.offset[i + 1] - a.offset[i]);
+    }
+    const int span = 2 * ((taps + 1) / 2);
+    if (span > src) {
+        return p;
+    }
+    p.pairs = span / 2;
+    p.first.resize(dst);
+    p.packed.resize(static_cast<std::size_t>(dst) * p.pairs);
+    std::vector<std::int32_t> w(span);
+    for (int i = 0; i < dst; ++i) {
+        const int start = std::min(a.first[i], src - span);
+        std::fill(w.begin(), w.end(), 0);
+        for (int k = a.offset[i]; k < a.offset[i + 1]; ++k) {
+            w[a.first[i] - start + (k - a.offset[i])] = a.weights[k];
+        }
+        p.first[i] = start;
+        // The multiply-add takes signed 16-bit weights, and every weight lies in [-2^14, 2^14]:
+        // a rounded weight exceeds its exact share by at most half a unit, and only when that
+        // share is at least half a unit, so the correction takes at most 2^14 off an output's
+        // largest weight. On the most extreme shrinks it does leave that weight negative, hence
+        // the sign-exact packing.
+        for (int q = 0; q < p.pairs; ++q) {
+            p.packed[static_cast<std::size_t>(i) * p.pairs + q] =
+                static_cast<std::uint16_t>(w[2 * q]) |
+                static_cast<std::uint32_t>(static_cast<std::uint16_t>(w[2 * q + 1])) << 16;
+        }
+    }
+    return p;
+}
+
+// ResampleRow's result from the paired layout; integer sums do not depend on their order.
+void ResampleRowPaired(const std::uint8_t* in,
+                       const PairedWeights& ax,
+                       int dstWidth,
+                       std::int32_t* out) {
+    constexpr int shift = kWeightBits - 8;
+    const int pairs = ax.pairs;
+    const std::uint32_t* w = ax.packed.data();
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi32(1 << (shift - 1));
+    for (int x = 0; x < dstWidth; ++x, w += pairs) {
+        const std::uint8_t* p = in + static_cast<std::size_t>(ax.first[x]) * 4;
+        __m128i sum = zero;
+        for (int q = 0; q < pairs; ++q, p += 8) {
+            // The bytes of two pixels widened to 16 bits and interleaved, so that each pair of
+            // lanes holds one channel of both pixels.
+            const __m128i two =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+            const __m128i interleaved = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
+            sum = _mm_add_epi32(
+                sum, _mm_madd_epi16(interleaved, _mm_set1_epi32(static_cast<int>(w[q]))));
+        }
+        sum = _mm_srai_epi32(_mm_add_epi32(sum, half), shift);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), sum);
+    }
+}
+#else
+PairedWeights PairUp(const AxisWeights&, int) {
+    return PairedWeights{};
+}
+void ResampleRowPaired(const std::uint8_t*, const PairedWeights&, int, std::int32_t*) {}
+#endif
+
 // Each band keeps the two most recent horizontal rows: a shrinking axis shares one source row
 // between neighbouring outputs, a growing one shares two.
 class RowCache {
   public:
-    RowCache(const WorkingBitmap& src, const AxisWeights& ax, int width)
-        : src_(src), ax_(ax), width_(width) {
+    RowCache(const WorkingBitmap& src,
+             const AxisWeights& ax,
+             const PairedWeights& paired,
+             int width)
+        : src_(src), ax_(ax), paired_(paired), width_(width) {
         for (Slot& s : slots_) {
             s.row.resize(static_cast<std::size_t>(width) * 4);
         }
@@ -122,7 +211,11 @@ class RowCache {
         Slot& s = slots_[next_];
         next_ ^= 1;
         s.y = y;
-        ResampleRow(src_.Row(y), ax_, width_, s.row.data());
+        if (paired_.pairs > 0) {
+            ResampleRowPaired(src_.Row(y), paired_, width_, s.row.data());
+        } else {
+            ResampleRow(src_.Row(y), ax_, width_, s.row.data());
+        }
         return s.row.data();
     }
 
@@ -133,6 +226,7 @@ class RowCache {
     };
     const WorkingBitmap& src_;
     const AxisWeights& ax_;
+    const PairedWeights& paired_;
     int width_;
     Slot slots_[2];
     int next_ = 0;
@@ -141,11 +235,12 @@ class RowCache {
 void ScaleBand(const WorkingBitmap& src,
                WorkingBitmap& dst,
                const AxisWeights& ax,
+               const PairedWeights& paired,
                const AxisWeights& ay,
                int y0,
                int y1) {
     const int w = dst.Width();
-    RowCache cache(src, ax, w);
+    RowCache cache(src, ax, paired, w);
     std::vector<std::int32_t> acc(static_cast<std::size_t>(w) * 4);
     for (int y = y0; y < y1; ++y) {
         std::fill(acc.begin(), acc.end(), 0);
@@ -179,14 +274,16 @@ WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int t
     }
     WorkingBitmap dst(width, height);
     const AxisWeights ax = MakeWeights(src.Width(), width);
+    const PairedWeights paired = PairUp(ax, src.Width());
     const AxisWeights ay = MakeWeights(src.Height(), height);
     threads = std::clamp(threads, 1, std::max(1, height / 16));
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) {
-        pool.emplace_back(ScaleBand, std::cref(src), std::ref(dst), std::cref(ax), std::cref(ay),
-                          height * t / threads, height * (t + 1) / threads);
+        pool.emplace_back(ScaleBand, std::cref(src), std::ref(dst), std::cref(ax),
+                          std::cref(paired), std::cref(ay), height * t / threads,
+                          height * (t + 1) / threads);
     }
-    ScaleBand(src, dst, ax, ay, 0, height / threads);
+    ScaleBand(src, dst, ax, paired, ay, 0, height / threads);
     for (std::thread& t : pool) {
         t.join();
     }

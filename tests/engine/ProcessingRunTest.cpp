@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "Kernel.h"
 #include "ProcessingRun.h"
@@ -122,6 +125,109 @@ TEST(ScaleBitmap, AreaAveragingAndEnlargement) {
     }
     EXPECT_EQ(PixelR(wide.Pixel(0, 0)), 0);
     EXPECT_EQ(PixelR(wide.Pixel(15, 0)), 240);
+}
+
+// The resampler's weights and roundings written out plainly, one output byte at a time: the
+// oracle that keeps the fast passes bit for bit where they were.
+using Taps = std::vector<std::pair<int, std::int32_t>>;  // source index, weight in 1/2^14
+
+std::vector<Taps> ReferenceAxis(int src, int dst) {
+    constexpr std::int32_t one = 1 << 14;
+    std::vector<Taps> axis(dst);
+    for (int i = 0; i < dst; ++i) {
+        Taps& taps = axis[i];
+        if (src == dst) {
+            taps.push_back({i, one});
+        } else if (dst < src) {
+            const std::int64_t lo = static_cast<std::int64_t>(i) * src, hi = lo + src;
+            for (int j = static_cast<int>(lo / dst); j <= (hi - 1) / dst; ++j) {
+                const std::int64_t overlap = std::min<std::int64_t>(hi, (j + 1LL) * dst) -
+                                             std::max<std::int64_t>(lo, std::int64_t{j} * dst);
+                taps.push_back({j, static_cast<std::int32_t>((overlap * one + src / 2) / src)});
+            }
+            // The rounding error goes to the first of the largest weights.
+            std::int32_t sum = 0;
+            std::size_t largest = 0;
+            for (std::size_t k = 0; k < taps.size(); ++k) {
+                sum += taps[k].second;
+                largest = taps[k].second > taps[largest].second ? k : largest;
+            }
+            taps[largest].second += one - sum;
+        } else {
+            const double pos =
+                std::clamp((i + 0.5) * src / dst - 0.5, 0.0, static_cast<double>(src - 1));
+            const int j0 = std::min(static_cast<int>(pos), std::max(src - 2, 0));
+            const auto w1 = src == 1 ? 0 : static_cast<std::int32_t>(std::lround((pos - j0) * one));
+            taps.push_back({j0, one - w1});
+            if (src > 1) {
+                taps.push_back({j0 + 1, w1});
+            }
+        }
+    }
+    return axis;
+}
+
+WorkingBitmap ReferenceScale(const WorkingBitmap& src, int width, int height) {
+    const std::vector<Taps> ax = ReferenceAxis(src.Width(), width);
+    const std::vector<Taps> ay = ReferenceAxis(src.Height(), height);
+    WorkingBitmap out(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                std::int64_t acc = 0;
+                for (const auto& [sy, wy] : ay[y]) {
+                    std::int64_t row = 0;  // the horizontal pass keeps the value times 256
+                    for (const auto& [sx, wx] : ax[x]) {
+                        row += std::int64_t{wx} * src.Row(sy)[4 * sx + c];
+                    }
+                    acc += wy * ((row + 32) >> 6);
+                }
+                out.Row(y)[4 * x + c] = static_cast<std::uint8_t>(
+                    std::clamp<std::int64_t>((acc + (1 << 21)) >> 22, 0, 255));
+            }
+        }
+    }
+    return out;
+}
+
+TEST(ScaleBitmap, EqualsThePlainReferenceBitForBit) {
+    struct Case {
+        int srcW, srcH, w, h;
+    } cases[] = {
+        {64, 48, 32, 24},    {640, 480, 213, 159}, {101, 77, 37, 29}, {7, 5, 20, 13},
+        {3, 3, 200, 100},    {1, 1, 5, 5},         {100, 30, 37, 90}, {30, 100, 90, 37},
+        {50, 200, 50, 33},   {200, 50, 33, 50},    {100, 80, 1, 1},   {100, 80, 1, 80},
+        {100, 80, 100, 1},   {1, 100, 1, 7},       {5, 1, 1, 1},      {3, 7, 1, 3},
+        {2, 10, 1, 3},       {2, 2, 3, 3},         {3, 3, 2, 2},      {9, 9, 4, 4},
+        {6000, 7, 7, 3},     {6000, 20, 1, 20},    {40, 6000, 20, 7}, {6000, 4, 7, 7},
+        {20000, 3, 1, 2},    {1023, 67, 997, 40},  {17, 3, 16, 64},   {640, 33, 641, 17},
+        {1000, 40, 999, 41}, {4, 40, 3, 40},
+    };
+    unsigned seed = 11;
+    for (const Case& c : cases) {
+        // Random bytes, and bytes of only 0 and 255, which drive the sums to their extremes.
+        WorkingBitmap extreme = Noise(c.srcW, c.srcH, seed++);
+        for (int y = 0; y < c.srcH; ++y) {
+            for (int x = 0; x < c.srcW; ++x) {
+                extreme.SetPixel(x, y, (extreme.Pixel(x, y) & 0x01010101u) * 255u);
+            }
+        }
+        for (const WorkingBitmap& src : {Noise(c.srcW, c.srcH, seed++), extreme}) {
+            const WorkingBitmap want = ReferenceScale(src, c.w, c.h);
+            for (int threads : {1, 2, 3}) {
+                const WorkingBitmap got = ScaleBitmap(src, c.w, c.h, threads);
+                ASSERT_EQ(got.Width(), c.w);
+                ASSERT_EQ(got.Height(), c.h);
+                for (int y = 0; y < c.h; ++y) {
+                    for (int x = 0; x < c.w; ++x) {
+                        ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y))
+                            << c.srcW << "x" << c.srcH << " to " << c.w << "x" << c.h << ", "
+                            << threads << " threads, at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(RunTexts, ProgressAndEndTexts) {
