@@ -1,6 +1,7 @@
 // The main window: builds its widgets from the tables and forwards to the window's logic.
 #include "TForm1.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -8,10 +9,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QRadioButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -21,6 +26,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "CaptionTable.h"
 #include "TAboutBox.h"
 #include "TCancelDlg.h"
 #include "TInputLevelForm.h"
@@ -101,7 +107,100 @@ void TForm1::showEvent(QShowEvent* e) {
     // Key preview: every key reaches the window's native window once, before it is handed to
     // the control that has the focus.
     windowHandle()->installEventFilter(this);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
     QMainWindow::showEvent(e);
+}
+
+void TForm1::FormShow() {
+    // The dialogs exist by the time the window is first shown, so the captions reach them too.
+    if (!services_.IsJapaneseLocale()) {
+        ApplyEnglishCaptions();
+    }
+}
+
+void TForm1::ApplyEnglishCaptions() {
+    title_ = std::string(kEnglishApplicationTitle);
+    setWindowTitle(Q(title_));
+    const std::map<std::string, QWidget*, std::less<>> dialogs = {
+        {"TCancelDlg", cancelDlg_.get()},
+        {"TInputLevelForm", inputLevelForm_.get()},
+        {"TAboutBox", aboutBox_.get()},
+    };
+    for (const CaptionRow& row : EnglishCaptionTable()) {
+        const QString english = Q(row.english);
+        const auto dot = row.object.find('.');
+        const std::string owner = row.object.substr(0, dot);
+        const std::string part = dot == std::string::npos ? "" : row.object.substr(dot + 1);
+        if (const auto action = actions_.find(row.object); action != actions_.end()) {
+            action->second->setText(english);
+        } else if (auto* menu = ui->MainMenu1->findChild<QMenu*>(Q(row.object))) {
+            menu->setTitle(english);
+        } else if (const auto dialog = dialogs.find(owner); dialog != dialogs.end()) {
+            if (dialog->second == nullptr) {
+                continue;
+            }
+            if (part.empty()) {
+                dialog->second->setWindowTitle(english);
+            } else if (auto* button = dialog->second->findChild<QAbstractButton*>(Q(part))) {
+                button->setText(english);
+            }
+        } else if (part == "Items") {
+            // One text with a line per item; the selected item stays selected.
+            const QStringList items = english.split("\r\n");
+            for (int i = 0; i < items.size(); ++i) {
+                if (auto* item = findChild<QRadioButton*>(Q(owner) + QString("_%1").arg(i))) {
+                    item->setText(items[i]);
+                }
+            }
+        } else if (auto* page = findChild<QWidget*>(Q(row.object));
+                   page != nullptr && ui->PageControl1->indexOf(page) >= 0) {
+            ui->PageControl1->setTabText(ui->PageControl1->indexOf(page), english);
+        } else if (auto* box = findChild<QGroupBox*>(Q(row.object))) {
+            box->setTitle(english);
+        } else if (auto* label = findChild<QLabel*>(Q(row.object))) {
+            label->setText(english);
+        }
+    }
+}
+
+bool TForm1::GroupBoxDoubleClicked(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::MouseButtonDblClick) {
+        return false;
+    }
+    auto* box = qobject_cast<QGroupBox*>(watched);
+    if (box == nullptr) {
+        return false;
+    }
+    // Only the box's own frame, caption and free area count, not a control inside it (a label
+    // passes its clicks on to the box, so look at what lies under the pointer).
+    const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+    if (box->childAt(at) != nullptr) {
+        return false;
+    }
+    for (const OptionGroupInfo& info : kOptionGroupTable) {
+        if (box->objectName() == Q(info.name)) {
+            GroupBoxDblClick(info.group, box);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TForm1::GroupBoxDblClick(OptionGroup group, QObject* sender) {
+    ReadOptionControls();
+    OptionControls next = GroupDoubleClicked(group, sender != nullptr, controls_);
+    // Through each bar's own setter, in the table's order: a bar that really moves runs its
+    // change handler, one that stays runs none.
+    for (const SliderInfo& info : kSliderTable) {
+        Slider(info.name)->setValue(Bar(next, info.name).position);
+    }
+    if (group == OptionGroup::SaveParams) {
+        ui->RadioGroup_Exif_1->setChecked(true);
+    }
+    ReadOptionControls();
 }
 
 void TForm1::CreateDialogs() {
@@ -220,6 +319,9 @@ void TForm1::BuildOptionControls() {
             font.setPointSizeF(font.pointSizeF() * 0.85);
             label->setFont(font);
         }
+    }
+    for (const OptionGroupInfo& info : kOptionGroupTable) {
+        findChild<QGroupBox*>(Q(info.name))->installEventFilter(this);
     }
     connect(ui->TrackBar_HDR, &QSlider::valueChanged, this, [this] { TrackBar_HDRChange(); });
     connect(ui->TrackBar_CalcSize, &QSlider::valueChanged, this,
@@ -366,6 +468,9 @@ void TForm1::Guarded(const std::function<void()>& handler) {
         services_.ShowError(title_, "Out of memory");
     } catch (const std::exception& e) {
         services_.ShowError(title_, e.what());
+    } catch (...) {
+        // Nothing may unwind into the toolkit's event handling.
+        services_.ShowError(title_, "Unknown error");
     }
 }
 
@@ -509,6 +614,9 @@ void TForm1::ActivatePage(int index) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (GroupBoxDoubleClicked(watched, e)) {
+        return true;
+    }
     if (watched == windowHandle() && e->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(e);
         if (IsPageSwitchKey(key->key(), key->modifiers())) {

@@ -12,6 +12,7 @@
 #include "ActionTable.h"
 #include "Document.h"
 #include "FileActions.h"
+#include "GroupShortcuts.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
 #include "RunController.h"
@@ -81,6 +82,11 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     void TrackBar_StdBrightnessChange();
     void TrackBar_HdrEnhancerChange();
 
+    // The English caption set, for a desktop whose language is not Japanese.
+    void ApplyEnglishCaptions();
+    // A double-click on an option group; sender is null when code calls it.
+    void GroupBoxDblClick(zelqor::OptionGroup group, QObject* sender);
+
     void PaintPanelSrcDblClick();
     void PaintPanelDstDblClick();
 
@@ -95,6 +101,8 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
 
   private:
     void FormCreate();
+    void FormShow();
+    bool GroupBoxDoubleClicked(QObject* watched, QEvent* event);
     void BuildActions();
     void BuildMenus();
     void BuildOptionControls();
@@ -152,4 +160,5 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     std::unique_ptr<TInputLevelForm> inputLevelForm_;
     bool runShowsDialog_ = false;
     bool closeAfterRun_ = false;
+    bool shown_ = false;
 };

@@ -262,26 +262,37 @@ TEST_F(MainWindowTest, NothingAskedOnPagesWithoutImages) {
     EXPECT_TRUE(services.boxes.empty());
 }
 
+// While a run is in progress no second run starts, nothing replaces the images, and the
+// processed page keeps painting the previous result, never rows the workers are writing.
 TEST_F(MainWindowTest, NoSecondRunWhileOneIsInProgress) {
     window.Runs().Engine().SetEngine(RunEngine::Literal);
     window.Slider("TrackBar_CalcSize")->setValue(0);
     window.SetSourceImage(Noise(400, 300, 8));
-    bool tried = false;
-    window.OnRunProgress = [&](int, int) {
-        if (tried) {
+    window.Action("ActionMake600xN")->trigger();
+    const WorkingBitmap previous = window.Doc().BitmapDst();
+    ASSERT_EQ(Page(), 1);
+    const QImage shownBefore = window.PaintPanelDst->grab().toImage();
+    window.Slider("TrackBar_HDR")->setValue(0);  // a visibly different result
+    int polls = 0;
+    window.OnRunProgress = [&](int claimed, int count) {
+        if (claimed == 0 || claimed == count) {
             return;
         }
-        tried = true;
-        EXPECT_FALSE(window.Action("ActionMake800xN")->isEnabled());
-        window.Action("ActionMake800xN")->trigger();
-        window.StartRun(1200);
-        EXPECT_THROW(window.Doc().SetSource(Noise(2, 2, 1)), std::logic_error);
-        window.close();  // closing waits for the run
+        if (polls++ == 0) {
+            EXPECT_FALSE(window.Action("ActionMake800xN")->isEnabled());
+            window.Action("ActionMake800xN")->trigger();
+            window.StartRun(1200);
+            EXPECT_THROW(window.Doc().SetSource(Noise(2, 2, 1)), std::logic_error);
+            window.close();  // closing waits for the run
+        }
+        window.PaintPanelDst->repaint();
+        EXPECT_EQ(window.PaintPanelDst->grab().toImage(), shownBefore);
     };
     window.Action("ActionMake600xN")->trigger();
     window.OnRunProgress = nullptr;
-    EXPECT_TRUE(tried);
+    EXPECT_GT(polls, 0);
     EXPECT_EQ(window.Doc().BitmapDst().Width(), 600);
+    EXPECT_NE(window.Doc().BitmapDst(), previous);
     EXPECT_TRUE(services.boxes.empty());
     EXPECT_TRUE(window.Action("ActionMake800xN")->isEnabled());
     QApplication::processEvents();
