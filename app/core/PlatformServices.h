@@ -48,6 +48,10 @@ class PlatformServices {
 
     // Nested: each true must be matched by a false. Use BusyCursor rather than calling it.
     virtual void SetBusyCursor(bool busy) = 0;
+    // The settings files to read at start-up: the one beside the executable (its path with the
+    // extension replaced by ".ini"), then the one of that name in the user's configuration folder.
+    virtual std::vector<std::string> SettingsFilePaths() = 0;
+
     // Hands a link (mailto: and the like) to the desktop; no result is reported to the user.
     virtual void OpenUrl(const std::string& url) = 0;
 };

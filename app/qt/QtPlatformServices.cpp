@@ -4,14 +4,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 #include <cstring>
@@ -142,6 +146,17 @@ void QtPlatformServices::SetBusyCursor(bool busy) {
     } else {
         QApplication::restoreOverrideCursor();
     }
+}
+
+std::vector<std::string> QtPlatformServices::SettingsFilePaths() {
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    const QString name = exe.completeBaseName() + ".ini";
+    std::vector<std::string> paths{FileNameFrom(exe.dir().filePath(name))};
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (!config.isEmpty()) {
+        paths.push_back(FileNameFrom(QDir(config).filePath(name)));
+    }
+    return paths;
 }
 
 void QtPlatformServices::OpenUrl(const std::string& url) {

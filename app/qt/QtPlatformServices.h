@@ -26,6 +26,7 @@ class QtPlatformServices : public PlatformServices {
     bool IsShiftKeyDown() override;
     void SetBusyCursor(bool busy) override;
     void OpenUrl(const std::string& url) override;
+    std::vector<std::string> SettingsFilePaths() override;
 
   private:
     QPointer<QWidget> parent_;

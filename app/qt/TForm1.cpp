@@ -31,6 +31,7 @@
 #include "TCancelDlg.h"
 #include "TInputLevelForm.h"
 #include "TPaintPanel.h"
+#include "ViewSettings.h"
 #include "ui_TForm1.h"
 
 using namespace zelqor;
@@ -210,6 +211,12 @@ void TForm1::CreateDialogs() {
 }
 
 void TForm1::FormCreate() {
+    // Only reveals View entries that start hidden; nothing is ever written back.
+    for (const int code : LoadViewSettings(services_.SettingsFilePaths())) {
+        if (const ViewStyleInfo* style = FindViewStyle(code)) {
+            Action(style->actionName)->setVisible(true);
+        }
+    }
     setWindowTitle(Q(title_));
     ui->PageControl1->setCurrentIndex(kPageSrc);
     setAcceptDrops(true);

@@ -32,6 +32,7 @@ class FakePlatformServices : public PlatformServices {
     bool IsShiftKeyDown() override { return shiftDown; }
     void SetBusyCursor(bool busy) override { busyDepth += busy ? 1 : -1; }
     void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
+    std::vector<std::string> SettingsFilePaths() override { return settingsFiles; }
 
     // The texts of every box shown so far, in order.
     std::vector<std::string> Texts() const;
@@ -52,6 +53,7 @@ class FakePlatformServices : public PlatformServices {
     std::vector<Rgb> colourRequests;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<std::string> openedUrls;
+    std::vector<std::string> settingsFiles;
 
   private:
     void Record(Kind kind, const std::string& caption, const std::string& text);

@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "FakePlatformServices.h"
 #include "TCancelDlg.h"
@@ -174,6 +176,31 @@ TEST_F(ShellTest, EnglishCaptionsOnANonJapaneseDesktop) {
     window->Action("ActionMake600xN")->trigger();
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].caption, "\"Zelqor\"-HDR");
+}
+
+// A settings file beside the program or in the user's folder reveals hidden View entries.
+TEST_F(ShellTest, SettingsFilesRevealHiddenViewEntries) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zelqor-ini-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto write = [&](const char* name, const char* text) {
+        std::ofstream(folder / name) << text;
+        return (folder / name).string();
+    };
+    services.settingsFiles = {write("beside.ini", "[view]\n30000=\n"),
+                              write("user.ini", "[View]\r\n6=1\r\n030000=1\r\n")};
+    Start(true);
+    QStringList shown;
+    for (QAction* a : Find<QMenu>("View1")->actions()) {
+        if (a->isVisible() && !a->isSeparator()) {
+            shown << a->text();
+        }
+    }
+    EXPECT_EQ(shown.join("|"),
+              QString::fromUtf8("標準(&D)|鮮やか(&V)|白黒(&K)|まったり(&M)|セピア(&S)|"
+                                "鶯(&U)|「○色」っぽい(&C)|青っぽい(&B)・試作|"
+                                "[処理前] の表示も変える(&A)"));
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(ShellTest, JapaneseDesktopKeepsTheJapaneseCaptions) {
