@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ProgramIcon.h"
 #include "QtPlatformServices.h"
 #include "TForm1.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(ProgramIcon());
     zelqor::QtPlatformServices services;
     TForm1 window(services);
     services.SetParentWindow(&window);

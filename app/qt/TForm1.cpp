@@ -206,6 +206,7 @@ void TForm1::GroupBoxDblClick(OptionGroup group, QObject* sender) {
 
 void TForm1::CreateDialogs() {
     aboutBox_ = std::make_unique<TAboutBox>(this);
+    aboutBox_->OnOpenUrl = [this](const std::string& url) { services_.OpenUrl(url); };
     cancelDlg_ = std::make_unique<TCancelDlg>(this);
     inputLevelForm_ = std::make_unique<TInputLevelForm>(this);
 }

@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -201,6 +202,24 @@ TEST_F(ShellTest, SettingsFilesRevealHiddenViewEntries) {
                                 "鶯(&U)|「○色」っぽい(&C)|青っぽい(&B)・試作|"
                                 "[処理前] の表示も変える(&A)"));
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(ShellTest, VersionDialogShowsTheTitleAndItsMailLinkGoesToTheDesktop) {
+    Start(false);
+    QString product, caption;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        product = box->findChild<QLabel*>("ProductName")->text();
+        QTest::mouseClick(box->findChild<QLabel*>("Mailto"), Qt::LeftButton);
+        box->close();
+    });
+    window->Action("ActionHelpAbout")->trigger();
+    EXPECT_EQ(caption, "Version Info");
+    EXPECT_EQ(product, "\"Zelqor\"-HDR");
+    ASSERT_EQ(services.openedUrls.size(), 1u);
+    EXPECT_EQ(services.openedUrls[0].rfind("mailto:", 0), 0u);
 }
 
 TEST_F(ShellTest, JapaneseDesktopKeepsTheJapaneseCaptions) {
