@@ -54,15 +54,8 @@ void PaintFittedImage(WorkingBitmap& buffer,
                       const WorkingBitmap& image,
                       int code,
                       Rgb tint) {
-    const Rect fit = FitRect(client, image);
-    if (fit.Width() <= 0 || fit.Height() <= 0) {
-        return;
-    }
-    if (fit.Width() == image.Width() && fit.Height() == image.Height()) {
-        DrawFitted(buffer, update, fit, image, code, tint);
-        return;
-    }
-    DrawFitted(buffer, update, fit, ScaleBitmap(image, fit.Width(), fit.Height()), code, tint);
+    // A painter whose cache lives for this one repaint.
+    PanelPainter().Paint(buffer, update, client, image, 0, code, tint);
 }
 
 void PanelPainter::Paint(WorkingBitmap& buffer,

@@ -76,11 +76,13 @@ std::optional<Rgb> QtPlatformServices::PickColour(Rgb initial) {
     return Rgb{chosen.red(), chosen.green(), chosen.blue()};
 }
 
-std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequest& request) {
+std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogRequest& request,
+                                                             bool save) {
     QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
                        QtFileFilter(request.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Opening needs a file that exists; saving asks before it overwrites one (the default).
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -88,17 +90,12 @@ std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequ
     return FileNameFrom(dialog.selectedFiles().front());
 }
 
+std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequest& request) {
+    return RunFileDialog(request, false);
+}
+
 std::optional<std::string> QtPlatformServices::SaveFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
-                       QtFileFilter(request.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(Q(request.defaultExtension));
-    // The dialog asks before it overwrites an existing file (its default).
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return FileNameFrom(dialog.selectedFiles().front());
+    return RunFileDialog(request, true);
 }
 
 std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {

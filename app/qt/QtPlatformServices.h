@@ -29,6 +29,7 @@ class QtPlatformServices : public PlatformServices {
     std::vector<std::string> SettingsFilePaths() override;
 
   private:
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
     QPointer<QWidget> parent_;
 };
 
