@@ -175,6 +175,7 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
 TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
     WriteFile(folder / "UPPER.JPG", ReadWholeFile(kCamera));
     WriteFile(folder / "b.jpeg", ReadWholeFile(kCamera));
+    WriteFile(folder / "写真" / "鳥.Jpeg", ReadWholeFile(kCamera));
     struct Case {
         std::vector<fs::path> files;
         std::string message;  // empty: the file loads
@@ -182,6 +183,7 @@ TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
     const Case cases[] = {
         {{folder / "UPPER.JPG"}, ""},
         {{folder / "b.jpeg"}, ""},
+        {{folder / "写真" / "鳥.Jpeg"}, ""},
         {{folder / "UPPER.JPG", folder / "b.jpeg"}, "accept only one file"},
         {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "accept only JPEG file"},
     };

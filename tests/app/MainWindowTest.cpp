@@ -149,6 +149,20 @@ TEST_F(MainWindowTest, EndTextUsesTheLocaleGrouping) {
     EXPECT_TRUE(Status().contains(',')) << Status().toStdString();
 }
 
+TEST_F(MainWindowTest, LargeSizeNoticeInTheUsersLanguage) {
+    window.Slider("TrackBar_CalcSize")->setValue(0);  // D = 50
+    for (const auto& [japanese, text] :
+         {std::pair{true, "大サイズ演算モード（低速演算）で実行します"},
+          std::pair{false, "Large-size calculation mode (slower calculation)"}}) {
+        services.japanese = japanese;
+        services.boxes.clear();
+        window.SetSourceImage(Noise(4200, 3, 1));  // r = 84: the 64-bit sums
+        window.Action("ActionMakeFullsize")->trigger();
+        EXPECT_EQ(services.Texts(), std::vector<std::string>{text});
+        EXPECT_EQ(window.Doc().BitmapDst().Width(), 4200);
+    }
+}
+
 TEST_F(MainWindowTest, NoInputBitmapClosesTheDialogWithoutCanceled) {
     for (const char* action : {"ActionMake600xN", "ActionMakeFullsize", "ActionMakePreview"}) {
         services.boxes.clear();
