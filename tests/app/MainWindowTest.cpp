@@ -237,6 +237,42 @@ TEST_F(MainWindowTest, CancelledRunKeepsProcessedRowsAboveAndTheCopyBelow) {
     EXPECT_EQ(services.Texts().size(), 1u) << "the question only, no Canceled";
 }
 
+// An error while a run waits (here thrown by the progress hook, as any event handler could)
+// ends the run cleanly: the error box, the dialog closed, the previous result kept, and the
+// window fit for the next run, from the menu and from the preview question alike.
+TEST_F(MainWindowTest, ErrorDuringARunEndsItAndTheWindowGoesOn) {
+    window.SetSourceImage(Noise(300, 200, 6));
+    window.Action("ActionMake600xN")->trigger();
+    const WorkingBitmap previous = window.Doc().BitmapDst();
+    for (const char* how : {"menu", "preview"}) {
+        services.boxes.clear();
+        window.OnRunProgress = [](int, int) { throw std::runtime_error("disk on fire"); };
+        if (std::string(how) == "menu") {
+            window.Action("ActionMake800xN")->trigger();
+        } else {
+            window.SetSourceImage(Noise(300, 200, 6));
+            QTest::mouseDClick(window.PaintPanelDst, Qt::LeftButton);
+        }
+        window.OnRunProgress = nullptr;
+        ASSERT_FALSE(services.boxes.empty()) << how;
+        EXPECT_EQ(services.boxes.back().kind, FakePlatformServices::Kind::Error);
+        EXPECT_EQ(services.boxes.back().text, "disk on fire");
+        EXPECT_FALSE(window.CancelDlg()->isVisible());
+        EXPECT_FALSE(window.RunInProgress());
+        EXPECT_EQ(window.windowTitle(), "ZelqorHDR");
+        EXPECT_TRUE(window.Action("ActionMake800xN")->isEnabled());
+        if (std::string(how) == "menu") {
+            EXPECT_EQ(window.Doc().BitmapDst(), previous);
+        } else {
+            EXPECT_FALSE(window.Doc().BitmapDst().HoldsImage());
+        }
+    }
+    services.boxes.clear();
+    window.Action("ActionMake800xN")->trigger();
+    EXPECT_EQ(window.Doc().BitmapDst().Width(), 800);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
 TEST_F(MainWindowTest, PreviewQuestionInBothLanguagesAndSizeMessages) {
     struct Case {
         bool japanese;
