@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libfftw3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic clang-format git)
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic clang-format git
+          clang-16 libclang-rt-16-dev llvm-16)
 
 install_missing() {
     local missing=()
@@ -41,6 +42,16 @@ test)
     (cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
     # The pure layers must build without Qt at all; the batch tool proves they link alone.
     build noqt
+    # Memory faults and undefined behaviour (float-to-int overflow included) stop the test at once.
+    # Without a named symbolizer the reports gave bare addresses instead of functions and lines.
+    build ci-asan
+    QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
+        ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-16 ctest --preset ci-asan -j "$(nproc)"
+    # Only the suites that run workers beside the window; Debian's Qt and GLib are not
+    # instrumented, so their own calls are suppressed.
+    build ci-tsan
+    QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/app/tsan-qt.supp" \
+        ctest --preset ci-tsan -j "$(nproc)"
     ;;
 bench)
     install_missing

@@ -1,0 +1,49 @@
+// Fuzz target: reading the size of and decoding an untrusted JPEG through our libjpeg codec.
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzCheck.h"
+#include "ImageIoError.h"
+#include "JpegCodec.h"
+
+namespace {
+
+// The codec itself takes up to kMaxDecodedPixels (a 1 GiB bitmap); decoding that much from a
+// few bytes takes seconds, and the fuzzer would spend its time filling memory rather than
+// reaching new code. Headers above this still go through ReadJpegSize and its limits.
+constexpr std::uint64_t kFuzzDecodePixels = std::uint64_t{1} << 22;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    zelqor::JpegSize header;
+    try {
+        header = zelqor::ReadJpegSize(data, size);
+    } catch (const zelqor::ImageIoError&) {
+        return 0;
+    }
+    zelqor::fuzz::Check(header.width > 0 && header.height > 0 &&
+                            static_cast<unsigned>(header.width) <= zelqor::kMaxJpegDimension &&
+                            static_cast<unsigned>(header.height) <= zelqor::kMaxJpegDimension,
+                        "an accepted header has a size within the limits");
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
+    zelqor::fuzz::Check(pixels <= zelqor::kMaxDecodedPixels, "an accepted header fits the limit");
+    if (pixels > kFuzzDecodePixels)
+        return 0;
+
+    zelqor::WorkingBitmap bitmap;
+    try {
+        bitmap = zelqor::DecodeJpeg(data, size);
+    } catch (const zelqor::ImageIoError&) {
+        return 0;
+    }
+    zelqor::fuzz::Check(bitmap.Width() == header.width && bitmap.Height() == header.height,
+                        "the decoded picture has the size the header gave");
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width(); ++x)
+            zelqor::fuzz::Check(zelqor::PixelX(bitmap.Pixel(x, y)) == 0xFF,
+                                "every decoded pixel is opaque");
+    }
+    return 0;
+}
