@@ -1,12 +1,10 @@
 // The fast adaptation: exact level sums (direct or FFT), exact window totals, exact tone step.
 #include "FastAdaptation.h"
 
+#include <algorithm>
 #include <atomic>
-#include <barrier>
-#include <exception>
 #include <new>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "FftLevelSum.h"
@@ -74,7 +72,8 @@ FastAdaptation::FastAdaptation(const WorkingBitmap& src,
                                int radius,
                                const ToneParams& params,
                                const FastAdaptationOptions& options)
-    : impl_(std::make_unique<Impl>(src, radius, params, options)) {
+    // Checked before Impl builds its strength table, whose sums assume the ranges.
+    : impl_((CheckToneParams(params), std::make_unique<Impl>(src, radius, params, options))) {
     Impl& m = *impl_;
     m.avx2 = options.simd != SimdChoice::Portable && CpuHasAvx2();
     m.path = options.path != LevelSumPath::Auto
@@ -196,6 +195,17 @@ void AdaptBitmapFast(const WorkingBitmap& src,
                      const ToneParams& params,
                      int threads,
                      const FastAdaptationOptions& options) {
+    AdaptBitmapFast(src, dst, radius, params, threads, options, StartStdThread);
+}
+
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads,
+                     const FastAdaptationOptions& options,
+                     const ThreadStarter& starter) {
+    CheckToneParams(params);
     if (&src == &dst) {
         throw std::invalid_argument("source and destination must differ");
     }
@@ -211,37 +221,30 @@ void AdaptBitmapFast(const WorkingBitmap& src,
     }
     FastAdaptation adaptation(src, radius, params, options);
     const int workers = std::max(1, threads);
+    // The neighbourhood pass before the fan-out rather than behind a barrier inside it: a barrier
+    // would wait for ever for a worker that never started. Worker 0 hands the transform to FFTW's
+    // own threads and the others have nothing to do, so the pass is no slower in sequence.
+    for (int i = 0; i < workers; ++i) {
+        adaptation.Prepare(i, workers);
+    }
     std::atomic<int> nextRow{0};
-    std::barrier prepared(workers);
-    std::exception_ptr failure;
     std::atomic<bool> failed{false};
-    auto work = [&](int index) {
-        try {
-            adaptation.Prepare(index, workers);
-        } catch (...) {
-            // Still reach the barrier, or the other workers would wait for ever.
-            if (!failed.exchange(true)) {
-                failure = std::current_exception();
+    // Rows go to whoever claims them next, so the started workers take over the rows of one that
+    // never started; every row comes out the same on any thread.
+    RunWorkers(
+        workers,
+        [&](int) {
+            try {
+                for (int y = nextRow.fetch_add(1); y < src.Height() && !failed.load();
+                     y = nextRow.fetch_add(1)) {
+                    adaptation.AdaptRow(y, dst.RowWords(y));
+                }
+            } catch (...) {
+                failed.store(true);
+                throw;
             }
-        }
-        prepared.arrive_and_wait();
-        if (failed.load()) {
-            return;
-        }
-        for (int y = nextRow.fetch_add(1); y < src.Height(); y = nextRow.fetch_add(1)) {
-            adaptation.AdaptRow(y, dst.RowWords(y));
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (int i = 1; i < workers; ++i) {
-            helpers.emplace_back(work, i);
-        }
-        work(0);
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+        },
+        starter);
 }
 
 }  // namespace zelqor

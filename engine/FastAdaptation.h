@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "ToneParameters.h"
+#include "WorkerThreads.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -39,7 +40,8 @@ class FastAdaptation {
     // src, radius (>= 1), params are fixed for the object's life; src must outlive it. Cheap.
     // Radius 0 or an empty image gives an object whose Prepare does nothing; radii above
     // kMaxFastRadius, or whose window total would reach kMaxFastWindowTotal, throw
-    // std::invalid_argument("radius out of range").
+    // std::invalid_argument("radius out of range"); params outside the ranges of ToneParams throw
+    // as CheckToneParams does, because the exact tone step is proved for those ranges only.
     FastAdaptation(const WorkingBitmap& src, int radius, const ToneParams& params);
     FastAdaptation(const WorkingBitmap& src,
                    int radius,
@@ -73,7 +75,8 @@ class FastAdaptation {
 
 // Convenience for tests and the batch tool: whole bitmap, `threads` threads. dst takes src's
 // size. Throws std::invalid_argument("radius out of range") for a radius below 1 on an image
-// with pixels, and ("source and destination must differ") when they are one bitmap.
+// with pixels, ("source and destination must differ") when they are one bitmap, and for params
+// as CheckToneParams does. A worker thread that cannot start leaves its rows to the others.
 void AdaptBitmapFast(const WorkingBitmap& src,
                      WorkingBitmap& dst,
                      int radius,
@@ -85,5 +88,13 @@ void AdaptBitmapFast(const WorkingBitmap& src,
                      const ToneParams& params,
                      int threads,
                      const FastAdaptationOptions& options);
+// The same with the worker threads' starter given.
+void AdaptBitmapFast(const WorkingBitmap& src,
+                     WorkingBitmap& dst,
+                     int radius,
+                     const ToneParams& params,
+                     int threads,
+                     const FastAdaptationOptions& options,
+                     const ThreadStarter& starter);
 
 }  // namespace zelqor

@@ -242,6 +242,22 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads,
 
 namespace {
 
+// Past 2^51 the AVX2 conversion below no longer holds, and no real level sum comes near it.
+constexpr double kRoundedLimit = 2251799813685248.0;
+
+// Converts only a value known to be finite and in range: converting a NaN, an infinity or a
+// value beyond int64 is undefined behaviour, and such a value is untrusted anyway.
+inline bool RoundOne(double value, double tolerance, std::int64_t& out) {
+    const double rounded = std::nearbyint(value);
+    // Written so that a NaN fails both comparisons.
+    if (!(std::fabs(rounded) < kRoundedLimit)) {
+        out = 0;
+        return false;
+    }
+    out = static_cast<std::int64_t>(rounded);
+    return std::fabs(value - rounded) <= tolerance;
+}
+
 __attribute__((target("avx2"))) bool RoundLevelSumsAvx2(const double* values,
                                                         int width,
                                                         double tolerance,
@@ -250,23 +266,25 @@ __attribute__((target("avx2"))) bool RoundLevelSumsAvx2(const double* values,
     const __m256d magic = _mm256_set1_pd(6755399441055744.0);
     const __m256d signMask = _mm256_set1_pd(-0.0);
     const __m256d limit = _mm256_set1_pd(tolerance);
+    const __m256d largest = _mm256_set1_pd(kRoundedLimit);
     __m256d untrusted = _mm256_setzero_pd();
     int x = 0;
     for (; x + 4 <= width; x += 4) {
         const __m256d v = _mm256_loadu_pd(values + x);
         const __m256d rounded = _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
         const __m256d distance = _mm256_andnot_pd(signMask, _mm256_sub_pd(v, rounded));
-        // Not-less-or-equal, so that a NaN counts as untrusted too.
+        // Unordered comparisons, so that a NaN counts as untrusted in both. A huge value is an
+        // integer at distance 0, yet its bits from the conversion below would be garbage.
         untrusted = _mm256_or_pd(untrusted, _mm256_cmp_pd(distance, limit, _CMP_NLE_UQ));
+        untrusted = _mm256_or_pd(
+            untrusted, _mm256_cmp_pd(_mm256_andnot_pd(signMask, rounded), largest, _CMP_NLT_UQ));
         const __m256i bits = _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(rounded, magic)),
                                               _mm256_castpd_si256(magic));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), bits);
     }
     bool trusted = _mm256_movemask_pd(untrusted) == 0;
     for (; x < width; ++x) {
-        const double rounded = std::nearbyint(values[x]);
-        trusted &= std::fabs(values[x] - rounded) <= tolerance;
-        out[x] = static_cast<std::int64_t>(rounded);
+        trusted &= RoundOne(values[x], tolerance, out[x]);
     }
     return trusted;
 }
@@ -283,9 +301,7 @@ bool RoundLevelSums(const double* values,
     }
     bool trusted = true;
     for (int x = 0; x < width; ++x) {
-        const double rounded = std::nearbyint(values[x]);
-        trusted &= std::fabs(values[x] - rounded) <= tolerance;
-        out[x] = static_cast<std::int64_t>(rounded);
+        trusted &= RoundOne(values[x], tolerance, out[x]);
     }
     return trusted;
 }

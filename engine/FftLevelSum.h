@@ -26,8 +26,8 @@ std::shared_ptr<const std::vector<double>> FftKernelSpectrum(const LevelKernel& 
                                                              int nx,
                                                              int ny);
 
-// Rounds values[x] to out[x]; false if any was farther than tolerance from its integer (or not a
-// number). The values must stay below 2^51 in magnitude.
+// Rounds values[x] to out[x]; false if any was farther than tolerance from its integer, or is not
+// a number, infinite or at least 2^51 in magnitude (out[x] is then not the value).
 bool RoundLevelSums(const double* values,
                     int width,
                     double tolerance,

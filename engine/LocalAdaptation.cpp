@@ -2,6 +2,8 @@
 #include "LocalAdaptation.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 
 #include "Kernel.h"
 
@@ -51,9 +53,24 @@ std::uint32_t ApplyStrength(std::uint32_t centre, int s) {
 
 namespace {
 
+// A few comparisons against a loop over (2r+1)^2 weights: cheap enough for every pixel. Below
+// radius 1 every weight is 0 and the level would divide by a zero total; a kernel of another
+// radius would be read past its end.
+void CheckAdaptInputs(int r, const AdaptState& st) {
+    if (r < 1) {
+        throw std::invalid_argument("radius out of range");
+    }
+    const std::size_t side = 2 * static_cast<std::size_t>(r) + 1;
+    if (st.kernel.size() != side * side) {
+        throw std::invalid_argument("kernel size does not match radius " + std::to_string(r));
+    }
+    CheckToneParams(st.params);
+}
+
 // Sum and Total are the accumulator types that tell the two variants apart.
 template <typename Sum, typename Total>
 std::uint32_t AdaptPixelT(int r, int x, int y, const AdaptState& st) {
+    CheckAdaptInputs(r, st);
     const WorkingBitmap& src = *st.src;
     const int n = 2 * r + 1;
     const Rect win = RectAround(x, y, r);
@@ -103,6 +120,10 @@ void AdaptBitmapLiteral(const WorkingBitmap& src,
                         int radius,
                         const ToneParams& params,
                         AdaptVariant variant) {
+    CheckToneParams(params);
+    if (src.HoldsImage() && radius < 1) {
+        throw std::invalid_argument("radius out of range");
+    }
     dst.Resize(src.Width(), src.Height());
     const std::vector<std::int32_t> kernel = BuildKernel(radius);
     const AdaptState state{&src, kernel, radius, params};

@@ -39,6 +39,8 @@ int AdaptStrength(std::int64_t h, int rgbSum, const ToneParams& p);
 // Applies the strength to the centre pixel, keeping its fourth byte.
 std::uint32_t ApplyStrength(std::uint32_t centre, int s);
 
+// Both throw std::invalid_argument for r < 1, a kernel of another size than (2r+1)^2, or params
+// outside their ranges (CheckToneParams).
 std::uint32_t AdaptPixel(int r, int x, int y, const AdaptState& state);
 std::uint32_t AdaptPixelLarge(int r, int x, int y, const AdaptState& state);
 
@@ -46,7 +48,9 @@ inline std::uint32_t AdaptPixelWith(AdaptVariant v, int r, int x, int y, const A
     return v == AdaptVariant::Large ? AdaptPixelLarge(r, x, y, s) : AdaptPixel(r, x, y, s);
 }
 
-// Single-threaded literal adaptation of a whole bitmap; dst takes src's size.
+// Single-threaded literal adaptation of a whole bitmap; dst takes src's size. Throws as
+// CheckToneParams does, and ("radius out of range") for a radius below 1 on an image with
+// pixels; dst is left alone then.
 void AdaptBitmapLiteral(const WorkingBitmap& src,
                         WorkingBitmap& dst,
                         int radius,

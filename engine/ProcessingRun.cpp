@@ -1,27 +1,28 @@
 // The two-worker processing run and its waiting loop.
 #include "ProcessingRun.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <latch>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "FastAdaptation.h"
 #include "Kernel.h"
 #include "ScaleBitmap.h"
 #include "TickCounter.h"
+#include "WorkerThreads.h"
 
 namespace zelqor {
 namespace {
 
 constexpr int kWorkers = ProcessingRun::kWorkers;
-
-std::thread StartStdThread(std::function<void()> procedure) {
-    return std::thread(std::move(procedure));
-}
 
 // Everything one run shares with its workers. It lives on the caller's stack for the length of
 // the call, so a run started from inside another run's Poll, or on another thread with the same
@@ -123,42 +124,19 @@ struct RunState {
     void RowWorkerLarge(int index) { RunWorker(index, AdaptVariant::Large); }
 };
 
-// Joins on every way out of the waiting side: a std::thread still joinable at the end of its
-// scope would end the program, and the workers point into the caller's stack.
-class WorkerJoiner {
-  public:
-    explicit WorkerJoiner(RunState& state) : state_(state) {}
-    ~WorkerJoiner() {
-        // Workers are still joinable here only when the waiting side threw; cancelling first
-        // lets them stop after their current row instead of finishing the image.
-        for (const std::thread& t : threads_) {
-            if (t.joinable()) {
-                state_.cancelRequested.store(true);
-            }
-        }
-        JoinAll();
-    }
-    WorkerJoiner(const WorkerJoiner&) = delete;
-    WorkerJoiner& operator=(const WorkerJoiner&) = delete;
-
-    std::thread& operator[](int i) { return threads_[i]; }
-    void JoinAll() {
-        for (std::thread& t : threads_) {
-            if (t.joinable()) {
-                t.join();
-            }
-        }
-    }
-
-  private:
-    RunState& state_;
-    std::thread threads_[kWorkers];
-};
-
 }  // namespace
 
 RunSettings SampleRunSettings(const ToneSliders& sliders) {
     return RunSettings{SampleToneParams(sliders), CalcSizeDivisor(sliders.calcSize)};
+}
+
+void CheckRunSettings(const RunSettings& settings) {
+    CheckToneParams(settings.params);
+    if (settings.divisor < 1) {
+        // CalcRadius gives 0 for it, and the literal path divides by the kernel's total.
+        throw std::invalid_argument("divisor " + std::to_string(settings.divisor) +
+                                    " out of range 1..");
+    }
 }
 
 ProcessingRun::ProcessingRun() : startThread_(StartStdThread) {}
@@ -170,15 +148,24 @@ RunOutcome ProcessingRun::MakeProcessedImage(const WorkingBitmap& source,
                                              const RunSettings& settings,
                                              WorkingBitmap& dst,
                                              RunObserver& observer) {
+    CheckRunSettings(settings);
     if (!source.HoldsImage()) {
         return RunOutcome{};
     }
     const Size size = RunTargetSize(source.Width(), source.Height(), n, panelClient);
+    if (static_cast<std::uint64_t>(std::max(size.width, 0)) * std::max(size.height, 0) >
+        kMaxRunPixels) {
+        // Refused before the scaled copy is made: a target this size would be paged in (or fail)
+        // only after seconds of thrashing, and three such bitmaps are held during a run.
+        throw std::runtime_error("not enough memory for a " + std::to_string(size.width) + " x " +
+                                 std::to_string(size.height) + " image");
+    }
     if (size.width == source.Width() && size.height == source.Height()) {
         // A same-size stretch is an exact copy, so the source itself can be the run's input.
         return ProcessBitmap(dst, source, settings, observer);
     }
-    const WorkingBitmap scaled = ScaleBitmap(source, size.width, size.height);
+    const WorkingBitmap scaled =
+        ScaleBitmap(source, size.width, size.height, kWorkers, startThread_);
     return ProcessBitmap(dst, scaled, settings, observer);
 }
 
@@ -186,6 +173,7 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
                                         const WorkingBitmap& scaled,
                                         const RunSettings& settings,
                                         RunObserver& observer) {
+    CheckRunSettings(settings);
     if (&dst == &scaled) {
         // The workers read the input while they write the output; they must not be one bitmap.
         const WorkingBitmap input = scaled;
@@ -193,7 +181,14 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
     }
     const std::uint32_t start = TickCount();
 
-    dst = scaled;
+    if (dst.Width() == scaled.Width() && dst.Height() == scaled.Height()) {
+        dst = scaled;  // into the pixels dst has, nothing to allocate
+    } else {
+        // Copied aside first: an assignment that runs out of memory half-way would leave dst
+        // with the new size and the old pixels; the move cannot fail.
+        WorkingBitmap copy = scaled;
+        dst = std::move(copy);
+    }
     RunState state(scaled, dst, CalcRadius(scaled, settings.divisor), settings.params);
 
     RunOutcome outcome;
@@ -208,31 +203,35 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
         state.fast = std::make_unique<FastAdaptation>(scaled, state.radius, state.params);
     }
 
-    // Declared after state, so on an exception the workers are joined before state goes away.
-    WorkerJoiner threads(state);
-    bool started[kWorkers] = {false, false};
+    // Declared after state, so on an exception the workers are joined before state goes away;
+    // a waiting side that throws cancels first, so they stop after their current row.
+    WorkerThreads threads(startThread_);
+    threads.SetOnAbandon([&state] { state.cancelRequested.store(true); });
     for (int i = 0; i < kWorkers; ++i) {
         state.workerRunning[i].store(true);
-        try {
-            if (outcome.largeSizeMode) {
-                threads[i] = startThread_([&state, i] { state.RowWorkerLarge(i); });
-            } else {
-                threads[i] = startThread_([&state, i] { state.RowWorker(i); });
-            }
-            started[i] = true;
-        } catch (...) {
-            // Never wait for a worker that never ran; its share of the work is taken over below.
-            state.workerRunning[i].store(false);
-        }
     }
+    const bool large = outcome.largeSizeMode;
+    threads.Start(kWorkers, [&state, large](int i) {
+        if (large) {
+            state.RowWorkerLarge(i);
+        } else {
+            state.RowWorker(i);
+        }
+    });
     for (int i = 0; i < kWorkers; ++i) {
-        if (!started[i] && state.fast) {
+        if (threads.Started(i)) {
+            continue;
+        }
+        // Never wait for a worker that never ran. Its rows go to the others through the shared
+        // row counter; its share of the neighbourhood pass is done here, so the gate opens.
+        state.workerRunning[i].store(false);
+        if (state.fast) {
             state.PrepareShare(i);
             state.prepareDone.count_down();
         }
     }
-    if (!started[0] && !started[1] && !state.workerFailed.load()) {
-        state.ProcessRows(outcome.largeSizeMode ? AdaptVariant::Large : AdaptVariant::Normal);
+    if (threads.NotStarted() == kWorkers && !state.workerFailed.load()) {
+        state.ProcessRows(large ? AdaptVariant::Large : AdaptVariant::Normal);
     }
 
     while (state.AnyRunning()) {

@@ -10,6 +10,7 @@
 #include "Rect.h"
 #include "ScaleBitmap.h"
 #include "ToneParameters.h"
+#include "WorkerThreads.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -43,6 +44,15 @@ struct RunSettings {
 };
 RunSettings SampleRunSettings(const ToneSliders& sliders);
 
+// Throws std::invalid_argument naming the first value outside the ranges the engine's exactness
+// rests on: the tone values (CheckToneParams) and a divisor of at least 1.
+void CheckRunSettings(const RunSettings& settings);
+
+// The largest target a run makes, in pixels: the decoder's own limit (kMaxDecodedPixels in
+// imageio/JpegCodec.h, which the engine does not include), so that a run never holds more than a
+// decoded photo may.
+inline constexpr std::uint64_t kMaxRunPixels = std::uint64_t{1} << 28;
+
 enum class RunEngine {
     Literal,  // the per-pixel reference, for comparison and measurement
     Fast,     // the exact convolution path used by every real run
@@ -55,7 +65,7 @@ class ProcessingRun {
     static constexpr int kWorkers = 2;
     // How often the waiting side is polled while the workers run.
     static constexpr std::chrono::milliseconds kPollInterval{10};
-    using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+    using ThreadStarter = zelqor::ThreadStarter;
 
     ProcessingRun();
     ~ProcessingRun();
@@ -64,6 +74,8 @@ class ProcessingRun {
 
     // Scales source to the target (long side n, or fitted into panelClient for n <= 0) and runs
     // the engine on it into dst. An empty source leaves dst alone and returns a zero outcome.
+    // Bad settings, and a target above kMaxRunPixels (std::runtime_error "not enough memory for
+    // a W x H image"), throw before anything is allocated, leaving dst alone.
     RunOutcome MakeProcessedImage(const WorkingBitmap& source,
                                   int n,
                                   const Rect& panelClient,
@@ -73,14 +85,16 @@ class ProcessingRun {
 
     // Runs the engine on scaled into dst; dst starts as a copy of scaled, so rows that a cancel
     // leaves unclaimed keep the unprocessed pixels. An exception from the observer cancels the
-    // run and reaches the caller once every worker has ended.
+    // run and reaches the caller once every worker has ended. Bad settings throw before dst is
+    // touched, as does a failed copy of scaled.
     RunOutcome ProcessBitmap(WorkingBitmap& dst,
                              const WorkingBitmap& scaled,
                              const RunSettings& settings,
                              RunObserver& observer);
 
     void SetEngine(RunEngine engine) { engine_ = engine; }
-    // Lets tests make a worker fail to start; production uses std::thread.
+    // Lets tests make a worker fail to start; production uses std::thread. It starts the threads
+    // of the scaling step of MakeProcessedImage too.
     void SetThreadStarter(ThreadStarter starter) { startThread_ = std::move(starter); }
 
   private:

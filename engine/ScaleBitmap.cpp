@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -266,6 +265,14 @@ void ScaleBand(const WorkingBitmap& src,
 }  // namespace
 
 WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int threads) {
+    return ScaleBitmap(src, width, height, threads, StartStdThread);
+}
+
+WorkingBitmap ScaleBitmap(const WorkingBitmap& src,
+                          int width,
+                          int height,
+                          int threads,
+                          const ThreadStarter& starter) {
     if (width <= 0 || height <= 0 || !src.HoldsImage()) {
         return WorkingBitmap{};
     }
@@ -277,16 +284,14 @@ WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int t
     const PairedWeights paired = PairUp(ax, src.Width());
     const AxisWeights ay = MakeWeights(src.Height(), height);
     threads = std::clamp(threads, 1, std::max(1, height / 16));
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) {
-        pool.emplace_back(ScaleBand, std::cref(src), std::ref(dst), std::cref(ax),
-                          std::cref(paired), std::cref(ay), height * t / threads,
-                          height * (t + 1) / threads);
-    }
-    ScaleBand(src, dst, ax, paired, ay, 0, height / threads);
-    for (std::thread& t : pool) {
-        t.join();
-    }
+    // Each band's rows depend only on the weights, so whichever thread scales it, the bytes are
+    // the same.
+    RunWorkers(
+        threads,
+        [&](int t) {
+            ScaleBand(src, dst, ax, paired, ay, height * t / threads, height * (t + 1) / threads);
+        },
+        starter);
     return dst;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Rect.h"
+#include "WorkerThreads.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -10,6 +11,13 @@ namespace zelqor {
 // an exact copy on one that keeps its length, so a same-size stretch returns the pixels as they
 // are. All four bytes are resampled. A zero target gives an empty bitmap.
 WorkingBitmap ScaleBitmap(const WorkingBitmap& src, int width, int height, int threads = 2);
+// The same with the threads' starter given; a band whose thread never starts is scaled on the
+// calling thread, to the same bytes.
+WorkingBitmap ScaleBitmap(const WorkingBitmap& src,
+                          int width,
+                          int height,
+                          int threads,
+                          const ThreadStarter& starter);
 
 // The largest rectangle of the bitmap's aspect ratio inside target, centred, relative to the
 // target's top-left corner; empty for an empty bitmap or target.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 namespace zelqor {
 
@@ -22,6 +23,23 @@ long double TrackBarLerpF(const TrackBar& bar, long double a, long double b) {
         return a;
     }
     return (a * (bar.max - bar.position) + b * (bar.position - bar.min)) / span;
+}
+
+namespace {
+
+void CheckRange(const char* name, int value, int max) {
+    if (value < 0 || value > max) {
+        throw std::invalid_argument(std::string(name) + " " + std::to_string(value) +
+                                    " out of range 0.." + std::to_string(max));
+    }
+}
+
+}  // namespace
+
+void CheckToneParams(const ToneParams& p) {
+    CheckRange("hdrStrength", p.hdrStrength, kMaxHdrStrength);
+    CheckRange("borderLevel", p.borderLevel, kMaxBorderLevel);
+    CheckRange("detailGain", p.detailGain, kMaxDetailGain);
 }
 
 int HdrStrength(const TrackBar& hdr) {

@@ -25,6 +25,8 @@ inline constexpr std::array<int, 21> DetailGainTable = {0,  3,  4,  5,  6,  7,  
                                                         14, 16, 19, 23, 27, 31, 36, 42, 49, 58};
 
 inline constexpr int kMaxBorderLevel = 765;
+inline constexpr int kMaxHdrStrength = 10;
+inline constexpr int kMaxDetailGain = DetailGainTable.back();
 
 // The five controls of the options page that set the tone mapping, at their start positions.
 struct ToneSliders {
@@ -42,6 +44,12 @@ struct ToneParams {
     int detailGain = 4;     // g, 0..58
     bool luminance = true;
 };
+
+// Throws std::invalid_argument naming the first value outside the ranges above. The fast tone
+// step is proved exact only for strengths |s| <= 3 * 10 * 100 + 58 * 765 = 47370, and the
+// literal path's sums assume them too, so the engine refuses other values at its doors rather
+// than give two different pictures.
+void CheckToneParams(const ToneParams& params);
 
 int HdrStrength(const TrackBar& hdr);
 int BorderLevel(const TrackBar& stdBrightness);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,7 @@
 #include "LevelKernel.h"
 #include "LocalAdaptation.h"
 #include "TestImages.h"
+#include "ThreadStarters.h"
 #include "ToneStep.h"
 
 namespace zelqor {
@@ -189,6 +191,20 @@ TEST(FastAdaptation, SameResultForAnyThreadCount) {
             WorkingBitmap many;
             AdaptBitmapFast(photo, many, r, ToneParams{}, threads);
             EXPECT_EQ(FirstDifference(one, many), -1) << r << " " << threads;
+        }
+    }
+}
+
+TEST(FastAdaptation, WorkersThatCannotStartLeaveTheirRowsToTheOthers) {
+    const WorkingBitmap photo = PhotoLike(48, 36, 19);
+    for (const int r : {4, 30}) {  // direct and FFT
+        const WorkingBitmap expected = Literal(photo, r, ToneParams{});
+        for (const auto& failures : test_threads::StartFailureCases(1)) {
+            test_threads::CountingStarter starts(failures.fails);
+            WorkingBitmap got;
+            AdaptBitmapFast(photo, got, r, ToneParams{}, 3, FastAdaptationOptions{},
+                            starts.Starter());
+            EXPECT_EQ(FirstDifference(expected, got), -1) << failures.name << ", r=" << r;
         }
     }
 }
@@ -477,6 +493,25 @@ TEST(FftLevelSum, RoundingFlagsEveryValueTooFarFromAnInteger) {
                 if (!std::isnan(c.values[i])) {
                     EXPECT_EQ(out[i], std::llround(c.values[i])) << i;
                 }
+            }
+        }
+    }
+}
+
+// Such values are never converted to an integer (undefined behaviour); their row is summed
+// directly instead.
+TEST(FftLevelSum, NonFiniteAndHugeValuesAreUntrusted) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double bad : {std::nan(""), inf, -inf, 1e30, -1e30, 0x1p51, 0x1p63}) {
+        for (const int at : {1, 6}) {  // in the 4-wide part, in the tail
+            std::vector<double> values = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
+            values[at] = bad;
+            for (const bool avx2 : {false, CpuHasAvx2()}) {
+                std::vector<std::int64_t> out(values.size());
+                EXPECT_FALSE(RoundLevelSums(values.data(), static_cast<int>(values.size()), 0.25,
+                                            avx2, out.data()))
+                    << bad << " at " << at << " avx2=" << avx2;
+                EXPECT_EQ(out[at == 1 ? 6 : 1], at == 1 ? 7 : 2);
             }
         }
     }

@@ -5,22 +5,28 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "FastAdaptation.h"
 #include "Kernel.h"
 #include "ProcessingRun.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
 #include "TestImages.h"
+#include "ThreadStarters.h"
 
 namespace zelqor {
 namespace {
 
 using test_images::Noise;
+using test_threads::CountingStarter;
+using test_threads::StartFailureCases;
 
 class CountingObserver : public RunObserver {
   public:
@@ -227,6 +233,15 @@ TEST(ScaleBitmap, EqualsThePlainReferenceBitForBit) {
                 }
             }
         }
+    }
+}
+
+TEST(ScaleBitmap, BandWhoseThreadCannotStartIsScaledAnyway) {
+    const WorkingBitmap src = Noise(50, 90, 18);
+    const WorkingBitmap want = ReferenceScale(src, 33, 70);
+    for (const auto& failures : StartFailureCases(1)) {
+        CountingStarter starts(failures.fails);
+        EXPECT_EQ(ScaleBitmap(src, 33, 70, 3, starts.Starter()), want) << failures.name;
     }
 }
 
@@ -538,6 +553,99 @@ TEST_P(ProcessingRunTest, RunStartedInsidePollKeepsItsOwnState) {
     EXPECT_EQ(innerDst, Reference(innerSrc, innerSettings, GetParam().engine));
     EXPECT_EQ(std::tie(outer.radius, outer.rowCount, outer.rowsClaimed), std::tuple(10, 60, 60));
     EXPECT_EQ(std::tie(inner.radius, inner.rowCount, inner.rowsClaimed), std::tuple(2, 70, 70));
+}
+
+// The run's starter also starts the scaling's thread: one seam for every fan-out of a run.
+TEST_P(ProcessingRunTest, ThreadsThatCannotStartChangeNothing) {
+    const WorkingBitmap src = Noise(64, 48, 17);
+    RunSettings settings;
+    settings.divisor = 10;
+    const WorkingBitmap expected = Reference(ScaleBitmap(src, 96, 72), settings, GetParam().engine);
+    // Start 0 is the scaling's helper, 1 and 2 the run's workers.
+    for (const auto& failures : StartFailureCases(2)) {
+        ProcessingRun run;
+        run.SetEngine(GetParam().engine);
+        CountingStarter starts(failures.fails);
+        run.SetThreadStarter(starts.Starter());
+        CountingObserver observer;
+        WorkingBitmap dst;
+        run.MakeProcessedImage(src, 96, Rect{}, settings, dst, observer);
+        EXPECT_EQ(dst, expected) << failures.name;
+        EXPECT_EQ(starts.calls.load(), 3) << failures.name;
+    }
+}
+
+// Values outside the ranges the exactness rests on are refused at every door, naming the value;
+// the edges still run, fast and literal alike.
+TEST(ProcessingRun, SettingsOutsideTheirRangesAreRefused) {
+    const WorkingBitmap src = Noise(24, 18, 21);
+    const auto refused = [](const char* named, const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const std::invalid_argument& e) {
+            return std::string(e.what()).find(named) != std::string::npos;
+        }
+        return false;
+    };
+    const RunSettings bad[] = {{{-1, 382, 4}, 200}, {{11, 382, 4}, 200}, {{5, -1, 4}, 200},
+                               {{5, 766, 4}, 200},  {{5, 382, -1}, 200}, {{5, 382, 59}, 200},
+                               {{5, 382, 4}, 0},    {{5, 382, 4}, -7}};
+    const char* named[] = {"hdrStrength -1", "hdrStrength 11", "borderLevel -1", "borderLevel 766",
+                           "detailGain -1",  "detailGain 59",  "divisor 0",      "divisor -7"};
+    for (int i = 0; i < 8; ++i) {
+        const RunSettings& s = bad[i];
+        ProcessingRun run;
+        CountingObserver observer;
+        WorkingBitmap dst = src;
+        const auto kernel = BuildKernel(2);
+        EXPECT_TRUE(refused(named[i], [&] { run.ProcessBitmap(dst, src, s, observer); }));
+        EXPECT_TRUE(
+            refused(named[i], [&] { run.MakeProcessedImage(src, 30, {}, s, dst, observer); }));
+        EXPECT_EQ(dst, src) << named[i];
+        if (s.divisor > 0) {
+            EXPECT_TRUE(refused(named[i], [&] { AdaptBitmapFast(src, dst, 2, s.params); }));
+            EXPECT_TRUE(refused(named[i], [&] { FastAdaptation(src, 2, s.params); }));
+            EXPECT_TRUE(refused(named[i], [&] {
+                AdaptPixel(2, 0, 0, {&src, kernel, 2, s.params});
+            }));
+            EXPECT_TRUE(refused(named[i], [&] {
+                AdaptBitmapLiteral(src, dst, 2, s.params, AdaptVariant::Normal);
+            }));
+        }
+    }
+    EXPECT_TRUE(refused("radius", [&] {
+        WorkingBitmap dst;
+        AdaptBitmapLiteral(src, dst, 0, ToneParams{}, AdaptVariant::Normal);
+    }));
+    for (const RunSettings& edge : {RunSettings{{0, 0, 0, true}, 1},
+                                    {{10, 765, 58, false}, 1},
+                                    {{10, 0, 58, true}, 7},
+                                    {{0, 765, 0, false}, 7}}) {
+        EXPECT_EQ(Reference(src, edge, RunEngine::Fast), Reference(src, edge, RunEngine::Literal))
+            << edge.params.hdrStrength << " " << edge.params.borderLevel << " D=" << edge.divisor;
+    }
+}
+
+// A target past the decoder's limit is refused before anything is allocated or started.
+TEST(ProcessingRun, TargetTooLargeIsRefusedAtTheDoor) {
+    const WorkingBitmap src = Noise(30, 20, 22);
+    for (const int n : {1'000'000, 20'067}) {  // 20067 x 13378 is the first past 2^28
+        ProcessingRun run;
+        CountingStarter starts([](int) { return false; });
+        run.SetThreadStarter(starts.Starter());
+        CountingObserver observer;
+        WorkingBitmap dst = src;
+        try {
+            run.MakeProcessedImage(src, n, Rect{}, RunSettings{}, dst, observer);
+            ADD_FAILURE() << n;
+        } catch (const std::runtime_error& e) {
+            const Size size = RunTargetSize(30, 20, n, {});
+            EXPECT_EQ(e.what(), "not enough memory for a " + std::to_string(size.width) + " x " +
+                                    std::to_string(size.height) + " image");
+        }
+        EXPECT_EQ(dst, src);
+        EXPECT_EQ(starts.calls.load(), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines,
