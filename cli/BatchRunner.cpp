@@ -9,8 +9,8 @@
 
 #include "ImageFile.h"
 #include "ImageIoError.h"
+#include "ImageLimits.h"
 #include "ImageWriters.h"
-#include "JpegCodec.h"
 #include "RunTexts.h"
 
 namespace zelqor::cli {
@@ -99,6 +99,45 @@ OutputPlan PlanOutput(const CliOptions& o, const std::string& input) {
     return {target.string(), ""};
 }
 
+int RunTool(const std::vector<std::string>& args,
+            std::ostream& out,
+            std::ostream& err,
+            bool errIsTerminal,
+            const char* version) {
+    try {
+        const ParseResult parsed = ParseCommandLine(args);
+        if (parsed.error) {
+            err << "zelqorhdr-cli: " << *parsed.error << "\n";
+            return 2;
+        }
+        const CliOptions& o = parsed.options;
+        if (o.help) {
+            out << kUsageText;
+            return 0;
+        }
+        if (o.version) {
+            out << "zelqorhdr-cli " << version << "\n";
+            return 0;
+        }
+        return RunBatch(o, out, err, !o.quiet && errIsTerminal);
+    } catch (const std::exception& e) {
+        ReportEscapedFailure(err, e.what());
+    } catch (...) {
+        ReportEscapedFailure(err, kUnexpectedFailureText);
+    }
+    return 1;
+}
+
+void ReportEscapedFailure(std::ostream& err, const char* text) {
+    try {
+        // A stream that threw once may throw again; the exit status still tells.
+        err.exceptions(std::ios::goodbit);
+        err.clear();
+        err << "zelqorhdr-cli: " << text << "\n" << std::flush;
+    } catch (...) {
+    }
+}
+
 int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool progress) {
     int failures = 0;
     std::set<std::string> written;
@@ -108,17 +147,24 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
             err << "zelqorhdr-cli: " << input << ": " << message << "\n";
             ++failures;
         };
-        const OutputPlan plan = PlanOutput(o, input);
-        if (!plan.error.empty()) {
-            report(plan.error);
-            continue;
-        }
-        const std::string key = fs::weakly_canonical(plan.path).string();
-        if (written.count(key)) {
-            report("a result of this batch was already written to " + plan.path);
-            continue;
-        }
         try {
+            const OutputPlan plan = PlanOutput(o, input);
+            if (!plan.error.empty()) {
+                report(plan.error);
+                continue;
+            }
+            // A name the file system refuses (too long, a symbolic-link loop) fails here
+            // first; it is this file's failure, not the batch's.
+            std::error_code ec;
+            const std::string key = fs::weakly_canonical(plan.path, ec).string();
+            if (ec) {
+                report(FileCreateErrorText(plan.path, ec.message()));
+                continue;
+            }
+            if (written.count(key)) {
+                report("a result of this batch was already written to " + plan.path);
+                continue;
+            }
             LoadedImage image = LoadImageFile(input);
             if (image.exifError) {
                 err << "zelqorhdr-cli: " << input << ": " << *image.exifError
@@ -129,7 +175,7 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
             const Size target = RunTargetSize(src.Width(), src.Height(), n, Rect{});
             // An enlargement is held three times over (copy, result, encoder); keep it to what
             // a decoded photo may be.
-            if (static_cast<std::uint64_t>(target.width) * target.height > kMaxDecodedPixels) {
+            if (!ImageSizeAcceptable(target.width, target.height)) {
                 report("a result of " + std::to_string(target.width) + " x " +
                        std::to_string(target.height) + " pixels is too large");
                 continue;
@@ -158,6 +204,8 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
             report("not enough memory for this image");
         } catch (const std::exception& e) {
             report(e.what());
+        } catch (...) {
+            report(kUnexpectedFailureText);
         }
     }
     return failures == 0 ? 0 : 1;

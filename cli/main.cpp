@@ -7,19 +7,12 @@
 
 int main(int argc, char** argv) {
     using namespace zelqor::cli;
-    const ParseResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (parsed.error) {
-        std::cerr << "zelqorhdr-cli: " << *parsed.error << "\n";
-        return 2;
+    // RunTool catches everything itself; this guards building the argument list.
+    try {
+        return RunTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                       isatty(STDERR_FILENO) != 0, ZELQOR_VERSION);
+    } catch (...) {
+        ReportEscapedFailure(std::cerr, kUnexpectedFailureText);
     }
-    const CliOptions& o = parsed.options;
-    if (o.help) {
-        std::cout << kUsageText;
-        return 0;
-    }
-    if (o.version) {
-        std::cout << "zelqorhdr-cli " ZELQOR_VERSION "\n";
-        return 0;
-    }
-    return RunBatch(o, std::cout, std::cerr, !o.quiet && isatty(STDERR_FILENO));
+    return 1;
 }

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "ImageLimits.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
 
 // Bitmaps with more pixels than this are refused before the pixel memory is taken.
-inline constexpr std::uint64_t kMaxBmpPixels = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t kMaxBmpPixels = kMaxImagePixels;
 
 // Reads BITMAPCOREHEADER, OS/2 2.x, BITMAPINFOHEADER, V4 and V5 files with 1, 2, 4, 8, 16, 24
 // or 32 bits, uncompressed, RLE8, RLE4 or with bit fields, bottom-up or top-down. Pixels come

@@ -44,16 +44,29 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// Creates a fresh temporary file beside the target; O_EXCL keeps an existing file safe and
-// the 0666 creation mode lets the umask decide the permissions of a new file.
-int createTemporary(const std::string& target, std::string& tempPath) {
+// The temporary file's name: a hidden sibling of the target. Names are limited to 255 bytes,
+// so a long target name is cut (at a character start, to keep the name valid UTF-8) to leave
+// room for the dot and the suffix.
+std::string temporaryName(const std::string& target, unsigned number) {
+    constexpr std::size_t kMaxKeptNameBytes = 200;
+    std::string name = std::filesystem::path(target).filename().string();
+    if (name.size() > kMaxKeptNameBytes) {
+        std::size_t cut = kMaxKeptNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    return "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(number);
+}
+
+// Creates a fresh temporary file in the folder `folderFd`; O_EXCL keeps an existing file
+// safe and the 0666 creation mode lets the umask decide the permissions of a new file.
+int createTemporary(int folderFd, const std::string& target, std::string& tempName) {
     static std::atomic<unsigned> counter{0};
-    const std::string base = folderOf(target) + "/." +
-                             std::filesystem::path(target).filename().string() + ".tmp" +
-                             std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = base + std::to_string(counter++);
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tempName = temporaryName(target, counter++);
+        const int fd =
+            ::openat(folderFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -73,13 +86,20 @@ bool writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);  // best effort: the data itself is already on disk
-    ::close(fd);
-}
+// Closes a descriptor when the save ends, however it ends.
+class FdCloser {
+  public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+  private:
+    int fd_;
+};
 
 // A symbolic link is saved through, so the link keeps pointing at the saved picture.
 std::string resolveTarget(const std::string& path) {
@@ -170,14 +190,33 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileAtomically(path, bytes, AtomicWriteHooks{});
+}
+
+void WriteFileAtomically(const std::string& path,
+                         const std::vector<std::uint8_t>& bytes,
+                         const AtomicWriteHooks& hooks) {
     const std::string target = resolveTarget(path);
     struct stat old {};
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && S_ISDIR(old.st_mode)) {
         throw ImageIoError(FileCreateErrorText(path, SystemReason(EISDIR)));
     }
-    std::string tempPath;
-    const int fd = createTemporary(target, tempPath);
+    // Renaming over a device or a pipe would replace the node itself (/dev/null included).
+    if (replacing && !S_ISREG(old.st_mode)) {
+        throw ImageIoError(FileCreateErrorText(path, kNotRegularFileReason));
+    }
+    // The temporary file is reached through the folder's descriptor, so it can be removed
+    // even when the folder is moved away while the save runs.
+    const std::string folder = folderOf(target);
+    int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0 && errno == EACCES)  // a folder one may write in but not list
+        folderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        throw ImageIoError(FileCreateErrorText(path, SystemReason(errno)));
+    const FdCloser folderCloser(folderFd);
+    std::string tempName;
+    const int fd = createTemporary(folderFd, target, tempName);
     if (fd < 0)
         throw ImageIoError(FileCreateErrorText(path, SystemReason(errno)));
 
@@ -187,15 +226,26 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
     written = written && ::fsync(fd) == 0;
     written = (::close(fd) == 0) && written;
     if (!written) {
-        ::unlink(tempPath.c_str());
+        ::unlinkat(folderFd, tempName.c_str(), 0);
         ThrowStreamWriteError();
     }
+    const std::string tempPath = folder + "/" + tempName;
+    if (hooks.beforeRename) {
+        try {
+            hooks.beforeRename(tempPath);
+        } catch (...) {
+            ::unlinkat(folderFd, tempName.c_str(), 0);
+            throw;
+        }
+    }
+    // By path, not through the descriptor: a folder that moved away must not receive the
+    // picture under the old name in its new place.
     if (::rename(tempPath.c_str(), target.c_str()) != 0) {
         const int error = errno;
-        ::unlink(tempPath.c_str());
+        ::unlinkat(folderFd, tempName.c_str(), 0);
         throw ImageIoError(FileCreateErrorText(path, SystemReason(error)));
     }
-    syncFolder(folderOf(target));
+    ::fsync(folderFd);  // best effort: the data itself is already on disk
 }
 
 void SaveJpegFile(const std::string& path,

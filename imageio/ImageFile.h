@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,9 +65,20 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
 // Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`, so
 // that a failed save leaves an existing file as it was and no partial file behind. A replaced
 // file keeps its permission bits; a new one gets 0666 less the umask. Throws
-// "ファイル \"%s\" を作成できません。%s" when the file cannot be created or put in place, and
-// the stream write error when writing fails.
+// "ファイル \"%s\" を作成できません。%s" when the file cannot be created or put in place (an
+// existing folder, device or pipe at `path` is never replaced), and the stream write error
+// when writing fails. On every failure the temporary file is removed.
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// Lets a test act between the steps of a save, where a real failure could strike.
+struct AtomicWriteHooks {
+    // Runs once the temporary file (named by its path) is written, synced and closed, just
+    // before it is renamed over the target.
+    std::function<void(const std::string& tempPath)> beforeRename;
+};
+void WriteFileAtomically(const std::string& path,
+                         const std::vector<std::uint8_t>& bytes,
+                         const AtomicWriteHooks& hooks);
 
 // BuildJpegFile, then WriteFileAtomically. Nothing is written when building fails.
 void SaveJpegFile(const std::string& path,

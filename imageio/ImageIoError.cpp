@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ImageLimits.h"
+
 namespace zelqor {
 
 std::string FileOpenErrorText(const std::string& fileName, const std::string& reason) {
@@ -19,6 +21,18 @@ std::string UnknownExtensionText(const std::string& extension) {
 
 std::string JpegErrorText(int messageCode) {
     return "JPEG エラー #" + std::to_string(messageCode);
+}
+
+std::string ImageTooLargeText(int width, int height) {
+    const std::string digits = std::to_string(kMaxImagePixels);
+    std::string limit;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            limit += ',';
+        limit += digits[i];
+    }
+    return "The image is too large (" + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels; at most " + limit + ")";
 }
 
 std::string SystemReason(int error) {

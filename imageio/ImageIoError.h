@@ -25,6 +25,11 @@ std::string FileCreateErrorText(const std::string& fileName, const std::string& 
 std::string UnknownExtensionText(const std::string& extension);
 // "JPEG エラー #%d" with libjpeg's message code.
 std::string JpegErrorText(int messageCode);
+// "The image is too large (W x H pixels; at most 268,435,456)" for a picture beyond
+// kMaxImagePixels (ImageLimits.h).
+std::string ImageTooLargeText(int width, int height);
+// The reason given when a path names a device, a pipe or a socket instead of a file.
+inline constexpr const char* kNotRegularFileReason = "Not a regular file";
 
 // The system's reason for errno value `error`, as strerror words it.
 std::string SystemReason(int error);

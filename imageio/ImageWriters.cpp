@@ -12,17 +12,32 @@ namespace zelqor {
 
 namespace {
 
-void appendToVector(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
+// libpng is C: nothing may unwind through its frames. Callbacks turn every failure into
+// png_error, whose handler below longjmps back to writePng's setjmp.
+[[noreturn]] void jumpOnError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+// The default handler would print on standard error, which belongs to the caller.
+void ignoreWarning(png_structp, png_const_charp) {}
+
+void writeToStream(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<Stream*>(png_get_io_ptr(png));
+    bool written = false;
+    try {
+        written = out->Write(data, length) == length;
+    } catch (...) {
+        // png_error must not run inside the handler: the longjmp would skip the end of the
+        // catch and leak the exception.
+    }
+    if (!written)
+        png_error(png, "write failed");
 }
 void flushNothing(png_structp) {}
 
 // Returns false when libpng failed. Only C objects live in this frame across setjmp.
-bool writePng(const WorkingBitmap& bitmap,
-              std::vector<std::uint8_t>& out,
-              std::vector<png_byte>& row) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+bool writePng(const WorkingBitmap& bitmap, Stream& out, std::vector<png_byte>& row) {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning);
     if (png == nullptr)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -30,7 +45,7 @@ bool writePng(const WorkingBitmap& bitmap,
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_set_write_fn(png, &out, appendToVector, flushNothing);
+    png_set_write_fn(png, &out, writeToStream, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
                  static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -60,14 +75,18 @@ void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const WorkingBitmap& bitmap) {
+void WritePng(const WorkingBitmap& bitmap, Stream& out) {
     if (!bitmap.HoldsImage())
         ThrowStreamWriteError();
-    std::vector<std::uint8_t> out;
     std::vector<png_byte> row(static_cast<std::size_t>(bitmap.Width()) * 3);
     if (!writePng(bitmap, out, row))
         ThrowStreamWriteError();
-    return out;
+}
+
+std::vector<std::uint8_t> EncodePng(const WorkingBitmap& bitmap) {
+    MemoryStream out;
+    WritePng(bitmap, out);
+    return out.TakeBytes();
 }
 
 std::vector<std::uint8_t> EncodeBmp(const WorkingBitmap& bitmap) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Stream.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -11,6 +12,9 @@ namespace zelqor {
 // 8-bit RGB PNG through libpng; the fourth byte is dropped. An empty bitmap or a libpng
 // failure throws the stream write error.
 std::vector<std::uint8_t> EncodePng(const WorkingBitmap& bitmap);
+// The same PNG written to `out`. A short write or an exception from `out` stops libpng and
+// throws the stream write error once control is back outside the library.
+void WritePng(const WorkingBitmap& bitmap, Stream& out);
 
 // 24-bit uncompressed bottom-up BMP with a BITMAPINFOHEADER; an empty bitmap or one whose
 // file would pass 4 GiB throws the stream write error.

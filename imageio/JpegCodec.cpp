@@ -22,6 +22,15 @@ namespace {
 constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
 // Corrupt progressive files can hold endless tiny scans that decode for minutes.
 constexpr int kMaxScans = 500;
+// A file of several scans keeps every coefficient of the picture in memory, and each scan walks
+// its blocks even when the scan holds no data, so a few kilobytes could declare gigabytes of
+// work. Real progressive photos declare well under one block per byte and a Huffman-coded file
+// can hold at most eight (its first DC scan spends a bit on every block); far beyond that the
+// file cannot hold the picture it declares.
+constexpr std::uint64_t kMaxBlocksPerFileByte = 64;
+// Every block is visited about five times by the usual progressions; a file asking for ten
+// times that does nothing but burn time.
+constexpr std::uint64_t kMaxScanPasses = 50;
 constexpr int kGreyLevels = 236;
 constexpr std::uint8_t kOpaque = 0xFF;
 
@@ -49,12 +58,63 @@ void installErrorManager(ErrorManager& err) {
     err.messageCode = 0;
 }
 
-void limitScans(j_common_ptr cinfo) {
-    if (cinfo->is_decompressor) {
-        auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-        if (d->input_scan_number > kMaxScans)
-            ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
+std::uint64_t blocksOf(const jpeg_component_info& c) {
+    return static_cast<std::uint64_t>(c.width_in_blocks) * c.height_in_blocks;
+}
+
+// The blocks of the coefficient buffer of a file read in several scans, rounded up as the
+// library allocates them; 0 for a single-scan file, which needs no such buffer.
+std::uint64_t wholeImageBlocks(j_decompress_ptr cinfo) {
+    if (!cinfo->progressive_mode && cinfo->comps_in_scan >= cinfo->num_components)
+        return 0;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < cinfo->num_components; ++i) {
+        const jpeg_component_info& c = cinfo->comp_info[i];
+        const auto roundUp = [](std::uint64_t n, int factor) {
+            return (n + factor - 1) / factor * factor;
+        };
+        blocks += roundUp(c.width_in_blocks, c.h_samp_factor) *
+                  roundUp(c.height_in_blocks, c.v_samp_factor);
     }
+    return blocks;
+}
+
+// Called after the header, before the library allocates anything for the picture.
+void checkFileCanHoldPicture(j_decompress_ptr cinfo, std::size_t fileSize) {
+    if (wholeImageBlocks(cinfo) > kMaxBlocksPerFileByte * fileSize)
+        ERREXIT(cinfo, JERR_INPUT_EOF);
+}
+
+struct ScanBudget {
+    jpeg_progress_mgr pub;  // first, so the library's pointer is ours
+    int countedScan = 0;
+    std::uint64_t blocksVisited = 0;
+    std::uint64_t maxBlocksVisited = 0;
+};
+
+std::uint64_t totalBlocks(j_decompress_ptr cinfo) {
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < cinfo->num_components; ++i)
+        blocks += blocksOf(cinfo->comp_info[i]);
+    return blocks;
+}
+
+// Counts each scan's blocks once, when the library reaches the scan: it walks them all whether
+// the scan holds data or not.
+void limitScans(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor)
+        return;
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans)
+        ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
+    auto* budget = reinterpret_cast<ScanBudget*>(cinfo->progress);
+    if (d->input_scan_number == budget->countedScan)
+        return;
+    budget->countedScan = d->input_scan_number;
+    for (int i = 0; i < d->comps_in_scan; ++i)
+        budget->blocksVisited += blocksOf(*d->cur_comp_info[i]);
+    if (budget->blocksVisited > budget->maxBlocksVisited)
+        ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
 }
 
 void checkDimensions(j_decompress_ptr cinfo) {
@@ -92,6 +152,7 @@ int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out) {
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     checkDimensions(&cinfo);
+    checkFileCanHoldPicture(&cinfo, size);
     out.width = static_cast<int>(cinfo.image_width);
     out.height = static_cast<int>(cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
@@ -108,18 +169,20 @@ int decodeInto(const std::uint8_t* data,
     ErrorManager err{};
     installErrorManager(err);
     cinfo.err = &err.pub;
-    jpeg_progress_mgr progress{};
-    progress.progress_monitor = limitScans;
+    ScanBudget progress{};
+    progress.pub.progress_monitor = limitScans;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.progress = &progress;
+    cinfo.progress = &progress.pub;
     cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     checkDimensions(&cinfo);
+    checkFileCanHoldPicture(&cinfo, size);
+    progress.maxBlocksVisited = kMaxScanPasses * totalBlocks(&cinfo);
 
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_block_smoothing = TRUE;

@@ -5,19 +5,23 @@
 #include <cstdint>
 #include <vector>
 
+#include "ImageLimits.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
 
 // Images above these sizes are refused before any pixel memory is taken, so a forged header
 // cannot make the decoder allocate without bound.
-inline constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t kMaxDecodedPixels = kMaxImagePixels;
 inline constexpr unsigned kMaxJpegDimension = 65500;
 
 // Decodes a whole JPEG file held in memory at full size. Pixels are B, G, R, 0xFF (the fourth
 // byte is set opaque so the bitmap can be shown as is). Greyscale files go through libjpeg's
 // one-pass quantiser (236 levels, error diffusion). Library errors throw "JPEG エラー #%d";
-// warnings (corrupt data included) are ignored and the picture decodes as far as it can.
+// warnings (corrupt data included) are ignored and the picture decodes as far as it can (grey
+// where data is missing). A file read in several scans (progressive ones) is refused when it
+// declares far more blocks than its bytes could fill, or when its scans together would walk
+// the picture's blocks dozens of times over.
 WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size);
 inline WorkingBitmap DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
     return DecodeJpeg(bytes.data(), bytes.size());
@@ -28,7 +32,8 @@ struct JpegSize {
     int height = 0;
 };
 // Reads only the header: the picture's size, or "JPEG エラー #%d" for a file whose header is
-// broken or whose size is beyond the limits above.
+// broken, whose size is beyond the limits above, or that is read in several scans and declares
+// far more blocks than its bytes could fill.
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
 
 // Encodes as a baseline colour JPEG with libjpeg's defaults, the given quality (1..100,

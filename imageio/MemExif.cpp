@@ -86,9 +86,13 @@ class SizePatcher {
         : block_(block), order_(order), width_(width), height_(height) {}
 
     void WalkIfd0(std::uint32_t tiffOffset) {
-        walkDirectory(tiffOffset, kTagImageWidth, kTagImageLength, [this](const Entry& e) {
-            if (e.tag != kTagExifPointer)
+        // Only the first Exif pointer is followed: a forged IFD0 of thousands of pointers to a
+        // directory of thousands of entries would otherwise cost their product in reads.
+        bool exifWalked = false;
+        walkDirectory(tiffOffset, kTagImageWidth, kTagImageLength, [&](const Entry& e) {
+            if (e.tag != kTagExifPointer || exifWalked)
                 return;
+            exifWalked = true;
             const std::int64_t next = block_.Position();
             walkDirectory(order_.Get32(e.bytes.data() + kValueFieldOffset), kTagPixelXDimension,
                           kTagPixelYDimension, [](const Entry&) {});

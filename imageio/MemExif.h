@@ -10,10 +10,10 @@ namespace zelqor {
 class TExifInfo {
   public:
     // Writes `width` and `height` into ImageWidth/ImageLength of IFD0 and PixelXDimension/
-    // PixelYDimension of the Exif sub-directory, in place, in the block's byte order. Returns
-    // false with the block untouched when it has no "Exif\0" identifier or no valid TIFF
-    // header, true otherwise. A directory that runs past the end of the block throws the
-    // stream read error; patches made before that stay.
+    // PixelYDimension of the Exif sub-directory (the first one IFD0 points at), in place, in
+    // the block's byte order. Returns false with the block untouched when it has no "Exif\0"
+    // identifier or no valid TIFF header, true otherwise. A directory that runs past the end
+    // of the block throws the stream read error; patches made before that stay.
     bool SetImageSize(MemoryStream& block, std::int32_t width, std::int32_t height);
 };
 

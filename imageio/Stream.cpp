@@ -83,15 +83,24 @@ std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
 
 FileStream::FileStream(const std::string& path, Mode mode) {
     if (mode == Mode::Read) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: opening a pipe would otherwise wait for a writer that may never come.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0)
             throw ImageIoError(FileOpenErrorText(path, SystemReason(errno)));
+        // Reading a folder "succeeds" on Linux until the first read; a pipe or a device
+        // (/dev/zero) can block or never end. Refuse them as the open.
         struct stat st {};
-        // Reading a folder "succeeds" on Linux until the first read; refuse it as the open.
-        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::string reason;
+        if (::fstat(fd_, &st) != 0)
+            reason = SystemReason(errno);
+        else if (S_ISDIR(st.st_mode))
+            reason = SystemReason(EISDIR);
+        else if (!S_ISREG(st.st_mode))
+            reason = kNotRegularFileReason;
+        if (!reason.empty()) {
             ::close(fd_);
             fd_ = -1;
-            throw ImageIoError(FileOpenErrorText(path, SystemReason(EISDIR)));
+            throw ImageIoError(FileOpenErrorText(path, reason));
         }
     } else {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

@@ -75,6 +75,7 @@ class FileStream : public Stream {
 
     // Opens `path` for reading, or creates/truncates it for writing. Failure throws
     // "ファイル %s は開けません。 %s " (read) or "ファイル \"%s\" を作成できません。%s" (create).
+    // Only a regular file is opened for reading; a folder, a device or a pipe is refused.
     FileStream(const std::string& path, Mode mode);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;

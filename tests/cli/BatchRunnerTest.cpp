@@ -140,5 +140,42 @@ TEST_F(BatchRunnerTest, RefusesAnEnlargementBeyondTheDecoderLimit) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+TEST_F(BatchRunnerTest, FileSystemErrorsFailOnlyThatFile) {
+    const std::string tooLong = (dir_ / (std::string(300, 'n') + ".jpg")).string();
+    const fs::path outDir = dir_ / "out";
+    fs::create_directories(outDir);
+    // The result name of the first input is too long; the batch goes on with the second.
+    for (const auto& [args, written] :
+         {std::pair{std::vector<std::string>{"-o", tooLong, kPhoto}, false},
+          std::pair{std::vector<std::string>{"-o", outDir.string(), tooLong, kPhoto}, true}}) {
+        std::vector<std::string> all = {"--size", "64"};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(Run(all), 1);
+        const std::string err = err_.str();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("File name too long"), std::string::npos) << err;
+        EXPECT_EQ(fs::exists(outDir / "Canon_40D.jpg"), written);
+    }
+}
+
+// Every write fails, so a stream with exceptions on throws at once.
+class BrokenBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST(RunTool, NothingEscapes) {
+    BrokenBuffer broken;
+    std::ostream out(&broken);
+    out.exceptions(std::ios::badbit);
+    std::ostringstream err;
+    int status = -1;
+    EXPECT_NO_THROW(status = RunTool({"--help"}, out, err, false, "0.0"));
+    EXPECT_EQ(status, 1);
+    const std::string text = err.str();
+    EXPECT_EQ(text.rfind("zelqorhdr-cli: ", 0), 0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
 }  // namespace
 }  // namespace zelqor::cli

@@ -1,6 +1,7 @@
 // Tests of the Exif size patch on small TIFF structures built here.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -255,6 +256,23 @@ TEST(SetImageSize, CorruptDirectoriesThrowTheReadErrorWithoutWritingOutside) {
     EXPECT_THROW(TExifInfo().SetImageSize(s, 4000, 3000), ImageIoError);
     EXPECT_EQ(mm.Field(s.Bytes(), 0, false, 2, false), 4000u);
     EXPECT_EQ(mm.Field(s.Bytes(), 0, true, 2, false), 4000u);
+}
+
+TEST(SetImageSize, OnlyTheFirstExifPointerIsFollowed) {
+    // Every IFD0 entry points at the same large directory: following each would cost
+    // 20000 x 20000 entry reads.
+    BlockBuilder builder(false);
+    const std::vector<Entry> ifd0(20000, Entry{0x8769, kLong, 0});
+    std::vector<Entry> exif(20000, Entry{0x9000, 7, 0});
+    exif[0] = {0xA002, kLong, 1};
+    const Bytes block = builder.Build(ifd0, exif);
+    const auto start = std::chrono::steady_clock::now();
+    const Patched p = patch(block, 640, 480);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(p.result);
+    EXPECT_EQ(builder.Field(p.after, 0, true, ifd0.size(), false), 640u);
+    EXPECT_LT(seconds, 0.5);
 }
 
 }  // namespace

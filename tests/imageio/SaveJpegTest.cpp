@@ -1,12 +1,20 @@
 // Tests of the JPEG codec and of the save pipeline: Exif items, atomic writes, round trips.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <set>
 
 #include "ImageFile.h"
@@ -144,6 +152,108 @@ TEST(SaveJpeg, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(folder.FileCount(), 2u) << "only photo.jpg and sub";
 }
 
+// The text of a failed call, or "" when it succeeded.
+std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const ImageIoError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+const Bytes kNewPicture(256 * 1024, 0x5A);
+
+// Saves kNewPicture over a file in `folder`, failing midway in `failWrite`'s way; the old file
+// must stay as it was and no temporary file may be left.
+void expectFailedWriteKeepsOldFile(const fs::path& folder,
+                                   const std::function<void()>& failWrite,
+                                   const std::function<void()>& undo) {
+    const fs::path target = folder / "photo.jpg";
+    writeFile(target, "previous picture");
+    failWrite();
+    const std::string error = errorOf([&] { WriteFileAtomically(target.string(), kNewPicture); });
+    const std::string kept = readText(target);
+    const auto files = std::distance(fs::directory_iterator(folder), {});
+    undo();
+    EXPECT_EQ(error, "ストリームへの書き込みエラー");
+    EXPECT_EQ(kept, "previous picture");
+    EXPECT_EQ(files, 1) << "no temporary file left";
+}
+
+TEST(SaveJpeg, WritePastTheFileSizeLimitKeepsTheOldFile) {
+    TempFolder folder;
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // write fails with EFBIG instead
+    expectFailedWriteKeepsOldFile(
+        folder / ".", [&] { ::setrlimit(RLIMIT_FSIZE, &small); },
+        [&] {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, handler);
+        });
+}
+
+TEST(SaveJpeg, FullFileSystemKeepsTheOldFile) {
+    TempFolder folder;
+    const fs::path small = folder / "small";
+    fs::create_directory(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    expectFailedWriteKeepsOldFile(
+        small, [] {}, [&] { ::umount(small.c_str()); });
+}
+
+TEST(SaveJpeg, FolderMovedAwayBeforeTheRenameKeepsTheOldFileAndNoTemporary) {
+    TempFolder folder;
+    const fs::path photos = folder / "photos", elsewhere = folder / "elsewhere";
+    fs::create_directory(photos);
+    writeFile(photos / "photo.jpg", "previous picture");
+    AtomicWriteHooks hooks;
+    hooks.beforeRename = [&](const std::string&) { fs::rename(photos, elsewhere); };
+    const std::string target = (photos / "photo.jpg").string();
+    EXPECT_EQ(errorOf([&] { WriteFileAtomically(target, kNewPicture, hooks); }),
+              FileCreateErrorText(target, "No such file or directory"));
+    EXPECT_EQ(readText(elsewhere / "photo.jpg"), "previous picture");
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), {}), 1) << "no temporary file left";
+}
+
+TEST(SaveJpeg, LongestNameSavesThroughAShorterTemporaryName) {
+    std::string name;
+    for (int i = 0; i < 83; ++i)
+        name += "写";  // 3 bytes each: with ".jpg" 253 of the 255 bytes a name may hold
+    TempFolder folder;
+    std::string tempName;
+    AtomicWriteHooks hooks;
+    hooks.beforeRename = [&](const std::string& temp) { tempName = fs::path(temp).filename(); };
+    const fs::path target = folder / (name + ".jpg").c_str();
+    WriteFileAtomically(target.string(), kNewPicture, hooks);
+    EXPECT_EQ(readText(target).size(), kNewPicture.size());
+    // Cut to at most 200 bytes, never inside a character.
+    EXPECT_EQ(tempName.rfind("." + name.substr(0, 198) + ".tmp", 0), 0u) << tempName;
+}
+
+TEST(SaveJpeg, PipesAndDevicesAreNeitherReadNorReplaced) {
+    TempFolder folder;
+    const fs::path pipe = folder / "pipe.jpg", device = folder / "null.jpg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", device);
+    EXPECT_EQ(errorOf([&] { WriteFileAtomically(pipe.string(), kNewPicture); }),
+              FileCreateErrorText(pipe.string(), "Not a regular file"));
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    for (const fs::path& path : {pipe, device}) {
+        auto load = std::async(std::launch::async,
+                               [&] { return errorOf([&] { LoadImageFile(path.string()); }); });
+        if (load.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+            ADD_FAILURE() << "the load waits for a writer";
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));  // let the open return
+        }
+        EXPECT_EQ(load.get(), FileOpenErrorText(path.string(), "Not a regular file"));
+    }
+}
+
 TEST(SaveJpeg, ReplacedFileKeepsItsPermissions) {
     TempFolder folder;
     const fs::path target = folder / "keep.jpg";
@@ -241,6 +351,32 @@ TEST(PngWriter, DecodesBackToTheSamePixels) {
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.Data(), 7 * 4, nullptr));
     EXPECT_EQ(image.width, 7u);
     EXPECT_TRUE(back == bmp);
+}
+
+// Takes `room` bytes, then throws.
+class ThrowingStream : public MemoryStream {
+  public:
+    explicit ThrowingStream(std::size_t room) : room_(room) {}
+    std::size_t Write(const void* buffer, std::size_t count) override {
+        if (Size() + count > room_)
+            throw std::runtime_error("sink failed");
+        return MemoryStream::Write(buffer, count);
+    }
+
+  private:
+    std::size_t room_;
+};
+
+TEST(PngWriter, FailuresComeBackAsTheWriteErrorOutsideLibpng) {
+    for (std::size_t room : {0, 100}) {
+        ThrowingStream sink(room);
+        EXPECT_EQ(errorOf([&] { WritePng(gradient(64, 64), sink); }),
+                  "ストリームへの書き込みエラー");
+    }
+    // libpng refuses a width past its limit; it must not print on the caller's standard error.
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(EncodePng(WorkingBitmap(1000001, 1)), ImageIoError);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
