@@ -20,6 +20,9 @@
 #include <QUrl>
 #include <cstring>
 
+#include "ImageIoError.h"
+#include "ImageLimits.h"
+
 namespace zelqor {
 namespace {
 
@@ -107,6 +110,10 @@ std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
     const QImage image = clipboard->image();
     if (image.isNull()) {
         return WorkingBitmap{};  // an image is offered, but it cannot be read
+    }
+    // The same limit as a decoded file, before the picture is copied once more.
+    if (!ImageSizeAcceptable(image.width(), image.height())) {
+        throw ImageIoError(ImageTooLargeText(image.width(), image.height()));
     }
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     WorkingBitmap bitmap(rgb.width(), rgb.height());
