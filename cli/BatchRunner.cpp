@@ -59,7 +59,7 @@ class ProgressBar : public RunObserver {
 
 std::vector<std::uint8_t> Encode(const CliOptions& o,
                                  const WorkingBitmap& bitmap,
-                                 const std::vector<std::uint8_t>& exif) {
+                                 const MetadataBlock& metadata) {
     switch (o.format) {
         case OutputFormat::Png:
             return EncodePng(bitmap);
@@ -68,7 +68,7 @@ std::vector<std::uint8_t> Encode(const CliOptions& o,
         case OutputFormat::Jpeg:
             break;
     }
-    return BuildJpegFile(bitmap, o.quality, exif, o.exifItem);
+    return BuildJpegFile(bitmap, o.quality, metadata, o.exifItem);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

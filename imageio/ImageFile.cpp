@@ -148,16 +148,25 @@ WorkingBitmap DecodePicture(PictureFile& file) {
     return std::move(file.bitmap);
 }
 
-std::vector<std::uint8_t> CollectExif(const std::vector<std::uint8_t>& bytes,
-                                      std::optional<std::string>& error) {
-    MemoryStream block;
-    try {
-        MemoryStream source(bytes);
-        ReadJpegSegmentFromStream(block, source, kMarkerApp1);
-    } catch (const ImageIoError& e) {
-        error = e.what();
-    }
-    return block.TakeBytes();
+MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
+                          std::optional<std::string>& error) {
+    static constexpr std::string_view kIccIdentifier("ICC_PROFILE\0", 12);
+    MetadataBlock metadata;
+    MemoryStream source(bytes);
+    // A broken segment ends the other kind's walk quietly, so the second walk still keeps
+    // what precedes it when the first one threw.
+    const auto walk = [&](SegmentPayloads& into, std::uint8_t marker, std::string_view prefix) {
+        try {
+            source.SetPosition(0);
+            ReadJpegPayloadsFromStream(into, source, marker, prefix);
+        } catch (const ImageIoError& e) {
+            if (!error)
+                error = e.what();
+        }
+    };
+    walk(metadata.app1, kMarkerApp1, {});
+    walk(metadata.icc, kMarkerApp2, kIccIdentifier);
+    return metadata;
 }
 
 LoadedImage LoadImageFile(const std::string& path) {
@@ -170,20 +179,32 @@ LoadedImage LoadImageFile(const std::string& path) {
 
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
-                                        const std::vector<std::uint8_t>& exifSegmentBuffer,
+                                        const MetadataBlock& metadata,
                                         int exifItem) {
     std::vector<std::uint8_t> encoded = EncodeJpeg(bitmap, quality);
-    if (exifSegmentBuffer.empty() || (exifItem != kExifCopy && exifItem != kExifFixSize)) {
+    if (metadata.empty() || (exifItem != kExifCopy && exifItem != kExifFixSize)) {
         return encoded;
     }
-    MemoryStream block(exifSegmentBuffer);
-    if (exifItem == kExifFixSize) {
-        TExifInfo().SetImageSize(block, bitmap.Width(), bitmap.Height());
+    std::vector<InsertedSegment> segments;
+    MemoryStream patched;
+    bool exifSeen = false;
+    for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
+        std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
+        // Readers take the first Exif block, so that is the one whose size must be right.
+        if (exifItem == kExifFixSize && !exifSeen && IsExifPayload(payload)) {
+            exifSeen = true;
+            patched = MemoryStream(std::vector<std::uint8_t>(payload.begin(), payload.end()));
+            TExifInfo().SetImageSize(patched, bitmap.Width(), bitmap.Height());
+            payload = patched.Bytes();
+        }
+        segments.push_back({kMarkerApp1, payload});
     }
+    for (std::size_t i = 0; i < metadata.icc.Count(); ++i)
+        segments.push_back({kMarkerApp2, metadata.icc.Payload(i)});
     MemoryStream source(std::move(encoded));
     MemoryStream dest;
     // Our own encoder output always reaches SOS; anything else would save a broken file.
-    if (!InsertJpegSegment(dest, source, block.Bytes().data(), block.Bytes().size(), kMarkerApp1)) {
+    if (!InsertJpegSegments(dest, source, segments)) {
         ThrowStreamWriteError();
     }
     return dest.TakeBytes();
@@ -251,9 +272,9 @@ void WriteFileAtomically(const std::string& path,
 void SaveJpegFile(const std::string& path,
                   const WorkingBitmap& bitmap,
                   int quality,
-                  const std::vector<std::uint8_t>& exifSegmentBuffer,
+                  const MetadataBlock& metadata,
                   int exifItem) {
-    WriteFileAtomically(path, BuildJpegFile(bitmap, quality, exifSegmentBuffer, exifItem));
+    WriteFileAtomically(path, BuildJpegFile(bitmap, quality, metadata, exifItem));
 }
 
 }  // namespace zelqor

@@ -7,16 +7,28 @@
 #include <string>
 #include <vector>
 
+#include "JpegSegment.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
 
+// What the save's Exif item carries from a source file into the written one.
+struct MetadataBlock {
+    SegmentPayloads app1;  // every APP1 payload (Exif, XMP and others), in file order
+    SegmentPayloads icc;   // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+
+    // Lower case: callers test it as they would test a byte buffer.
+    bool empty() const { return app1.bytes.empty() && icc.bytes.empty(); }
+    bool operator==(const MetadataBlock&) const = default;
+};
+
 struct LoadedImage {
     WorkingBitmap bitmap;
-    // The file's APP1 payloads back to back; empty for files without any (bitmaps included).
-    std::vector<std::uint8_t> exifSegmentBuffer;
-    // Set when collecting the APP1 payloads failed after the picture itself loaded (an Exif
-    // segment running past the end of the file): the image is good, the buffer holds the
+    // The file's metadata; empty for files without any (bitmaps included). It keeps the name
+    // of the window's buffer it fills.
+    MetadataBlock exifSegmentBuffer;
+    // Set when collecting the metadata failed after the picture itself loaded (an APP1 or ICC
+    // segment running past the end of the file): the image is good, the block holds the
     // payloads read before the broken one, and this is the text to show the user.
     std::optional<std::string> exifError;
 };
@@ -40,26 +52,28 @@ struct PictureFile {
 PictureFile ReadPictureFile(const std::string& path);
 // The picture's pixels; for a JPEG they are decoded here, and a library error throws.
 WorkingBitmap DecodePicture(PictureFile& file);
-// The APP1 payloads of a file's bytes back to back. A segment that runs past the end keeps the
-// payloads before it and puts the stream read error in `error`.
-std::vector<std::uint8_t> CollectExif(const std::vector<std::uint8_t>& bytes,
-                                      std::optional<std::string>& error);
+// The APP1 payloads and ICC profile chunks of a file's bytes. A segment that runs past the end
+// keeps the payloads before it and puts the stream read error in `error`.
+MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
+                          std::optional<std::string>& error);
 
 // Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored) and
-// collects its APP1 payloads. Throws ImageIoError for an unknown extension, a file that cannot
+// collects its metadata. Throws ImageIoError for an unknown extension, a file that cannot
 // be opened and a picture that does not decode; the Exif read error goes to `exifError`.
 LoadedImage LoadImageFile(const std::string& path);
 
 enum ExifItem : int { kExifNone = 0, kExifCopy = 1, kExifFixSize = 2 };
 
 // The bytes of the JPEG file to save: `bitmap` (already in its view style) encoded with
-// `quality`, then, unless `exifSegmentBuffer` is empty or `exifItem` is kExifNone, that buffer
-// inserted after SOI as APP1 segment(s) in place of the JFIF header; with kExifFixSize a copy
-// of the buffer first gets the bitmap's size. Other item values count as kExifNone. A corrupt
-// block under kExifFixSize throws the stream read error.
+// `quality`, then, unless `metadata` is empty or `exifItem` is kExifNone, inserted after SOI
+// in place of the JFIF header: each APP1 payload as its own APP1 segment in its order (one
+// longer than a segment holds split over consecutive ones), then each ICC chunk as an APP2
+// segment. With kExifFixSize a copy of the first Exif payload first gets the bitmap's size.
+// Other item values count as kExifNone. A corrupt Exif payload under kExifFixSize throws the
+// stream read error.
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
-                                        const std::vector<std::uint8_t>& exifSegmentBuffer,
+                                        const MetadataBlock& metadata,
                                         int exifItem);
 
 // Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`, so
@@ -84,7 +98,7 @@ void WriteFileAtomically(const std::string& path,
 void SaveJpegFile(const std::string& path,
                   const WorkingBitmap& bitmap,
                   int quality,
-                  const std::vector<std::uint8_t>& exifSegmentBuffer,
+                  const MetadataBlock& metadata,
                   int exifItem);
 
 }  // namespace zelqor

@@ -1,6 +1,7 @@
 // The JPEG marker walk that collects segments and the writer that inserts them after SOI.
 #include "JpegSegment.h"
 
+#include <algorithm>
 #include <array>
 
 namespace zelqor {
@@ -95,14 +96,10 @@ void writeBlockAsSegments(Stream& dest,
         writeSegment(dest, marker, data, size);
 }
 
-}  // namespace
-
-bool ReadJpegSegment(MemoryStream& block, const std::string& fileName, std::uint8_t marker) {
-    FileStream file(fileName, FileStream::Mode::Read);
-    return ReadJpegSegmentFromStream(block, file, marker);
-}
-
-bool ReadJpegSegmentFromStream(MemoryStream& block, Stream& source, std::uint8_t marker) {
+// Walks the markers from SOI to the first SOS and hands the payload size of every `marker`
+// segment to `collect`, which must read exactly that many bytes. Returns true at SOS.
+template <typename Collect>
+bool walkToScan(Stream& source, std::uint8_t marker, Collect collect) {
     if (!startsWithSoi(source))
         return false;
     for (;;) {
@@ -114,15 +111,7 @@ bool ReadJpegSegmentFromStream(MemoryStream& block, Stream& source, std::uint8_t
             std::array<std::uint8_t, 2> raw{};
             if (!readSegmentLength(source, length, raw) || !isValidLength(length))
                 return false;
-            block.Seek(0, SeekOrigin::End);
-            const auto before = static_cast<std::size_t>(block.Size());
-            try {
-                block.CopyFrom(source, payloadSize(length));
-            } catch (...) {
-                // A half-copied payload would pass for a whole one; keep only complete ones.
-                block.Truncate(before);
-                throw;
-            }
+            collect(payloadSize(length));
             continue;
         }
         if (isStandaloneMarker(code))
@@ -134,11 +123,68 @@ bool ReadJpegSegmentFromStream(MemoryStream& block, Stream& source, std::uint8_t
     }
 }
 
-bool InsertJpegSegment(Stream& dest,
-                       Stream& source,
-                       const std::uint8_t* data,
-                       std::size_t size,
-                       std::uint8_t marker) {
+}  // namespace
+
+std::span<const std::uint8_t> SegmentPayloads::Payload(std::size_t index) const {
+    const std::size_t end = index + 1 < starts.size() ? starts[index + 1] : bytes.size();
+    return std::span<const std::uint8_t>(bytes).subspan(starts[index], end - starts[index]);
+}
+
+void SegmentPayloads::Append(std::span<const std::uint8_t> payload) {
+    starts.push_back(bytes.size());
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+}
+
+bool ReadJpegSegment(MemoryStream& block, const std::string& fileName, std::uint8_t marker) {
+    FileStream file(fileName, FileStream::Mode::Read);
+    return ReadJpegSegmentFromStream(block, file, marker);
+}
+
+bool ReadJpegSegmentFromStream(MemoryStream& block, Stream& source, std::uint8_t marker) {
+    return walkToScan(source, marker, [&](std::uint16_t size) {
+        block.Seek(0, SeekOrigin::End);
+        const auto before = static_cast<std::size_t>(block.Size());
+        try {
+            block.CopyFrom(source, size);
+        } catch (...) {
+            // A half-copied payload would pass for a whole one; keep only complete ones.
+            block.Truncate(before);
+            throw;
+        }
+    });
+}
+
+bool ReadJpegPayloadsFromStream(SegmentPayloads& payloads,
+                                Stream& source,
+                                std::uint8_t marker,
+                                std::string_view prefix) {
+    return walkToScan(source, marker, [&](std::uint16_t size) {
+        std::vector<std::uint8_t>& bytes = payloads.bytes;
+        const std::size_t before = bytes.size();
+        bytes.resize(before + size);
+        try {
+            source.ReadBuffer(bytes.data() + before, size);
+        } catch (...) {
+            bytes.resize(before);
+            throw;
+        }
+        const bool wanted =
+            size >= prefix.size() &&
+            std::equal(prefix.begin(), prefix.end(), bytes.begin() + before,
+                       [](char p, std::uint8_t b) { return static_cast<std::uint8_t>(p) == b; });
+        if (wanted)
+            payloads.starts.push_back(before);
+        else
+            bytes.resize(before);
+    });
+}
+
+bool InsertJpegSegments(Stream& dest, Stream& source, std::span<const InsertedSegment> segments) {
+    const auto replaced = [&](std::uint8_t code) {
+        return isJfifSegment(code) ||
+               std::any_of(segments.begin(), segments.end(),
+                           [&](const InsertedSegment& s) { return s.marker == code; });
+    };
     if (!startsWithSoi(source))
         return false;
     writeMarker(dest, kMarkerSoi);
@@ -148,10 +194,11 @@ bool InsertJpegSegment(Stream& dest,
         if (!readMarkerCode(source, code))
             return false;
         if (!blockWritten) {
-            writeBlockAsSegments(dest, marker, data, size);
+            for (const InsertedSegment& s : segments)
+                writeBlockAsSegments(dest, s.marker, s.data.data(), s.data.size());
             blockWritten = true;
         }
-        if (code == marker || isJfifSegment(code)) {
+        if (replaced(code)) {
             if (!skipSegment(source))
                 return false;
             continue;
@@ -175,6 +222,15 @@ bool InsertJpegSegment(Stream& dest,
             return false;
         dest.CopyFrom(source, payloadSize(length));
     }
+}
+
+bool InsertJpegSegment(Stream& dest,
+                       Stream& source,
+                       const std::uint8_t* data,
+                       std::size_t size,
+                       std::uint8_t marker) {
+    const InsertedSegment only{marker, std::span<const std::uint8_t>(data, size)};
+    return InsertJpegSegments(dest, source, std::span<const InsertedSegment>(&only, 1));
 }
 
 }  // namespace zelqor

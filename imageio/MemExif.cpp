@@ -159,6 +159,17 @@ class SizePatcher {
 
 }  // namespace
 
+bool IsExifPayload(std::span<const std::uint8_t> payload) {
+    static constexpr std::array<char, 6> kIdentifier{'e', 'x', 'i', 'f', '\0', '\0'};
+    if (payload.size() < kIdentifier.size())
+        return false;
+    for (std::size_t i = 0; i < kIdentifier.size(); ++i) {
+        if (std::tolower(payload[i]) != kIdentifier[i])
+            return false;
+    }
+    return true;
+}
+
 bool TExifInfo::SetImageSize(MemoryStream& block, std::int32_t width, std::int32_t height) {
     if (block.Size() == 0)
         return false;

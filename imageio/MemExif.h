@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "Stream.h"
 
 namespace zelqor {
+
+// True when `payload` begins with the Exif identifier "Exif\0\0", its letters in any case,
+// which tells the Exif block apart from the other APP1 payloads (XMP and the like).
+bool IsExifPayload(std::span<const std::uint8_t> payload);
 
 class TExifInfo {
   public:

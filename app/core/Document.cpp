@@ -34,9 +34,9 @@ void Document::ClearResult() {
     SetResult(WorkingBitmap{});
 }
 
-void Document::SetExif(std::vector<std::uint8_t> payload) {
+void Document::SetExif(MetadataBlock metadata) {
     RefuseWhileLocked();
-    exifSegmentBuffer_ = std::move(payload);
+    metadata_ = std::move(metadata);
 }
 
 void Document::ClearExif() {

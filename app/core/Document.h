@@ -1,9 +1,10 @@
-// The images and Exif data the window owns, with a generation per image so views can cache.
+// The images and metadata the window owns, with a generation per image so views can cache.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "ImageFile.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -12,7 +13,10 @@ class Document {
   public:
     const WorkingBitmap& BitmapSrc() const { return bitmapSrc_; }
     const WorkingBitmap& BitmapDst() const { return bitmapDst_; }
-    const std::vector<std::uint8_t>& ExifSegmentBuffer() const { return exifSegmentBuffer_; }
+    // The source's APP1 payloads back to back.
+    const std::vector<std::uint8_t>& ExifSegmentBuffer() const { return metadata_.app1.bytes; }
+    // Those payloads with where each starts, and the source's ICC profile: what a save carries.
+    const MetadataBlock& Metadata() const { return metadata_; }
 
     // Bumped whenever the pixels of the image change; never repeats within a run of the program.
     std::uint64_t SrcGeneration() const { return srcGeneration_; }
@@ -25,7 +29,7 @@ class Document {
     void SetSource(WorkingBitmap source);
     void SetResult(WorkingBitmap result);
     void ClearResult();
-    void SetExif(std::vector<std::uint8_t> payload);
+    void SetExif(MetadataBlock metadata);
     void ClearExif();
 
     // Held by a run for its whole length.
@@ -46,7 +50,7 @@ class Document {
 
     WorkingBitmap bitmapSrc_;
     WorkingBitmap bitmapDst_;
-    std::vector<std::uint8_t> exifSegmentBuffer_;
+    MetadataBlock metadata_;
     std::uint64_t srcGeneration_ = NextGeneration();
     std::uint64_t dstGeneration_ = NextGeneration();
     int lockCount_ = 0;

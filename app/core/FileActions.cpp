@@ -131,7 +131,7 @@ void FileActions::SaveImageFile(const std::string& fileName) {
     const BusyCursor busy(services_);
     // Always JPEG, whatever the name says; the previous file stays intact if anything fails.
     const auto save = [&](const WorkingBitmap& pixels) {
-        SaveJpegFile(fileName, pixels, JpegQuality(controls_.save), doc_.ExifSegmentBuffer(),
+        SaveJpegFile(fileName, pixels, JpegQuality(controls_.save), doc_.Metadata(),
                      controls_.save.exifItem);
     };
     if (viewMenu_.CurrentViewCode() == kViewDefault) {

@@ -229,6 +229,7 @@ TEST_F(FileActionsTest, PasteWithAndWithoutShift) {
                                                       : std::vector<std::string>{c.message});
         EXPECT_EQ(window.Doc().BitmapSrc(), c.replaced ? pasted : before);
         EXPECT_EQ(!window.Doc().ExifSegmentBuffer().empty(), c.exifKept);
+        EXPECT_EQ(window.Doc().Metadata().icc.Count(), c.exifKept ? 1u : 0u) << "the profile too";
         EXPECT_EQ(window.Doc().BitmapDst().HoldsImage(), c.resultKept);
         EXPECT_EQ(services.busyDepth, 0);
         if (c.replaced) {
@@ -305,6 +306,24 @@ TEST_F(FileActionsTest, SaveWritesJpegWithTheChosenExifItemQualityAndStyle) {
               BuildJpegFile(result, 100, {}, kExifNone));
 }
 
+TEST_F(FileActionsTest, SaveCarriesTheSourceIccProfileWithItemsOneAndTwo) {
+    const std::string reagan = (kTestData / "jpeg/exif/exiv2-Reagan.jpg").string();
+    const auto profile = iccChunks(ReadWholeFile(reagan));
+    ASSERT_EQ(profile.size(), 1u);
+    window.Files().LoadImageFile(reagan);
+    window.Action("ActionMake600xN")->trigger();
+    for (int item : {0, 1, 2}) {
+        SCOPED_TRACE(item);
+        window.findChild<QRadioButton*>(QString("RadioGroup_Exif_%1").arg(item))->click();
+        const fs::path path = folder / ("reagan" + std::to_string(item) + ".jpg");
+        services.fileAnswers = {path.string()};
+        window.Action("ActionFileSave")->trigger();
+        const Bytes saved = ReadWholeFile(path.string());
+        EXPECT_EQ(iccChunks(saved), item == 0 ? decltype(profile){} : profile);
+        EXPECT_EQ(app1Payloads(saved).size(), item == 0 ? 0u : 2u);
+    }
+}
+
 TEST_F(FileActionsTest, FailedSaveKeepsThePreviousFileAndSaysWhy) {
     LoadCameraAndRun();
     const fs::path old = folder / "old.jpg";
@@ -325,7 +344,7 @@ TEST_F(FileActionsTest, FailedSaveKeepsThePreviousFileAndSaysWhy) {
     window.findChild<QRadioButton*>("RadioGroup_Exif_2")->click();
     for (const Case& c : cases) {
         if (!c.exif.empty()) {
-            window.Doc().SetExif(c.exif);
+            window.Doc().SetExif(metadataOf({c.exif}));
         }
         services.boxes.clear();
         services.fileAnswers = {c.target.string()};

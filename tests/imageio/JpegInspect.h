@@ -1,10 +1,12 @@
-// Reading back what a save wrote: the markers before the scan, the Exif block, its size fields.
+// Reading back what a save wrote (markers, payloads, Exif size fields) and building its input.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "ImageFile.h"
 #include "JpegSegment.h"
 #include "Stream.h"
 
@@ -15,6 +17,33 @@ inline std::vector<std::uint8_t> exifOf(const std::vector<std::uint8_t>& file) {
     MemoryStream block;
     ReadJpegSegmentFromStream(block, source, kMarkerApp1);
     return block.Bytes();
+}
+
+// Each `marker` payload that begins with `prefix`, one entry per segment, as our walk reads them.
+inline std::vector<std::vector<std::uint8_t>> payloadsOf(const std::vector<std::uint8_t>& file,
+                                                         std::uint8_t marker,
+                                                         std::string_view prefix = {}) {
+    MemoryStream source(file);
+    SegmentPayloads found;
+    ReadJpegPayloadsFromStream(found, source, marker, prefix);
+    std::vector<std::vector<std::uint8_t>> out;
+    for (std::size_t i = 0; i < found.Count(); ++i)
+        out.emplace_back(found.Payload(i).begin(), found.Payload(i).end());
+    return out;
+}
+inline std::vector<std::vector<std::uint8_t>> app1Payloads(const std::vector<std::uint8_t>& file) {
+    return payloadsOf(file, kMarkerApp1);
+}
+inline std::vector<std::vector<std::uint8_t>> iccChunks(const std::vector<std::uint8_t>& file) {
+    return payloadsOf(file, kMarkerApp2, std::string_view("ICC_PROFILE\0", 12));
+}
+
+// A save's metadata holding `app1` as its APP1 payloads, in this order.
+inline MetadataBlock metadataOf(const std::vector<std::vector<std::uint8_t>>& app1) {
+    MetadataBlock block;
+    for (const auto& payload : app1)
+        block.app1.Append(payload);
+    return block;
 }
 
 // The marker codes from SOI to the first SOS, as a reader meets them.

@@ -61,8 +61,9 @@ WorkingBitmap gradient(int width, int height) {
 TEST(SaveJpeg, CameraFileWithEachExifItem) {
     const LoadedImage source = LoadImageFile((kTestData / "jpeg/exif/Canon_40D.jpg").string());
     ASSERT_FALSE(source.exifError.has_value());
-    ASSERT_GT(source.exifSegmentBuffer.size(), 6u);
-    const auto [origX, origY] = pixelDimensions(source.exifSegmentBuffer);
+    const Bytes& exif = source.exifSegmentBuffer.app1.bytes;
+    ASSERT_GT(exif.size(), 6u);
+    const auto [origX, origY] = pixelDimensions(exif);
     ASSERT_EQ(origX, static_cast<std::uint32_t>(source.bitmap.Width()));
     ASSERT_EQ(origY, static_cast<std::uint32_t>(source.bitmap.Height()));
 
@@ -90,9 +91,9 @@ TEST(SaveJpeg, CameraFileWithEachExifItem) {
         EXPECT_EQ(std::count(markers.begin(), markers.end(), 0xE0), 0);
         EXPECT_EQ(std::count(markers.begin(), markers.end(), 0xE1), 1);
         const Bytes block = exifOf(saved);
-        ASSERT_EQ(block.size(), source.exifSegmentBuffer.size());
+        ASSERT_EQ(block.size(), exif.size());
         if (item == kExifCopy) {
-            EXPECT_EQ(block, source.exifSegmentBuffer);
+            EXPECT_EQ(block, exif);
         } else {
             EXPECT_EQ(pixelDimensions(block), std::make_pair(120u, 80u));
         }
@@ -121,8 +122,9 @@ TEST(SaveJpeg, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     writeFile(target, "previous picture");
     const WorkingBitmap bmp = gradient(8, 8);
 
-    // A corrupt Exif block under "fix size" fails before anything is written.
-    Bytes corrupt = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 0xF0, 0, 0, 0};
+    // A corrupt Exif block under "fix size" fails before anything is written, also behind XMP.
+    const MetadataBlock corrupt = metadataOf(
+        {{'h', 't', 't', 'p'}, {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 0xF0, 0, 0, 0}});
     try {
         SaveJpegFile(target.string(), bmp, 80, corrupt, kExifFixSize);
         FAIL() << "no error";
