@@ -1,5 +1,6 @@
 // Speed of the fast adaptation against the literal path and OpenCV's filter2D on 12 and 24 MP.
 #include <benchmark/benchmark.h>
+#include <fftw3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -207,7 +208,7 @@ double ProcessCpuSeconds() {
 }
 
 // Wall and processor time of n runs, for a quick look on a shared machine:
-// bench_fast --time <width> <height> <radius> <runs> [auto|direct|fft].
+// bench_fast --time <width> <height> <radius> <runs> [auto|direct|fft|tiles].
 int TimeMain(int width, int height, int r, int runs, const char* path) {
     const WorkingBitmap src = MakePhotoLike(width, height);
     WorkingBitmap dst;
@@ -216,6 +217,8 @@ int TimeMain(int width, int height, int r, int runs, const char* path) {
         options.path = LevelSumPath::Direct;
     } else if (std::strcmp(path, "fft") == 0) {
         options.path = LevelSumPath::Fft;
+    } else if (std::strcmp(path, "tiles") == 0) {
+        options.path = LevelSumPath::FftTiles;
     }
     AdaptBitmapFast(src, dst, r, kParams, 2, options);
     const auto start = std::chrono::steady_clock::now();
@@ -227,6 +230,51 @@ int TimeMain(int width, int height, int r, int runs, const char* path) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / runs;
     std::printf("%dx%d r=%d %s: %.3f s wall, %.3f s processor per run\n", width, height, r, path,
                 wall, (ProcessCpuSeconds() - cpuStart) / runs);
+    return 0;
+}
+
+// What one point of a square tile costs, forward and inverse transform with the plans the tile
+// path makes, best of three: the table behind ChooseFftTiles. bench_fast --tiles [side...].
+int TilesMain(int argc, char** argv) {
+    std::vector<int> sides;
+    for (int i = 2; i < argc; ++i) {
+        sides.push_back(std::atoi(argv[i]));
+    }
+    if (sides.empty()) {
+        sides = {32,  64,  96,  100, 128, 160, 192, 200, 256, 320,  360,  384,  400,
+                 432, 480, 500, 512, 576, 600, 640, 720, 768, 1024, 1280, 1536, 2048};
+    }
+    for (const int side : sides) {
+        const int rowLength = 2 * (side / 2 + 1);
+        double* data = fftw_alloc_real(static_cast<std::size_t>(rowLength) * side);
+        auto* spectrum = reinterpret_cast<fftw_complex*>(data);
+        fftw_plan forward;
+        fftw_plan inverse;
+        {
+            auto lock = LockFftPlanner();
+            forward = fftw_plan_dft_r2c_2d(side, side, data, spectrum, FFTW_ESTIMATE);
+            inverse = fftw_plan_dft_c2r_2d(side, side, spectrum, data, FFTW_ESTIMATE);
+        }
+        const int reps = std::max(3, 8000000 / (side * side));
+        double best = 0;
+        for (int round = 0; round < 3; ++round) {
+            std::fill(data, data + static_cast<std::size_t>(rowLength) * side, 1.0);
+            const double start = ProcessCpuSeconds();
+            for (int i = 0; i < reps; ++i) {
+                fftw_execute(forward);
+                fftw_execute(inverse);
+            }
+            const double ns = (ProcessCpuSeconds() - start) * 1e9 / reps / (1.0 * side * side);
+            best = round == 0 ? ns : std::min(best, ns);
+        }
+        std::printf("%5d: %6.2f ns per point\n", side, best);
+        {
+            auto lock = LockFftPlanner();
+            fftw_destroy_plan(forward);
+            fftw_destroy_plan(inverse);
+        }
+        fftw_free(data);
+    }
     return 0;
 }
 
@@ -262,6 +310,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 5 && std::strcmp(argv[1], "--fft-error") == 0) {
         return FftErrorMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--tiles") == 0) {
+        return TilesMain(argc, argv);
     }
     if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
         return PeakMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FftLevelSum.h"
+#include "FftTileSum.h"
 #include "LevelConvolution.h"
 #include "LevelKernel.h"
 #include "LevelRows.h"
@@ -47,6 +48,7 @@ struct FastAdaptation::Impl {
     // return the offset.
     std::int64_t SumRowDirect(int y, RowScratch& scratch) const;
     std::int64_t SumRowFft(int y, RowScratch& scratch) const;
+    std::int64_t SumRowTiles(int y, RowScratch& scratch) const;
 
     const WorkingBitmap& src;
     int radius;
@@ -61,6 +63,7 @@ struct FastAdaptation::Impl {
     std::unique_ptr<LevelRowLayout> layout;
     std::unique_ptr<LevelConvolution> convolution;
     std::unique_ptr<FftLevelSum> fft;
+    std::unique_ptr<FftTileSum> tiles;
     mutable std::atomic<int> fallbackRows{0};
     std::uint64_t id = NextRunId();
 };
@@ -78,7 +81,7 @@ FastAdaptation::FastAdaptation(const WorkingBitmap& src,
     m.avx2 = options.simd != SimdChoice::Portable && CpuHasAvx2();
     m.path = options.path != LevelSumPath::Auto
                  ? options.path
-                 : (radius >= kFftFromRadius ? LevelSumPath::Fft : LevelSumPath::Direct);
+                 : (radius >= kFftFromRadius ? LevelSumPath::FftTiles : LevelSumPath::Direct);
     if (radius < 1 || !src.HoldsImage()) {
         return;
     }
@@ -88,8 +91,20 @@ FastAdaptation::FastAdaptation(const WorkingBitmap& src,
     m.kernel = std::make_unique<LevelKernel>(radius, width, height);
     m.totals = std::make_unique<LevelWindowTotals>(*m.kernel, width, height);
     m.layout = std::make_unique<LevelRowLayout>(width, m.kernel->ReachX());
-    // Also built for the FFT path: it is that path's exact fallback.
+    // Also built for the FFT paths: it is their exact fallback.
     m.convolution = std::make_unique<LevelConvolution>(*m.kernel, *m.layout);
+    if (m.path == LevelSumPath::FftTiles) {
+        const FftTileShape shape = ChooseFftTiles(*m.kernel, width, height, options.fftTileSide);
+        if (shape.width != 0) {
+            m.tiles = std::make_unique<FftTileSum>(*m.kernel, src, params.luminance, m.avx2, shape);
+        } else if (options.path == LevelSumPath::Auto) {
+            m.path = LevelSumPath::Fft;
+        } else {
+            // Asked for tiles where one transform is cheaper: still tiles, of the least size.
+            m.tiles = std::make_unique<FftTileSum>(*m.kernel, src, params.luminance, m.avx2,
+                                                   ChooseFftTiles(*m.kernel, width, height, 2));
+        }
+    }
     if (m.path == LevelSumPath::Fft) {
         m.fft = std::make_unique<FftLevelSum>(*m.kernel, width, height);
     }
@@ -103,6 +118,9 @@ void FastAdaptation::Prepare(int worker, int workers) {
         return;
     }
     // The direct path has nothing to prepare: each thread keeps the level rows it needs.
+    if (m.tiles && worker == 0) {
+        m.tiles->Prepare();
+    }
     if (m.fft && worker == 0) {
         // FFTW splits one 2-D transform over its own threads far better than rows could be split
         // here without a barrier inside Prepare, so worker 0 lends it all `workers` cores.
@@ -132,6 +150,14 @@ std::int64_t FastAdaptation::Impl::SumRowFft(int y, RowScratch& scratch) const {
     return fft->Offset();
 }
 
+std::int64_t FastAdaptation::Impl::SumRowTiles(int y, RowScratch& scratch) const {
+    if (!tiles->RoundedRow(y, options.fftTolerance, scratch.sums.data())) {
+        fallbackRows.fetch_add(1, std::memory_order_relaxed);
+        return SumRowDirect(y, scratch);
+    }
+    return tiles->Offset();
+}
+
 void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     const Impl& m = *impl_;
     if (!m.active || y < 0 || y >= m.src.Height()) {
@@ -143,7 +169,9 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
     scratch.totals.resize(static_cast<std::size_t>(width));
     m.totals->Row(y, scratch.totals.data(), scratch.columns);
     std::int64_t offset;
-    if (m.fft && m.fft->Ready()) {
+    if (m.tiles) {
+        offset = m.SumRowTiles(y, scratch);
+    } else if (m.fft && m.fft->Ready()) {
         offset = m.SumRowFft(y, scratch);
     } else if (m.fft) {
         // The transform failed (or Prepare was never reached): every row is summed directly.
@@ -172,6 +200,9 @@ std::size_t FastAdaptation::ScratchBytes() const {
     const Impl& m = *impl_;
     if (!m.active) {
         return 0;
+    }
+    if (m.tiles) {
+        return m.tiles->ScratchBytes();
     }
     if (m.fft) {
         const std::size_t quarter = (static_cast<std::size_t>(m.fft->TransformWidth()) / 2 + 1) *

@@ -12,9 +12,11 @@
 namespace zelqor {
 
 enum class LevelSumPath {
-    Auto,    // by radius: direct below kFftFromRadius, FFT from there on
-    Direct,  // 16-bit direct convolution, exact by construction
-    Fft,     // double-precision FFT, every value checked before it is rounded
+    Auto,      // by radius: direct below kFftFromRadius, FFT tiles from there on, one transform
+               // of the whole image where tiles would not pay (ChooseFftTiles)
+    Direct,    // 16-bit direct convolution, exact by construction
+    Fft,       // double-precision FFT of the whole image, every value checked before it is rounded
+    FftTiles,  // the same over overlapping tiles, a band of rows at a time
 };
 
 enum class SimdChoice {
@@ -29,11 +31,14 @@ struct FastAdaptationOptions {
     // Largest distance of an FFT sum from an integer that is still rounded; a row with a larger
     // one is summed directly instead.
     double fftTolerance = 0.25;
+    // FftTiles only: the tiles' side on both axes (raised to what the radius needs); 0 lets
+    // ChooseFftTiles pick the cheapest shape.
+    int fftTileSide = 0;
 };
 
-// The direct cost grows with r^2, the FFT's hardly at all; on 12 MP with two threads they meet
-// at r = 26 or 27 (bench_fast --time).
-inline constexpr int kFftFromRadius = 26;
+// The direct cost grows with r^2, the tiled FFT's hardly at all; on 14.7 MP they meet at
+// r = 16 or 17 (bench_fast --time). Ties go to the direct path, which plans nothing.
+inline constexpr int kFftFromRadius = 18;
 
 class FastAdaptation {
   public:
@@ -55,7 +60,9 @@ class FastAdaptation {
     // index 0..workers-1, covering disjoint work; the caller waits until all have returned
     // (a barrier) before any AdaptRow. A single thread may call Prepare(0, 1).
     // The direct path has nothing to do here; on the FFT path worker 0 runs the transform on
-    // `workers` FFTW threads and the others return at once. Calls in sequence work as well.
+    // `workers` FFTW threads and the others return at once; on the tile path worker 0 only
+    // plans, and the tiles are transformed by the rows that need them. Calls in sequence work
+    // as well.
     void Prepare(int worker, int workers);
     // Writes row y of the result (W pixels, fourth byte copied from src). Thread-safe, const;
     // bit-exact with AdaptPixel (radius < 84) and AdaptPixelLarge (radius >= 84).

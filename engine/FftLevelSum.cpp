@@ -51,34 +51,26 @@ int FftSmoothSize(int atLeast) {
     return best;
 }
 
-namespace {
-
-// Plans are destroyed under the planner lock, also when a later step throws.
-class PlanGroup {
-  public:
-    PlanGroup() = default;
-    PlanGroup(const PlanGroup&) = delete;
-    PlanGroup& operator=(const PlanGroup&) = delete;
-    ~PlanGroup() {
-        auto lock = LockFftPlanner();
-        for (fftw_plan plan : plans_) {
-            if (plan) {
-                fftw_destroy_plan(plan);
-            }
+FftPlanGroup::~FftPlanGroup() {
+    auto lock = LockFftPlanner();
+    for (Plan plan : plans_) {
+        if (plan) {
+            fftw_destroy_plan(static_cast<fftw_plan>(plan));
         }
     }
-    // Call with the planner lock held.
-    fftw_plan Add(fftw_plan plan) {
-        plans_.push_back(plan);
-        complete_ = complete_ && plan != nullptr;
-        return plan;
-    }
-    bool Complete() const { return complete_; }
+}
 
-  private:
-    std::vector<fftw_plan> plans_;
-    bool complete_ = true;
-};
+FftPlanGroup::Plan FftPlanGroup::Add(Plan plan) {
+    plans_.push_back(plan);
+    complete_ = complete_ && plan != nullptr;
+    return plan;
+}
+
+namespace {
+
+fftw_plan Keep(FftPlanGroup& plans, fftw_plan plan) {
+    return static_cast<fftw_plan>(plans.Add(plan));
+}
 
 struct SpectrumCache {
     std::mutex mutex;
@@ -103,7 +95,7 @@ std::shared_ptr<const std::vector<double>> MakeSpectrum(const LevelKernel& kerne
             q[static_cast<std::size_t>(dy) * nxq + dx] = kernel.At(dx, dy) * scale;
         }
     }
-    PlanGroup plans;
+    FftPlanGroup plans;
     fftw_plan rows;
     fftw_plan columns;
     {
@@ -111,10 +103,10 @@ std::shared_ptr<const std::vector<double>> MakeSpectrum(const LevelKernel& kerne
         fftw_plan_with_nthreads(1);
         const fftw_r2r_kind kind = FFTW_REDFT00;
         // Rows beyond ReachY are zero and stay zero: only the first ReachY+1 are transformed.
-        rows = plans.Add(fftw_plan_many_r2r(1, &nxq, kernel.ReachY() + 1, q, nullptr, 1, nxq, q,
-                                            nullptr, 1, nxq, &kind, FFTW_ESTIMATE));
-        columns = plans.Add(fftw_plan_many_r2r(1, &nyq, nxq, q, nullptr, nxq, 1, q, nullptr, nxq, 1,
-                                               &kind, FFTW_ESTIMATE));
+        rows = Keep(plans, fftw_plan_many_r2r(1, &nxq, kernel.ReachY() + 1, q, nullptr, 1, nxq, q,
+                                              nullptr, 1, nxq, &kind, FFTW_ESTIMATE));
+        columns = Keep(plans, fftw_plan_many_r2r(1, &nyq, nxq, q, nullptr, nxq, 1, q, nullptr, nxq,
+                                                 1, &kind, FFTW_ESTIMATE));
     }
     if (!plans.Complete()) {
         return nullptr;
@@ -197,7 +189,7 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads,
     auto* spectrumData = reinterpret_cast<fftw_complex*>(data);
     const int nxq = nx_ / 2 + 1;
     const int rowLength = static_cast<int>(rowLength_);
-    PlanGroup plans;
+    FftPlanGroup plans;
     fftw_plan rowsForward;
     fftw_plan columnsForward;
     fftw_plan columnsInverse;
@@ -206,17 +198,17 @@ void FftLevelSum::Compute(const WorkingBitmap& src, bool luminance, int threads,
         auto lock = LockFftPlanner();
         fftw_plan_with_nthreads(std::max(1, threads));
         rowsForward =
-            plans.Add(fftw_plan_many_dft_r2c(1, &nx_, height_, data, &rowLength, 1, rowLength,
-                                             spectrumData, &nxq, 1, nxq, FFTW_ESTIMATE));
-        columnsForward =
-            plans.Add(fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
-                                         nullptr, nxq, 1, FFTW_FORWARD, FFTW_ESTIMATE));
-        columnsInverse =
-            plans.Add(fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
-                                         nullptr, nxq, 1, FFTW_BACKWARD, FFTW_ESTIMATE));
+            Keep(plans, fftw_plan_many_dft_r2c(1, &nx_, height_, data, &rowLength, 1, rowLength,
+                                               spectrumData, &nxq, 1, nxq, FFTW_ESTIMATE));
+        columnsForward = Keep(
+            plans, fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
+                                      nullptr, nxq, 1, FFTW_FORWARD, FFTW_ESTIMATE));
+        columnsInverse = Keep(
+            plans, fftw_plan_many_dft(1, &ny_, nxq, spectrumData, nullptr, nxq, 1, spectrumData,
+                                      nullptr, nxq, 1, FFTW_BACKWARD, FFTW_ESTIMATE));
         rowsInverse =
-            plans.Add(fftw_plan_many_dft_c2r(1, &nx_, height_, spectrumData, &nxq, 1, nxq, data,
-                                             &rowLength, 1, rowLength, FFTW_ESTIMATE));
+            Keep(plans, fftw_plan_many_dft_c2r(1, &nx_, height_, spectrumData, &nxq, 1, nxq, data,
+                                               &rowLength, 1, rowLength, FFTW_ESTIMATE));
     }
     const std::shared_ptr<const std::vector<double>> kernelSpectrum =
         plans.Complete() ? FftKernelSpectrum(kernel_, nx_, ny_) : nullptr;

@@ -15,6 +15,24 @@ namespace zelqor {
 // FFTW's planner is not thread-safe; every plan is made and destroyed under this lock.
 std::unique_lock<std::mutex> LockFftPlanner();
 
+// Plans destroyed under the planner lock, also when a later step throws. The plan type is
+// FFTW's, kept opaque here so that callers need not include fftw3.h.
+class FftPlanGroup {
+  public:
+    using Plan = void*;
+    FftPlanGroup() = default;
+    FftPlanGroup(const FftPlanGroup&) = delete;
+    FftPlanGroup& operator=(const FftPlanGroup&) = delete;
+    ~FftPlanGroup();
+    // Call with the planner lock held.
+    Plan Add(Plan plan);
+    bool Complete() const { return complete_; }
+
+  private:
+    std::vector<Plan> plans_;
+    bool complete_ = true;
+};
+
 // An even 2*3*5-smooth size >= atLeast (the sizes FFTW transforms fastest), the cheapest of
 // those slightly above it.
 int FftSmoothSize(int atLeast);

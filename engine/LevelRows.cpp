@@ -40,7 +40,41 @@ __attribute__((target("avx2"))) void FillLevelsAvx2(const std::uint32_t* src,
     }
 }
 
+// The same arithmetic as FillLevelsAvx2, widened to doubles instead of packed to 16 bits.
+__attribute__((target("avx2"))) void FillLevelValuesAvx2(const std::uint32_t* src,
+                                                         int count,
+                                                         bool luminance,
+                                                         double* out) {
+    const __m256i weights =
+        luminance ? _mm256_set1_epi32(0x000A1304) : _mm256_set1_epi32(0x00010101);
+    const __m256i ones = _mm256_set1_epi16(1);
+    const __m256i centre = _mm256_set1_epi32(LevelCentre(luminance));
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+        const __m256i l =
+            _mm256_sub_epi32(_mm256_madd_epi16(_mm256_maddubs_epi16(p, weights), ones), centre);
+        _mm256_storeu_pd(out + x, _mm256_cvtepi32_pd(_mm256_castsi256_si128(l)));
+        _mm256_storeu_pd(out + x + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(l, 1)));
+    }
+    const int c = LevelCentre(luminance);
+    for (; x < count; ++x) {
+        out[x] = PixelLevel(src[x], luminance) - c;
+    }
+}
+
 }  // namespace
+
+void FillLevelValues(const std::uint32_t* src, int count, bool luminance, bool avx2, double* out) {
+    if (avx2) {
+        FillLevelValuesAvx2(src, count, luminance, out);
+        return;
+    }
+    const int centre = LevelCentre(luminance);
+    for (int x = 0; x < count; ++x) {
+        out[x] = PixelLevel(src[x], luminance) - centre;
+    }
+}
 
 void FillLevelRow(const std::uint32_t* src,
                   const LevelRowLayout& layout,

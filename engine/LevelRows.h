@@ -51,6 +51,9 @@ void FillLevelRow(const std::uint32_t* src,
                   bool avx2,
                   std::int16_t* paddedRow);
 
+// L - centre of count pixels as doubles, the input of the transforms.
+void FillLevelValues(const std::uint32_t* src, int count, bool luminance, bool avx2, double* out);
+
 // The level rows around one thread's current row, kept from row to row: rows are claimed in
 // increasing order, so the next row needs only a few new ones. This costs each thread a fill
 // of most rows, but no image-sized plane (whose fresh pages cost more than the fills).

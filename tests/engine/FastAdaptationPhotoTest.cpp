@@ -51,9 +51,12 @@ TEST(FastAdaptationPhoto, CropsOfCameraPhotosMatchTheLiteralPath) {
             AdaptBitmapLiteral(
                 crop, expected, c.radius, params,
                 IsLargeSizeMode(c.radius) ? AdaptVariant::Large : AdaptVariant::Normal);
-            for (const LevelSumPath path : {LevelSumPath::Direct, LevelSumPath::Fft}) {
+            for (const LevelSumPath path :
+                 {LevelSumPath::Direct, LevelSumPath::Fft, LevelSumPath::FftTiles}) {
                 WorkingBitmap got;
-                AdaptBitmapFast(crop, got, c.radius, params, 2, FastAdaptationOptions{path});
+                // Tiles of the least size, so that a crop still spans many of them.
+                AdaptBitmapFast(crop, got, c.radius, params, 2,
+                                FastAdaptationOptions{path, SimdChoice::Auto, 0.25, 2});
                 EXPECT_TRUE(got == expected) << c.file << " r=" << c.radius << " lum=" << luminance
                                              << " path=" << static_cast<int>(path);
             }

@@ -10,6 +10,7 @@
 
 #include "FastAdaptation.h"
 #include "FftLevelSum.h"
+#include "FftTileSum.h"
 #include "Kernel.h"
 #include "LevelConvolution.h"
 #include "LevelKernel.h"
@@ -82,6 +83,10 @@ const Variant kVariants[] = {
     {"direct portable", {LevelSumPath::Direct, SimdChoice::Portable, 0.25}},
     {"fft avx2", {LevelSumPath::Fft, SimdChoice::Avx2, 0.25}},
     {"fft portable", {LevelSumPath::Fft, SimdChoice::Portable, 0.25}},
+    // The least tiles the radius allows: many tiles and bands, and every edge case of them.
+    {"tiles avx2", {LevelSumPath::FftTiles, SimdChoice::Avx2, 0.25, 2}},
+    {"tiles portable", {LevelSumPath::FftTiles, SimdChoice::Portable, 0.25, 2}},
+    {"tiles chosen", {LevelSumPath::FftTiles, SimdChoice::Auto, 0.25, 0}},
 };
 
 void ExpectAllVariantsExact(const WorkingBitmap& src,
@@ -214,8 +219,9 @@ TEST(FastAdaptation, WorkersThatCannotStartLeaveTheirRowsToTheOthers) {
 TEST(FastAdaptation, RowsInAnyOrderAndInterleavedRunsStayExact) {
     const WorkingBitmap first = PhotoLike(60, 45, 31);
     const WorkingBitmap second = Noise(60, 45, 32);
-    for (const LevelSumPath path : {LevelSumPath::Direct, LevelSumPath::Fft}) {
-        const FastAdaptationOptions options{path};
+    for (const LevelSumPath path :
+         {LevelSumPath::Direct, LevelSumPath::Fft, LevelSumPath::FftTiles}) {
+        const FastAdaptationOptions options{path, SimdChoice::Auto, 0.25, 24};
         const int r = 9;
         FastAdaptation a(first, r, ToneParams{}, options);
         FastAdaptation b(second, r, ToneParams{}, options);
@@ -269,9 +275,83 @@ TEST(FastAdaptation, UntrustedFftValuesFallBackToExactRows) {
     EXPECT_EQ(FirstDifference(expected, got), -1);
 }
 
+TEST(FastAdaptation, UntrustedTileValuesFallBackToExactRows) {
+    const WorkingBitmap photo = PhotoLike(90, 64, 21);
+    const int r = 12;
+    const WorkingBitmap expected = Literal(photo, r, ToneParams{});
+    struct Case {
+        double tolerance;
+        bool prepared;
+        int fallbackRows;
+    };
+    for (const Case c : {Case{-1.0, true, 64}, Case{0.25, false, 64}, Case{0.25, true, 0}}) {
+        FastAdaptation adaptation(photo, r, ToneParams{},
+                                  {LevelSumPath::FftTiles, SimdChoice::Auto, c.tolerance, 40});
+        if (c.prepared) {
+            adaptation.Prepare(0, 1);
+        }
+        WorkingBitmap got(photo.Width(), photo.Height());
+        for (int y = 0; y < photo.Height(); ++y) {
+            adaptation.AdaptRow(y, got.RowWords(y));
+        }
+        EXPECT_EQ(adaptation.FftFallbackRows(), c.fallbackRows) << c.tolerance << c.prepared;
+        EXPECT_EQ(FirstDifference(expected, got), -1) << c.tolerance << c.prepared;
+    }
+}
+
+// Many bands of many tiles shared by more threads than there are bands in flight: the band
+// hand-over between threads, checked against the direct path (itself checked against the
+// literal one above) on an image too large for the literal path.
+TEST(FastAdaptation, TilesSharedByManyThreadsMatchTheDirectSums) {
+    const WorkingBitmap photo = PhotoLike(700, 410, 22);
+    for (const int r : {18, 47}) {
+        WorkingBitmap direct;
+        AdaptBitmapFast(photo, direct, r, ToneParams{}, 2, {LevelSumPath::Direct});
+        for (const int threads : {1, 2, 5}) {
+            for (const int side : {0, 128}) {
+                WorkingBitmap tiles;
+                AdaptBitmapFast(photo, tiles, r, ToneParams{}, threads,
+                                {LevelSumPath::FftTiles, SimdChoice::Auto, 0.25, side});
+                EXPECT_EQ(FirstDifference(direct, tiles), -1)
+                    << "r=" << r << " threads=" << threads << " side=" << side;
+            }
+        }
+    }
+}
+
+TEST(FftTileSum, ShapesAreEvenAndLeaveExactSumsInEveryTile) {
+    struct Case {
+        int width;
+        int height;
+        int radius;
+    };
+    for (const Case c : {Case{5120, 2880, 26}, Case{6000, 4000, 120}, Case{4000, 3000, 18},
+                         Case{3000, 40, 30}, Case{40, 3000, 30}, Case{700, 410, 47}}) {
+        const LevelKernel kernel(c.radius, c.width, c.height);
+        const FftTileShape shape = ChooseFftTiles(kernel, c.width, c.height);
+        ASSERT_NE(shape.width, 0) << c.width << "x" << c.height << " r=" << c.radius;
+        EXPECT_EQ(shape.width % 2, 0);
+        EXPECT_EQ(shape.height % 2, 0);
+        EXPECT_GT(shape.width, 2 * kernel.ReachX() + 1);
+        EXPECT_GT(shape.height, 2 * kernel.ReachY() + 1);
+        // No tile larger than the image needs: one tile covers a short axis whole.
+        EXPECT_LE(shape.width - 2 * kernel.ReachX(), std::max(c.width, 2048));
+    }
+    // A radius whose margins would swallow any tile that stays in cache: one transform instead.
+    const LevelKernel huge(600, 6000, 4000);
+    EXPECT_EQ(ChooseFftTiles(huge, 6000, 4000), FftTileShape{});
+    // An asked-for side is raised to the least the reach allows, and made even.
+    const LevelKernel small(20, 300, 5);
+    EXPECT_EQ(ChooseFftTiles(small, 300, 5, 2), (FftTileShape{42, 10}));
+    EXPECT_EQ(ChooseFftTiles(small, 300, 5, 101), (FftTileShape{102, 102}));
+}
+
 TEST(FastAdaptation, ChoosesPathByRadius) {
     const WorkingBitmap photo = PhotoLike(20, 20, 14);
     EXPECT_EQ(FastAdaptation(photo, kFftFromRadius - 1, ToneParams{}).Path(), LevelSumPath::Direct);
+    // Tiles where they pay; on an image smaller than any tile, one transform of it all.
+    const WorkingBitmap wide(3000, 40);
+    EXPECT_EQ(FastAdaptation(wide, kFftFromRadius, ToneParams{}).Path(), LevelSumPath::FftTiles);
     EXPECT_EQ(FastAdaptation(photo, kFftFromRadius, ToneParams{}).Path(), LevelSumPath::Fft);
     EXPECT_FALSE(FastAdaptation(photo, 5, ToneParams{},
                                 FastAdaptationOptions{LevelSumPath::Auto, SimdChoice::Portable})
