@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ImageIoError.h"
+#include "Stream.h"
 
 namespace zelqor {
 
@@ -49,9 +50,13 @@ struct Header {
     Masks masks;
 };
 
+// The first `held` bytes of a file of `size` bytes (all of them for a file in memory). The
+// headers and the palette always lie within the bytes held.
 class Bytes {
   public:
-    Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    Bytes(const std::uint8_t* data, std::size_t size) : Bytes(data, size, size) {}
+    Bytes(const std::uint8_t* data, std::size_t held, std::size_t size)
+        : data_(data), held_(held), size_(size) {}
     std::size_t Size() const { return size_; }
     std::uint8_t U8(std::size_t at) const {
         need(at, 1);
@@ -73,10 +78,11 @@ class Bytes {
 
   private:
     void need(std::size_t at, std::size_t n) const {
-        if (at > size_ || n > size_ - at)
+        if (at > held_ || n > held_ - at)
             ThrowInvalidBitmap();
     }
     const std::uint8_t* data_;
+    std::size_t held_;
     std::size_t size_;
 };
 
@@ -249,51 +255,85 @@ class MaskChannel {
     int bits_;
 };
 
-void decodeUncompressed(const Bytes& b, const Header& h, WorkingBitmap& out) {
-    const std::uint64_t rowBits = static_cast<std::uint64_t>(h.width) * h.bits;
-    const std::uint64_t stride = (rowBits + 31) / 32 * 4;
-    const std::uint64_t lastRow = (rowBits + 7) / 8;
-    const std::uint64_t available = b.Size() - h.pixelStart;
-    if (stride * static_cast<std::uint64_t>(h.height - 1) + lastRow > available)
-        ThrowInvalidBitmap();
+struct RowLayout {
+    std::uint64_t stride;   // bytes from one row of the file to the next
+    std::uint64_t lastRow;  // bytes the last row needs: it may end without its padding
+};
 
-    const auto palette =
-        isPaletteBitCount(h.bits) ? readPalette(b, h) : std::array<std::uint32_t, 256>{};
-    const MaskChannel red(h.masks.red), green(h.masks.green), blue(h.masks.blue);
-    const int width = static_cast<int>(h.width);
-    for (int fileRow = 0; fileRow < static_cast<int>(h.height); ++fileRow) {
-        const int y = h.topDown ? fileRow : static_cast<int>(h.height) - 1 - fileRow;
-        const std::uint8_t* in = b.At(h.pixelStart + stride * static_cast<std::uint64_t>(fileRow));
-        std::uint32_t* row = out.RowWords(y);
-        for (int x = 0; x < width; ++x) {
-            switch (h.bits) {
-                case 1:
-                case 2:
-                case 4:
-                case 8: {
-                    const std::size_t bit = static_cast<std::size_t>(x) * h.bits;
-                    const unsigned shift = 8 - h.bits - bit % 8;
-                    const unsigned index = (in[bit / 8] >> shift) & ((1u << h.bits) - 1);
-                    row[x] = palette[index];
-                    break;
+// Throws for a file too short for its rows.
+RowLayout rowLayout(const Bytes& b, const Header& h) {
+    const std::uint64_t rowBits = static_cast<std::uint64_t>(h.width) * h.bits;
+    const RowLayout layout{(rowBits + 31) / 32 * 4, (rowBits + 7) / 8};
+    const std::uint64_t available = b.Size() - h.pixelStart;
+    if (layout.stride * static_cast<std::uint64_t>(h.height - 1) + layout.lastRow > available)
+        ThrowInvalidBitmap();
+    return layout;
+}
+
+// Turns the rows of an uncompressed file into pixels, one row of the file at a time.
+class RowDecoder {
+  public:
+    RowDecoder(const Bytes& b, const Header& h)
+        : h_(h),
+          palette_(isPaletteBitCount(h.bits) ? readPalette(b, h)
+                                             : std::array<std::uint32_t, 256>{}),
+          red_(h.masks.red),
+          green_(h.masks.green),
+          blue_(h.masks.blue) {}
+
+    // The bitmap row that file row `fileRow` fills.
+    int Target(int fileRow) const {
+        return h_.topDown ? fileRow : static_cast<int>(h_.height) - 1 - fileRow;
+    }
+
+    void Decode(const std::uint8_t* in, std::uint32_t* row) const {
+        const int width = static_cast<int>(h_.width);
+        switch (h_.bits) {
+            case 1:
+            case 2:
+            case 4:
+            case 8:
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t bit = static_cast<std::size_t>(x) * h_.bits;
+                    const unsigned shift = 8 - h_.bits - bit % 8;
+                    const unsigned index = (in[bit / 8] >> shift) & ((1u << h_.bits) - 1);
+                    row[x] = palette_[index];
                 }
-                case 24:
+                break;
+            case 24:
+                // The common case on its own: no mask arithmetic, a loop the compiler unrolls.
+                for (int x = 0; x < width; ++x) {
                     row[x] = MakePixel(in[3 * x + 2], in[3 * x + 1], in[3 * x], kOpaque);
-                    break;
-                default: {
-                    const std::uint32_t v =
-                        h.bits == 16 ? static_cast<std::uint32_t>(in[2 * x] | (in[2 * x + 1] << 8))
-                                     : static_cast<std::uint32_t>(in[4 * x]) |
-                                           (static_cast<std::uint32_t>(in[4 * x + 1]) << 8) |
-                                           (static_cast<std::uint32_t>(in[4 * x + 2]) << 16) |
-                                           (static_cast<std::uint32_t>(in[4 * x + 3]) << 24);
-                    row[x] = MakePixel(static_cast<int>(red.Extract(v)),
-                                       static_cast<int>(green.Extract(v)),
-                                       static_cast<int>(blue.Extract(v)), kOpaque);
-                    break;
                 }
-            }
+                break;
+            default:
+                for (int x = 0; x < width; ++x) {
+                    const std::uint32_t v =
+                        h_.bits == 16 ? static_cast<std::uint32_t>(in[2 * x] | (in[2 * x + 1] << 8))
+                                      : static_cast<std::uint32_t>(in[4 * x]) |
+                                            (static_cast<std::uint32_t>(in[4 * x + 1]) << 8) |
+                                            (static_cast<std::uint32_t>(in[4 * x + 2]) << 16) |
+                                            (static_cast<std::uint32_t>(in[4 * x + 3]) << 24);
+                    row[x] = MakePixel(static_cast<int>(red_.Extract(v)),
+                                       static_cast<int>(green_.Extract(v)),
+                                       static_cast<int>(blue_.Extract(v)), kOpaque);
+                }
+                break;
         }
+    }
+
+  private:
+    const Header& h_;
+    std::array<std::uint32_t, 256> palette_;
+    MaskChannel red_, green_, blue_;
+};
+
+void decodeUncompressed(const Bytes& b, const Header& h, WorkingBitmap& out) {
+    const RowLayout layout = rowLayout(b, h);
+    const RowDecoder decoder(b, h);
+    for (int fileRow = 0; fileRow < static_cast<int>(h.height); ++fileRow) {
+        decoder.Decode(b.At(h.pixelStart + layout.stride * static_cast<std::uint64_t>(fileRow)),
+                       out.RowWords(decoder.Target(fileRow)));
     }
 }
 
@@ -373,11 +413,13 @@ class RleDecoder {
     std::int64_t x_ = 0, y_ = 0;
 };
 
-}  // namespace
+// Enough for any header and palette; a file this small is read whole.
+constexpr std::uint64_t kHeadBytes = 64 * 1024;
+// What a streamed file reads at a time: large enough for few calls, small enough to stay in
+// cache while its rows are converted.
+constexpr std::uint64_t kBlockBytes = 1024 * 1024;
 
-WorkingBitmap DecodeBmp(const std::uint8_t* data, std::size_t size) {
-    const Bytes b(data, size);
-    const Header h = parseHeader(b);
+WorkingBitmap decodeParsed(const Bytes& b, const Header& h) {
     WorkingBitmap out(static_cast<int>(h.width), static_cast<int>(h.height));
     if (isRle(h.compression)) {
         for (int y = 0; y < out.Height(); ++y) {
@@ -387,6 +429,55 @@ WorkingBitmap DecodeBmp(const std::uint8_t* data, std::size_t size) {
         RleDecoder(b, h, out).Run();
     } else {
         decodeUncompressed(b, h, out);
+    }
+    return out;
+}
+
+}  // namespace
+
+WorkingBitmap DecodeBmp(const std::uint8_t* data, std::size_t size) {
+    const Bytes b(data, size);
+    const Header h = parseHeader(b);
+    return decodeParsed(b, h);
+}
+
+WorkingBitmap DecodeBmp(Stream& file) {
+    const std::int64_t size = file.Size();
+    if (size <= 0) {
+        ThrowInvalidBitmap();
+    }
+    const auto fileSize = static_cast<std::uint64_t>(size);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(fileSize, kHeadBytes)));
+    file.SetPosition(0);
+    file.ReadBuffer(head.data(), head.size());
+    const Bytes b(head.data(), head.size(), static_cast<std::size_t>(fileSize));
+    const Header h = parseHeader(b);
+    if (isRle(h.compression) || fileSize <= kHeadBytes) {
+        // RLE streams jump about and small files fit in memory anyway: decoded whole.
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(fileSize));
+        file.SetPosition(0);
+        file.ReadBuffer(bytes.data(), bytes.size());
+        return DecodeBmp(bytes);
+    }
+    const RowLayout layout = rowLayout(b, h);
+    const RowDecoder decoder(b, h);
+    WorkingBitmap out(static_cast<int>(h.width), static_cast<int>(h.height));
+    // Rows are read a block at a time into a small buffer, never the whole file at once.
+    const int height = static_cast<int>(h.height);
+    const int blockRows = static_cast<int>(std::max<std::uint64_t>(1, kBlockBytes / layout.stride));
+    std::vector<std::uint8_t> block;
+    file.SetPosition(static_cast<std::int64_t>(h.pixelStart));
+    for (int first = 0; first < height; first += blockRows) {
+        const int rows = std::min(blockRows, height - first);
+        const bool last = first + rows == height;
+        const std::uint64_t bytes =
+            layout.stride * (rows - 1) + (last ? layout.lastRow : layout.stride);
+        block.resize(static_cast<std::size_t>(bytes));
+        file.ReadBuffer(block.data(), block.size());
+        for (int i = 0; i < rows; ++i) {
+            decoder.Decode(block.data() + layout.stride * i,
+                           out.RowWords(decoder.Target(first + i)));
+        }
     }
     return out;
 }

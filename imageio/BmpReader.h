@@ -22,4 +22,10 @@ inline WorkingBitmap DecodeBmp(const std::vector<std::uint8_t>& bytes) {
     return DecodeBmp(bytes.data(), bytes.size());
 }
 
+class Stream;
+// The same picture read from `file` (from its start, to the size it reports): an uncompressed
+// file goes into the bitmap a block of rows at a time, never held whole in memory. A file that
+// ends before the size it reported throws the stream read error.
+WorkingBitmap DecodeBmp(Stream& file);
+
 }  // namespace zelqor

@@ -127,14 +127,17 @@ PictureFile ReadPictureFile(const std::string& path) {
         throw ImageIoError(UnknownExtensionText(ext));
     }
     PictureFile file;
-    file.bytes = ReadWholeFile(path);
     file.jpeg = isJpegExtension(lower);
     if (file.jpeg) {
+        file.bytes = ReadWholeFile(path);
         const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
         file.width = size.width;
         file.height = size.height;
     } else {
-        file.bitmap = DecodeBmp(file.bytes);
+        // A bitmap carries no metadata, so its bytes are never needed after the decode, which
+        // reads the rows from the file straight into the picture.
+        FileStream stream(path, FileStream::Mode::Read);
+        file.bitmap = DecodeBmp(stream);
         file.width = file.bitmap.Width();
         file.height = file.bitmap.Height();
     }

@@ -36,10 +36,11 @@ struct LoadedImage {
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
 
-// A picture file read as far as a load can go before it decodes pixels: the whole file, and for
-// a JPEG its size from the header. A bitmap file is decoded whole at this step.
+// A picture file read as far as a load can go before it decodes pixels: for a JPEG the whole
+// file and its size from the header. A bitmap file is decoded whole at this step, from the file
+// itself; it carries no metadata, so its bytes are not kept.
 struct PictureFile {
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> bytes;  // a JPEG's bytes; empty for a bitmap
     bool jpeg = false;
     int width = 0;
     int height = 0;

@@ -177,14 +177,21 @@ void FileStream::Close() {
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     FileStream file(path, FileStream::Mode::Read);
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint8_t> piece(kCopyPieceSize);
+    // Read straight into a buffer of the file's size: growing one piece by piece copies the
+    // file over and over and faults in fresh pages each time. The loop still follows a file
+    // that grows or shrinks meanwhile.
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::max<std::int64_t>(file.Size(), 0)));
+    std::size_t done = 0;
     for (;;) {
-        const std::size_t n = file.Read(piece.data(), piece.size());
+        if (done == bytes.size())
+            bytes.resize(done + kCopyPieceSize);
+        const std::size_t n = file.Read(bytes.data() + done, bytes.size() - done);
+        done += n;
         if (n == 0)
             break;
-        bytes.insert(bytes.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
     }
+    bytes.resize(done);
     return bytes;
 }
 
