@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <latch>
 #include <memory>
@@ -48,6 +49,9 @@ struct RunState {
     std::latch prepareDone{kWorkers};
 
     std::atomic<int> rowCounter{0};
+    // The row each worker is writing, -1 between rows: a row left half-written by a failure is
+    // put back to the input with the unclaimed ones.
+    std::atomic<int> rowInHand[kWorkers] = {-1, -1};
     std::atomic<bool> workerRunning[kWorkers] = {false, false};
     std::atomic<bool> cancelRequested{false};
     std::mutex doneMutex;  // only to wake the waiting loop when a worker ends
@@ -68,11 +72,12 @@ struct RunState {
         return false;
     }
 
-    void ProcessRows(AdaptVariant variant) {
+    void ProcessRows(int worker, AdaptVariant variant) {
         const AdaptState state{&src, kernel, radius, params};
         const int width = src.Width();
         int y = 0;
         while (!cancelRequested.load() && !workerFailed.load() && ClaimRow(y)) {
+            rowInHand[worker].store(y);
             std::uint32_t* out = dst.RowWords(y);
             if (fast) {
                 fast->AdaptRow(y, out);
@@ -80,6 +85,20 @@ struct RunState {
                 for (int x = 0; x < width; ++x) {
                     out[x] = AdaptPixelWith(variant, radius, x, y, state);
                 }
+            }
+            rowInHand[worker].store(-1);
+        }
+    }
+
+    // Once no worker runs: every row that was not processed gets the input's pixels.
+    void CopyUnprocessedRows() noexcept {
+        const std::size_t rowBytes = static_cast<std::size_t>(src.Width()) * 4;
+        for (int y = std::min(rowCounter.load(), rowCount); y < rowCount; ++y) {
+            std::memcpy(dst.RowWords(y), src.RowWords(y), rowBytes);
+        }
+        for (const std::atomic<int>& row : rowInHand) {
+            if (row.load() >= 0) {
+                std::memcpy(dst.RowWords(row.load()), src.RowWords(row.load()), rowBytes);
             }
         }
     }
@@ -109,7 +128,7 @@ struct RunState {
             if (fast) {
                 prepareDone.arrive_and_wait();
             }
-            ProcessRows(variant);
+            ProcessRows(index, variant);
         } catch (...) {
             KeepFirstError();
         }
@@ -181,15 +200,20 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
     }
     const std::uint32_t start = TickCount();
 
-    if (dst.Width() == scaled.Width() && dst.Height() == scaled.Height()) {
-        dst = scaled;  // into the pixels dst has, nothing to allocate
-    } else {
-        // Copied aside first: an assignment that runs out of memory half-way would leave dst
-        // with the new size and the old pixels; the move cannot fail.
-        WorkingBitmap copy = scaled;
-        dst = std::move(copy);
+    // The workers write every row they claim, and the rows they leave get the input's pixels
+    // at the end, so dst is never copied whole first. A dst of the right size keeps its pixels
+    // (no allocation); another is made aside first, so that running out of memory leaves dst
+    // as it was.
+    if (dst.Width() != scaled.Width() || dst.Height() != scaled.Height()) {
+        WorkingBitmap fresh(scaled.Width(), scaled.Height());
+        dst = std::move(fresh);
     }
     RunState state(scaled, dst, CalcRadius(scaled, settings.divisor), settings.params);
+    // Declared before the threads, so that it runs after they are joined on every way out.
+    struct CopyUnprocessed {
+        RunState& state;
+        ~CopyUnprocessed() { state.CopyUnprocessedRows(); }
+    } copyUnprocessed{state};
 
     RunOutcome outcome;
     outcome.radius = state.radius;
@@ -231,7 +255,7 @@ RunOutcome ProcessingRun::ProcessBitmap(WorkingBitmap& dst,
         }
     }
     if (threads.NotStarted() == kWorkers && !state.workerFailed.load()) {
-        state.ProcessRows(large ? AdaptVariant::Large : AdaptVariant::Normal);
+        state.ProcessRows(0, large ? AdaptVariant::Large : AdaptVariant::Normal);
     }
 
     while (state.AnyRunning()) {

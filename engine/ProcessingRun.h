@@ -83,10 +83,10 @@ class ProcessingRun {
                                   WorkingBitmap& dst,
                                   RunObserver& observer);
 
-    // Runs the engine on scaled into dst; dst starts as a copy of scaled, so rows that a cancel
-    // leaves unclaimed keep the unprocessed pixels. An exception from the observer cancels the
-    // run and reaches the caller once every worker has ended. Bad settings throw before dst is
-    // touched, as does a failed copy of scaled.
+    // Runs the engine on scaled into dst (kept if it has scaled's size, else replaced); rows that
+    // a cancel leaves unclaimed get the unprocessed pixels of scaled. An exception from the
+    // observer cancels the run and reaches the caller once every worker has ended. Bad settings
+    // throw before dst is touched, as does a failure to allocate a dst of the new size.
     RunOutcome ProcessBitmap(WorkingBitmap& dst,
                              const WorkingBitmap& scaled,
                              const RunSettings& settings,

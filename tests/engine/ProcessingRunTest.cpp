@@ -522,6 +522,38 @@ TEST_P(ProcessingRunTest, ObserverExceptionCancelsJoinsAndReachesTheCaller) {
     }
 }
 
+// A dst of the right size keeps its pixels instead of starting as a copy of the input: after a
+// cancel none of the older result may show, in the rows processed or in those left.
+TEST_P(ProcessingRunTest, CancelOverAnOlderResultOfTheSameSizeLeavesNoneOfIt) {
+    const WorkingBitmap src = Noise(300, 200, 17);
+    for (const int cancelAfter : {0, 3}) {
+        ProcessingRun run;
+        run.SetEngine(GetParam().engine);
+        CountingObserver observer(cancelAfter);
+        std::atomic<bool> release{cancelAfter > 0};
+        run.SetThreadStarter([&](std::function<void()> proc) {
+            return std::thread([&observer, &release, proc = std::move(proc)] {
+                while (!release.load() && std::atomic_ref<int>(observer.polls).load() < 2) {
+                    std::this_thread::yield();
+                }
+                proc();
+            });
+        });
+        WorkingBitmap dst = Noise(300, 200, 18);
+        const std::uint32_t* pixels = dst.Data();
+        const RunOutcome out = run.ProcessBitmap(dst, src, RunSettings{}, observer);
+        EXPECT_EQ(dst.Data(), pixels) << "a dst of the right size is written in place";
+        const WorkingBitmap full = Reference(src, RunSettings{}, GetParam().engine);
+        for (int y = 0; y < src.Height(); ++y) {
+            const WorkingBitmap& want = y < out.rowsClaimed ? full : src;
+            ASSERT_TRUE(
+                std::equal(dst.RowWords(y), dst.RowWords(y) + src.Width(), want.RowWords(y)))
+                << "row " << y << ", claimed " << out.rowsClaimed << ", cancel after "
+                << cancelAfter;
+        }
+    }
+}
+
 // A window may start a run from inside another run's Poll. The outer run's workers are held
 // until the inner run has ended, so they work only after it, on state it must not have touched.
 TEST_P(ProcessingRunTest, RunStartedInsidePollKeepsItsOwnState) {
