@@ -145,8 +145,14 @@ PictureFile ReadPictureFile(const std::string& path) {
 }
 
 WorkingBitmap DecodePicture(PictureFile& file) {
+    return DecodePicture(file, DecodeRequest{});
+}
+
+WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
     if (file.jpeg) {
-        return DecodeJpeg(file.bytes);
+        return DecodeJpeg(file.bytes.data(), file.bytes.size(),
+                          JpegDecodeOptions{request.atLeastWidth, request.atLeastHeight},
+                          std::move(request.reuse));
     }
     return std::move(file.bitmap);
 }

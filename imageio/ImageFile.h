@@ -51,8 +51,18 @@ struct PictureFile {
 // ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header and
 // an invalid bitmap.
 PictureFile ReadPictureFile(const std::string& path);
+// What a decode may do to spare work.
+struct DecodeRequest {
+    // The least size the picture is wanted at; 0 for its own. A JPEG is then decoded at a
+    // reduced scale that still covers it (JpegDecodeOptions), a bitmap at its own size.
+    int atLeastWidth = 0;
+    int atLeastHeight = 0;
+    // Pixels no longer needed: a JPEG decoded at their size goes into them.
+    WorkingBitmap reuse;
+};
 // The picture's pixels; for a JPEG they are decoded here, and a library error throws.
 WorkingBitmap DecodePicture(PictureFile& file);
+WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request);
 // The APP1 payloads and ICC profile chunks of a file's bytes. A segment that runs past the end
 // keeps the payloads before it and puts the stream read error in `error`.
 MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,

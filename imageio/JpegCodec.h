@@ -27,6 +27,22 @@ inline WorkingBitmap DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
     return DecodeJpeg(bytes.data(), bytes.size());
 }
 
+struct JpegDecodeOptions {
+    // The least size the picture is wanted at, 0 for its own. When both are given, the library
+    // decodes at the smallest of 1/8, 1/4 and 1/2 of the full size that still covers them on
+    // both sides (each side rounded up), which skips most of the transform work; the picture
+    // then differs a little from a full decode reduced by area.
+    int atLeastWidth = 0;
+    int atLeastHeight = 0;
+};
+
+// DecodeJpeg with options, into the pixels of `reuse` when it already has the size that comes
+// out (nothing is allocated then), else into a new bitmap.
+WorkingBitmap DecodeJpeg(const std::uint8_t* data,
+                         std::size_t size,
+                         const JpegDecodeOptions& options,
+                         WorkingBitmap reuse);
+
 struct JpegSize {
     int width = 0;
     int height = 0;
