@@ -3,15 +3,24 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <new>
+#include <optional>
 #include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "ImageFile.h"
 #include "ImageIoError.h"
 #include "ImageLimits.h"
 #include "ImageWriters.h"
 #include "RunTexts.h"
+#include "ScaleBitmap.h"
 
 namespace zelqor::cli {
 namespace fs = std::filesystem;
@@ -20,12 +29,15 @@ namespace {
 
 class ProgressBar : public RunObserver {
   public:
-    ProgressBar(std::ostream& err, bool draw) : err_(err), draw_(draw) {}
+    // `notice` takes the large-size notice, a line that must keep its place among the files'
+    // lines.
+    ProgressBar(std::ostream& err, bool draw, std::function<void(std::string)> notice)
+        : err_(err), draw_(draw), notice_(std::move(notice)) {}
     ~ProgressBar() override { Clear(); }
 
     void LargeSizeNotice() override {
         if (draw_) {
-            err_ << "Large-size calculation mode (slower calculation)\n";
+            notice_("Large-size calculation mode (slower calculation)\n");
         }
     }
 
@@ -53,6 +65,7 @@ class ProgressBar : public RunObserver {
   private:
     std::ostream& err_;
     bool draw_;
+    std::function<void(std::string)> notice_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
 };
@@ -75,6 +88,192 @@ bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(a, b, ec) && !ec;
 }
+
+// One line of a file's report, in the order the file met it.
+struct ReportLine {
+    bool toErr;
+    std::string text;
+};
+
+// A file on its way through the batch: its plan, its pixels at each step and its report.
+struct BatchItem {
+    std::string input;
+    OutputPlan plan;
+    std::string key;  // the result's canonical path, which no two results of a batch share
+    bool failed = false;
+    bool written = false;
+    std::vector<ReportLine> lines;
+    std::size_t linesPrinted = 0;
+    WorkingBitmap source;
+    decltype(LoadedImage::exifSegmentBuffer) metadata;
+    Size target;
+    WorkingBitmap result;
+    RunOutcome outcome;
+
+    void Fail(const std::string& message) {
+        lines.push_back({true, "zelqorhdr-cli: " + input + ": " + message + "\n"});
+        failed = true;
+    }
+};
+
+// Runs one step of a file; whatever it throws fails that file alone.
+template <typename Step>
+void Guarded(BatchItem& item, Step step) {
+    try {
+        step();
+    } catch (const ImageIoError& e) {
+        item.Fail(e.what());
+    } catch (const std::bad_alloc&) {
+        item.Fail("not enough memory for this image");
+    } catch (const std::exception& e) {
+        item.Fail(e.what());
+    } catch (...) {
+        item.Fail(kUnexpectedFailureText);
+    }
+}
+
+// Where the result goes, unless it cannot or this batch already wrote there.
+void Plan(const CliOptions& o, const std::set<std::string>& written, BatchItem& item) {
+    Guarded(item, [&] {
+        item.plan = PlanOutput(o, item.input);
+        if (!item.plan.error.empty()) {
+            item.Fail(item.plan.error);
+            return;
+        }
+        // A name the file system refuses (too long, a symbolic-link loop) fails here first;
+        // it is this file's failure, not the batch's.
+        std::error_code ec;
+        item.key = fs::weakly_canonical(item.plan.path, ec).string();
+        if (ec) {
+            item.Fail(FileCreateErrorText(item.plan.path, ec.message()));
+        } else if (written.count(item.key)) {
+            item.Fail("a result of this batch was already written to " + item.plan.path);
+        }
+    });
+}
+
+// Reads and decodes the file. A result smaller than the picture lets a JPEG decode at a
+// reduced scale that still covers it; `reuse` are pixels the decode may fill.
+void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
+    if (item.failed) {
+        return;
+    }
+    Guarded(item, [&] {
+        PictureFile file = ReadPictureFile(item.input);
+        const int n = o.size > 0 ? o.size : std::max(file.width, file.height);
+        item.target = RunTargetSize(file.width, file.height, n, Rect{});
+        DecodeRequest request;
+        if (item.target.width < file.width && item.target.height < file.height) {
+            request.atLeastWidth = item.target.width;
+            request.atLeastHeight = item.target.height;
+        }
+        request.reuse = std::move(reuse);
+        item.source = DecodePicture(file, std::move(request));
+        std::optional<std::string> exifError;
+        item.metadata = CollectExif(file.bytes, exifError);
+        if (exifError) {
+            item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " + *exifError +
+                                            " (Exif kept as far as it could be read)\n"});
+        }
+    });
+}
+
+// Styles, encodes and writes the result.
+void Write(const CliOptions& o, BatchItem& item) {
+    if (item.failed) {
+        return;
+    }
+    Guarded(item, [&] {
+        if (o.styleCode != kViewDefault) {
+            MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
+        }
+        WriteFileAtomically(item.plan.path, Encode(o, item.result, item.metadata));
+        item.written = true;
+        item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
+                                         RunEndText(item.outcome.elapsedMs, item.outcome.width,
+                                                    item.outcome.height) +
+                                         ", radius " + std::to_string(item.outcome.radius) + "\n"});
+    });
+}
+
+// A step on a thread of its own, or in line when no thread can be had. What the step throws
+// past its file's guard (memory for a report line) reaches the caller at Wait.
+class Background {
+  public:
+    Background() = default;
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    ~Background() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    void Start(std::function<void()> step) {
+        step_ = std::move(step);
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            Run();
+        }
+    }
+
+    void Wait() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (error_) {
+            std::rethrow_exception(std::exchange(error_, nullptr));
+        }
+    }
+
+  private:
+    void Run() {
+        try {
+            step_();
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+        step_ = nullptr;
+    }
+
+    std::function<void()> step_;
+    std::thread thread_;
+    std::exception_ptr error_;
+};
+
+// Prints the files' lines in input order however far ahead a step runs: a file's lines wait
+// until every earlier file has printed all of its own.
+class Transcript {
+  public:
+    Transcript(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    // Prints the item's lines not yet printed, when its turn has come.
+    void Offer(BatchItem& item, int index) {
+        if (index != next_) {
+            return;
+        }
+        for (; item.linesPrinted < item.lines.size(); ++item.linesPrinted) {
+            const ReportLine& line = item.lines[item.linesPrinted];
+            (line.toErr ? err_ : out_) << line.text;
+        }
+    }
+
+    // The item is done: its last lines go out and the next file's turn comes.
+    void Finish(BatchItem& item, int index) {
+        Offer(item, index);
+        failures_ += item.failed ? 1 : 0;
+        ++next_;
+    }
+
+    int Failures() const { return failures_; }
+
+  private:
+    std::ostream& out_;
+    std::ostream& err_;
+    int next_ = 0;
+    int failures_ = 0;
+};
 
 }  // namespace
 
@@ -139,76 +338,116 @@ void ReportEscapedFailure(std::ostream& err, const char* text) {
 }
 
 int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool progress) {
-    int failures = 0;
+    // With several files both cores stay busy: the next file decodes and the previous one is
+    // encoded and written while the engine runs on this one. At most three files are held
+    // (loading, running, writing), and the lines come out in input order as before.
+    Transcript transcript(out, err);
     std::set<std::string> written;
     ProcessingRun run;
-    for (const std::string& input : o.inputs) {
-        auto report = [&](const std::string& message) {
-            err << "zelqorhdr-cli: " << input << ": " << message << "\n";
-            ++failures;
-        };
-        try {
-            const OutputPlan plan = PlanOutput(o, input);
-            if (!plan.error.empty()) {
-                report(plan.error);
-                continue;
-            }
-            // A name the file system refuses (too long, a symbolic-link loop) fails here
-            // first; it is this file's failure, not the batch's.
-            std::error_code ec;
-            const std::string key = fs::weakly_canonical(plan.path, ec).string();
-            if (ec) {
-                report(FileCreateErrorText(plan.path, ec.message()));
-                continue;
-            }
-            if (written.count(key)) {
-                report("a result of this batch was already written to " + plan.path);
-                continue;
-            }
-            LoadedImage image = LoadImageFile(input);
-            if (image.exifError) {
-                err << "zelqorhdr-cli: " << input << ": " << *image.exifError
-                    << " (Exif kept as far as it could be read)\n";
-            }
-            const WorkingBitmap& src = image.bitmap;
-            const int n = o.size > 0 ? o.size : std::max(src.Width(), src.Height());
-            const Size target = RunTargetSize(src.Width(), src.Height(), n, Rect{});
-            // An enlargement is held three times over (copy, result, encoder); keep it to what
-            // a decoded photo may be.
-            if (!ImageSizeAcceptable(target.width, target.height)) {
-                report("a result of " + std::to_string(target.width) + " x " +
-                       std::to_string(target.height) + " pixels is too large");
-                continue;
-            }
-            WorkingBitmap dst;
-            RunOutcome outcome;
-            {
-                ProgressBar bar(err, progress);
-                outcome = run.MakeProcessedImage(src, n, Rect{}, o.settings, dst, bar);
-            }
-            if (!dst.HoldsImage()) {
-                report("the result would have no pixels");
-                continue;
-            }
-            if (o.styleCode != kViewDefault) {
-                MakeViewBitmapAll(&dst, o.styleCode, o.tint);
-            }
-            WriteFileAtomically(plan.path, Encode(o, dst, image.exifSegmentBuffer));
-            written.insert(key);
-            out << input << " -> " << plan.path << ": "
-                << RunEndText(outcome.elapsedMs, outcome.width, outcome.height) << ", radius "
-                << outcome.radius << "\n";
-        } catch (const ImageIoError& e) {
-            report(e.what());
-        } catch (const std::bad_alloc&) {
-            report("not enough memory for this image");
-        } catch (const std::exception& e) {
-            report(e.what());
-        } catch (...) {
-            report(kUnexpectedFailureText);
+    const int count = static_cast<int>(o.inputs.size());
+    auto current = std::make_unique<BatchItem>();
+    std::unique_ptr<BatchItem> writing;
+    Background writer;
+    WorkingBitmap spareSource;  // pixels of a run that ended, for the next decode
+    WorkingBitmap spareResult;  // pixels of a file written, for the next run
+
+    // Waits for the file being written and prints its report.
+    const auto collect = [&](int index) {
+        writer.Wait();
+        if (!writing) {
+            return;
         }
+        if (writing->written) {
+            written.insert(writing->key);
+        }
+        transcript.Finish(*writing, index);
+        spareResult = std::move(writing->result);
+        writing.reset();
+    };
+
+    if (count > 0) {
+        current->input = o.inputs[0];
+        Plan(o, written, *current);
+        Load(o, *current, WorkingBitmap{});
     }
-    return failures == 0 ? 0 : 1;
+    for (int i = 0; i < count; ++i) {
+        transcript.Offer(*current, i);
+        // The next file loads meanwhile, unless its result or its input is one an earlier file
+        // has still to write: whether that write succeeds decides about the next file.
+        auto next = std::make_unique<BatchItem>();
+        Background loader;
+        bool loading = false;
+        if (i + 1 < count) {
+            next->input = o.inputs[i + 1];
+            Plan(o, written, *next);
+            std::error_code ec;
+            const std::string nextInput = fs::weakly_canonical(next->input, ec).string();
+            const auto clashes = [&](const BatchItem* other) {
+                return other && !other->key.empty() &&
+                       (other->key == next->key || other->key == nextInput);
+            };
+            if (next->failed || !(clashes(current.get()) || clashes(writing.get()))) {
+                loading = true;
+                loader.Start([&o, &next, reuse = std::move(spareSource)]() mutable {
+                    Load(o, *next, std::move(reuse));
+                });
+            }
+        }
+
+        if (!current->failed) {
+            Guarded(*current, [&] {
+                const Size target = current->target;
+                // An enlargement is held three times over (copy, result, encoder); keep it to
+                // what a decoded photo may be.
+                if (!ImageSizeAcceptable(target.width, target.height)) {
+                    current->Fail("a result of " + std::to_string(target.width) + " x " +
+                                  std::to_string(target.height) + " pixels is too large");
+                    return;
+                }
+                // A side rounded to nothing (a long strip made small) leaves nothing to run.
+                if (target.width <= 0 || target.height <= 0) {
+                    current->Fail("the result would have no pixels");
+                    return;
+                }
+                // A reduced decode may round a side differently from the full one: scale to the
+                // target of the full size, as the run itself would from a full decode.
+                WorkingBitmap scaled;
+                const bool scale = current->source.Width() != target.width ||
+                                   current->source.Height() != target.height;
+                if (scale) {
+                    scaled = ScaleBitmap(current->source, target.width, target.height,
+                                         ProcessingRun::kWorkers);
+                }
+                current->result = std::move(spareResult);
+                ProgressBar bar(err, progress, [&](std::string line) {
+                    current->lines.push_back({true, std::move(line)});
+                    transcript.Offer(*current, i);
+                });
+                current->outcome = run.MakeProcessedImage(scale ? scaled : current->source,
+                                                          std::max(target.width, target.height),
+                                                          Rect{}, o.settings, current->result, bar);
+                if (!current->result.HoldsImage()) {
+                    current->Fail("the result would have no pixels");
+                }
+            });
+            spareSource = std::move(current->source);
+        }
+
+        collect(i - 1);
+        writing = std::move(current);
+        writer.Start([&o, item = writing.get()] { Write(o, *item); });
+        loader.Wait();
+        if (i + 1 < count && !loading) {
+            collect(i);
+            next = std::make_unique<BatchItem>();
+            next->input = o.inputs[i + 1];
+            Plan(o, written, *next);
+            Load(o, *next, std::move(spareSource));
+        }
+        current = std::move(next);
+    }
+    collect(count - 1);
+    return transcript.Failures() == 0 ? 0 : 1;
 }
 
 }  // namespace zelqor::cli

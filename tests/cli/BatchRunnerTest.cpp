@@ -3,11 +3,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "BatchRunner.h"
 #include "BmpReader.h"
 #include "ImageFile.h"
+#include "ImageWriters.h"
 #include "JpegCodec.h"
 
 namespace zelqor::cli {
@@ -130,6 +132,115 @@ TEST_F(BatchRunnerTest, NeverOverwritesAnInputOrAnEarlierResult) {
     EXPECT_NE(err_.str().find("already written"), std::string::npos);
 
     EXPECT_EQ(Run({"-o", (dir_ / "nofolder").string(), copy.string(), copy.string()}), 1);
+}
+
+// What the batch printed, with the run times (which vary) masked.
+std::string Masked(const std::string& text) {
+    return std::regex_replace(text, std::regex("[0-9.]+ sec"), "T sec");
+}
+
+// Several files overlap (one decodes, one runs, one is written); each must still come out as it
+// would alone, and the lines in input order.
+TEST_F(BatchRunnerTest, SeveralFilesReportInOrderAndWriteWhatEachWritesAlone) {
+    const std::string exif = std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/";
+    const fs::path broken = dir_ / "broken.jpg";
+    std::ofstream(broken) << "not a jpeg at all";
+    const std::vector<std::string> inputs = {
+        exif + "exif-org_kodak-dc240.jpg",
+        broken.string(),
+        exif + "gps_DSCN0010.jpg",
+        (dir_ / "missing.jpg").string(),
+        std::string(ZELQOR_TESTDATA_DIR) + "/bmp/shira_bird8.bmp",
+        exif + "Canon_PowerShot_S40.jpg",
+    };
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{}, std::vector<std::string>{"--size", "200"}}) {
+        const fs::path together = dir_ / "together";
+        const fs::path alone = dir_ / "alone";
+        fs::create_directories(together);
+        fs::create_directories(alone);
+        const auto runBoth = [&](const fs::path& outDir, const std::vector<std::string>& files,
+                                 std::ostringstream& both) {
+            std::vector<std::string> args = extra;
+            args.insert(args.end(), {"--format", "bmp", "-o", outDir.string()});
+            args.insert(args.end(), files.begin(), files.end());
+            const ParseResult parsed = ParseCommandLine(args);
+            EXPECT_FALSE(parsed.error);
+            // One stream for both, so that the order between them shows too.
+            return RunBatch(parsed.options, both, both, false);
+        };
+        std::ostringstream batch;
+        EXPECT_EQ(runBoth(together, inputs, batch), 1);
+        std::string expected;
+        for (const std::string& input : inputs) {
+            std::ostringstream one;
+            runBoth(alone, {input}, one);
+            expected += one.str();
+        }
+        EXPECT_EQ(std::regex_replace(Masked(batch.str()), std::regex("/together/"), "/out/"),
+                  std::regex_replace(Masked(expected), std::regex("/alone/"), "/out/"));
+        int results = 0;
+        for (const auto& entry : fs::directory_iterator(alone)) {
+            ++results;
+            EXPECT_EQ(ReadAll(together / entry.path().filename()), ReadAll(entry.path()))
+                << entry.path().filename();
+        }
+        EXPECT_EQ(results, 4);
+        fs::remove_all(together);
+        fs::remove_all(alone);
+    }
+}
+
+// Whether an earlier file's write succeeds decides about a later one: that one waits for it.
+TEST_F(BatchRunnerTest, ALaterFileWaitsForTheEarlierWriteItDependsOn) {
+    const fs::path outDir = dir_ / "out";
+    fs::create_directories(outDir);
+    fs::create_directories(dir_ / "x");
+    fs::create_directories(dir_ / "y");
+    const std::string kodak =
+        std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/exif-org_kodak-dc240.jpg";
+    fs::copy_file(kodak, dir_ / "x" / "p.jpg");
+    fs::copy_file(kodak, dir_ / "y" / "p.jpg");
+    // The second input is the first one's result, which exists only once that is written.
+    EXPECT_EQ(Run({"--size", "100", "-o", outDir.string(), (dir_ / "x" / "p.jpg").string(),
+                   (outDir / "p.jpg").string()}),
+              1);
+    EXPECT_NE(err_.str().find("would overwrite the input"), std::string::npos) << err_.str();
+    fs::remove(outDir / "p.jpg");
+    // Two files apart, a second result of the same name.
+    EXPECT_EQ(Run({"--size", "100", "-o", outDir.string(), (dir_ / "x" / "p.jpg").string(), kPhoto,
+                   (dir_ / "y" / "p.jpg").string()}),
+              1);
+    const std::string err = err_.str();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("y/p.jpg: a result of this batch was already written"), std::string::npos)
+        << err;
+    EXPECT_NE(out_.str().find("Canon_40D.jpg -> "), std::string::npos) << out_.str();
+}
+
+// A strip whose short side rounds to nothing at --size has no result; the pixels of a file
+// before it, kept for reuse, must not stand in for one.
+TEST_F(BatchRunnerTest, AResultWithNoPixelsIsRefusedAfterAGoodFile) {
+    const fs::path strip = dir_ / "strip.bmp";
+    WorkingBitmap pixels(400, 1);
+    for (int x = 0; x < 400; ++x) {
+        pixels.SetPixel(x, 0, MakePixel(x % 256, 9, 200, 0xFF));
+    }
+    const std::vector<std::uint8_t> bytes = EncodeBmp(pixels);
+    std::ofstream(strip, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    const fs::path outDir = dir_ / "out";
+    fs::create_directories(outDir);
+    const std::string other =
+        std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/exif-org_kodak-dc240.jpg";
+    EXPECT_EQ(Run({"--size", "100", "--format", "bmp", "-o", outDir.string(), kPhoto, other,
+                   strip.string()}),
+              1);
+    EXPECT_NE(err_.str().find("strip.bmp: the result would have no pixels"), std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(outDir / "strip.bmp"));
+    EXPECT_TRUE(fs::exists(outDir / "Canon_40D.bmp"));
 }
 
 TEST_F(BatchRunnerTest, RefusesAnEnlargementBeyondTheDecoderLimit) {
