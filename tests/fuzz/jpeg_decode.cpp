@@ -1,6 +1,7 @@
 // Fuzz target: reading the size of and decoding an untrusted JPEG through our libjpeg codec.
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "FuzzCheck.h"
 #include "ImageIoError.h"
@@ -12,6 +13,14 @@ namespace {
 // few bytes takes seconds, and the fuzzer would spend its time filling memory rather than
 // reaching new code. Headers above this still go through ReadJpegSize and its limits.
 constexpr std::uint64_t kFuzzDecodePixels = std::uint64_t{1} << 22;
+
+void CheckOpaque(const zelqor::WorkingBitmap& bitmap) {
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width(); ++x)
+            zelqor::fuzz::Check(zelqor::PixelX(bitmap.Pixel(x, y)) == 0xFF,
+                                "every decoded pixel is opaque");
+    }
+}
 
 }  // namespace
 
@@ -40,10 +49,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     zelqor::fuzz::Check(bitmap.Width() == header.width && bitmap.Height() == header.height,
                         "the decoded picture has the size the header gave");
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        for (int x = 0; x < bitmap.Width(); ++x)
-            zelqor::fuzz::Check(zelqor::PixelX(bitmap.Pixel(x, y)) == 0xFF,
-                                "every decoded pixel is opaque");
+    CheckOpaque(bitmap);
+
+    // The reduced decode: the input's length picks the wanted fraction, so every file meets
+    // each of the library's scales in turn.
+    const int divisor = 1 << (size % 4);
+    zelqor::JpegDecodeOptions options;
+    options.atLeastWidth = (header.width + divisor - 1) / divisor;
+    options.atLeastHeight = (header.height + divisor - 1) / divisor;
+    zelqor::WorkingBitmap reduced;
+    try {
+        reduced = zelqor::DecodeJpeg(data, size, options, zelqor::WorkingBitmap());
+    } catch (const zelqor::ImageIoError&) {
+        zelqor::fuzz::Check(false, "a file that decodes in full also decodes reduced");
     }
+    zelqor::fuzz::Check(reduced.Width() >= options.atLeastWidth &&
+                            reduced.Height() >= options.atLeastHeight &&
+                            reduced.Width() <= header.width && reduced.Height() <= header.height,
+                        "a reduced picture covers the wanted size and is no larger than the file");
+    CheckOpaque(reduced);
+
+    // Decoding into pixels that already hold a picture must not let the old one show through.
+    const zelqor::WorkingBitmap first = reduced;
+    zelqor::WorkingBitmap again;
+    try {
+        again = zelqor::DecodeJpeg(data, size, options, std::move(reduced));
+    } catch (const zelqor::ImageIoError&) {
+        zelqor::fuzz::Check(false, "a second decode of the same file succeeds too");
+    }
+    zelqor::fuzz::Check(again == first, "decoding into reused pixels gives the same picture");
     return 0;
 }
