@@ -1,0 +1,179 @@
+// The batch tool end to end on photo-sized files, each one-shot case in a fresh process.
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BatchRunner.h"
+#include "BenchImages.h"
+#include "ImageFile.h"
+#include "ImageWriters.h"
+
+namespace zelqor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The files are made once at start-up, by code that never touches the engine, so that every
+// forked child starts with the engine as cold as a new process of the tool.
+struct Files {
+    fs::path dir;
+    fs::path jpeg;                 // 14.7 MP, progressive, 4:4:4, as a phone's HDR shot
+    fs::path bmp;                  // the same picture as a 24-bit bitmap
+    std::vector<fs::path> folder;  // 12 to 24 MP, baseline 4:2:0, as a camera writes them
+};
+
+void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+// libjpeg's own progressive script with full-resolution chroma, which the product's encoder
+// never writes.
+void WriteProgressiveJpeg(const WorkingBitmap& picture, const fs::path& path) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.Width());
+    cinfo.image_height = static_cast<JDIMENSION>(picture.Height());
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 92, TRUE);
+    for (int i = 0; i < cinfo.num_components; ++i) {
+        cinfo.comp_info[i].h_samp_factor = 1;
+        cinfo.comp_info[i].v_samp_factor = 1;
+    }
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row[1] = {
+            const_cast<JSAMPLE*>(picture.Row(static_cast<int>(cinfo.next_scanline)))};
+        jpeg_write_scanlines(&cinfo, row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
+const Files& TheFiles() {
+    static const Files files = [] {
+        Files f;
+        f.dir = fs::temp_directory_path() / ("zelqor-bench-batch-" + std::to_string(::getpid()));
+        fs::create_directories(f.dir / "out");
+        const WorkingBitmap photo = bench::PhotoLike(5120, 2880, 7);
+        f.jpeg = f.dir / "photo.jpg";
+        WriteProgressiveJpeg(photo, f.jpeg);
+        f.bmp = f.dir / "photo.bmp";
+        WriteBytes(f.bmp, EncodeBmp(photo));
+        const int sizes[][2] = {{4000, 3000}, {4608, 3456}, {5472, 3648}, {6000, 4000}};
+        for (int i = 0; i < 6; ++i) {
+            const WorkingBitmap picture =
+                bench::PhotoLike(sizes[i % 4][0], sizes[i % 4][1], 20 + i);
+            f.folder.push_back(f.dir / ("folder" + std::to_string(i) + ".jpg"));
+            // The product's own encoder writes baseline 4:2:0, as cameras do.
+            WriteBytes(f.folder.back(), BuildJpegFile(picture, 92, {}, kExifNone));
+        }
+        return f;
+    }();
+    return files;
+}
+
+// The tool's batch on `args` in a child process; the parent only waits.
+void RunInChild(const std::vector<std::string>& args) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const cli::ParseResult parsed = cli::ParseCommandLine(args);
+        std::ostringstream out, err;
+        ::_exit(parsed.error ? 2 : cli::RunBatch(parsed.options, out, err, false));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "batch failed: status %d\n", status);
+    }
+}
+
+// One child per iteration: its start and its exit count, as the tool's own do.
+void BM_OneShotJpegToJpeg(benchmark::State& state) {
+    const Files& f = TheFiles();
+    for (auto _ : state) {
+        RunInChild({"-q", "-o", (f.dir / "out" / "photo.jpg").string(), f.jpeg.string()});
+    }
+}
+BENCHMARK(BM_OneShotJpegToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_OneShotBmpToBmp(benchmark::State& state) {
+    const Files& f = TheFiles();
+    for (auto _ : state) {
+        RunInChild({"-q", "--format", "bmp", "-o", (f.dir / "out" / "photo.bmp").string(),
+                    f.bmp.string()});
+    }
+}
+BENCHMARK(BM_OneShotBmpToBmp)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_OneShotJpegToSize1200(benchmark::State& state) {
+    const Files& f = TheFiles();
+    for (auto _ : state) {
+        RunInChild({"-q", "--size", "1200", "-o", (f.dir / "out" / "small.jpg").string(),
+                    f.jpeg.string()});
+    }
+}
+BENCHMARK(BM_OneShotJpegToSize1200)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+// The folder in one call (files overlap) against one process per file.
+void BM_Folder(benchmark::State& state) {
+    const Files& f = TheFiles();
+    const bool together = state.range(0) != 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (together) {
+            std::vector<std::string> args = {"-q", "-o", (f.dir / "out").string()};
+            for (const fs::path& p : f.folder) {
+                args.push_back(p.string());
+            }
+            RunInChild(args);
+        } else {
+            for (const fs::path& p : f.folder) {
+                RunInChild({"-q", "-o", (f.dir / "out").string(), p.string()});
+            }
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.counters["photos_per_min"] =
+        static_cast<double>(state.iterations()) * f.folder.size() * 60.0 / seconds;
+}
+BENCHMARK(BM_Folder)
+    ->ArgName("together")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+}  // namespace
+}  // namespace zelqor
+
+int main(int argc, char** argv) {
+    zelqor::TheFiles();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(zelqor::TheFiles().dir, ec);
+    return 0;
+}
