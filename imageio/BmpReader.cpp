@@ -26,6 +26,7 @@ constexpr std::uint32_t kV5HeaderSize = 124;
 constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiRle8 = 1;
 constexpr std::uint32_t kBiRle4 = 2;
+constexpr std::uint64_t kMaxRlePixelsPerByte = 1024;
 constexpr std::uint32_t kBiBitfields = 3;
 constexpr std::uint32_t kBiAlphaBitfields = 6;
 
@@ -197,6 +198,12 @@ Header parseHeader(const Bytes& b) {
     }
     // RLE rows can only run bottom-up.
     if (isRle(h.compression) && h.topDown)
+        ThrowInvalidBitmap();
+    // A run of 255 pixels takes two bytes, so real RLE files hold a few pixels per byte (the
+    // test suite's hold 1 to 2, a blank screen about 120); a tiny file that declares a vast
+    // picture would cost a huge black bitmap for nothing.
+    if (isRle(h.compression) && static_cast<std::uint64_t>(h.width) * h.height >
+                                    kMaxRlePixelsPerByte * std::uint64_t{b.Size()})
         ThrowInvalidBitmap();
 
     h.paletteStart = headerEnd;

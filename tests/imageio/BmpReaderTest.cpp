@@ -164,6 +164,18 @@ TEST(BmpReader, Rle8RunsDeltasAndOverflow) {
     EXPECT_THROW(DecodeBmp(rle8({5, 1})), ImageIoError);
     EXPECT_THROW(DecodeBmp(rle8({0, 0, 0, 0, 1, 1})), ImageIoError);
     EXPECT_THROW(DecodeBmp(rle8({0, 2, 9, 0})), ImageIoError);
+    // A tiny RLE file that declares 8192 x 8192 pixels (an end-of-picture right away) would
+    // cost a quarter-gigabyte black bitmap: refused, while the same file at 256 x 256 loads.
+    for (const auto& [side, accepted] : {std::pair{8192, false}, std::pair{256, true}}) {
+        Bytes vast = rle8({0, 1});
+        vast[18] = side & 0xFF, vast[19] = side >> 8;
+        vast[22] = side & 0xFF, vast[23] = side >> 8;
+        if (accepted) {
+            EXPECT_EQ(DecodeBmp(vast).Width(), side);
+        } else {
+            EXPECT_THROW(DecodeBmp(vast), ImageIoError);
+        }
+    }
 }
 
 TEST(BmpWriter, RoundTripsThroughTheReader) {
