@@ -15,8 +15,8 @@ namespace {
 
 // Tile sides and what one point of a square tile of that side costs: nanoseconds for the
 // forward and inverse transform with FFTW_ESTIMATE plans on the two-core reference machine
-// (bench_fast --tiles). Sizes with 3^2 or 3^3 in them plan badly without measuring and are left
-// out; past 768 the tile leaves the second-level cache.
+// (bench_fast --tiles). Most sizes with 3^2 or 3^3 in them plan badly without measuring and
+// are left out; past 768 a point costs about twice as much, the tile being far past the cache.
 struct TileSide {
     int side;
     double nsPerPoint;
@@ -29,8 +29,8 @@ constexpr TileSide kTileSides[] = {
 // Filling a tile, copying its middle out and handing it between threads, whatever its size:
 // below 256 x 256 this outweighs the smaller margins.
 constexpr double kTileOverheadNs = 30000.0;
-// One transform of a whole photo, per point of its padded size: its passes over an image-sized
-// buffer wait on memory.
+// One transform of a whole photo, per point of its padded size (bench_fast --time ... fft):
+// its passes over an image-sized buffer wait on memory.
 constexpr double kWholeNsPerPoint = 25.0;
 
 // The sides one axis of `length` pixels may take with a kernel reaching `reach`: long enough
