@@ -329,7 +329,9 @@ TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
     CountingObserver observer(0);
     WorkingBitmap dst;
     const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
-    EXPECT_TRUE(out.cancelled);
+    // The first poll asks to cancel; workers fast enough to finish before it leave nothing to
+    // cancel, and the rows below must then all be processed.
+    EXPECT_EQ(out.cancelled, observer.polls > 0);
     ASSERT_EQ(dst.Width(), 1500);
     ASSERT_EQ(dst.Height(), 1000);
     // How far the workers got depends on timing; whatever they claimed must be finished and
