@@ -42,15 +42,9 @@ RunReport RunController::Run(int n,
                              const RunSettings& settings,
                              const std::string& title,
                              RunDisplay& display) {
-    if (inProgress_) {
+    if (InProgress()) {
         throw std::logic_error("a run is already in progress");
     }
-    inProgress_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{inProgress_};
-
     WindowObserver observer(services_, title, display);
     WorkingBitmap result;
     RunReport report;

@@ -35,7 +35,8 @@ class RunController {
   public:
     RunController(Document& doc, PlatformServices& services) : doc_(doc), services_(services) {}
 
-    bool InProgress() const { return inProgress_; }
+    // A run holds the document's lock for as long as it waits for its workers.
+    bool InProgress() const { return doc_.Locked(); }
 
     // Runs the engine on the document's source at long side n (fitted into panelClient for
     // n <= 0) and makes the result the document's BitmapDst when the run ends, cancelled or not.
@@ -54,7 +55,6 @@ class RunController {
     Document& doc_;
     PlatformServices& services_;
     ProcessingRun run_;
-    bool inProgress_ = false;
 };
 
 }  // namespace zelqor
