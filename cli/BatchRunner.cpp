@@ -70,18 +70,24 @@ class ProgressBar : public RunObserver {
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-std::vector<std::uint8_t> Encode(const CliOptions& o,
-                                 const WorkingBitmap& bitmap,
-                                 const MetadataBlock& metadata) {
+// PNG and BMP go straight into the file; a JPEG is built whole first, as its metadata is put
+// in behind the encoder's own header.
+void Encode(const CliOptions& o,
+            const WorkingBitmap& bitmap,
+            const MetadataBlock& metadata,
+            Stream& out) {
     switch (o.format) {
         case OutputFormat::Png:
-            return EncodePng(bitmap);
+            WritePng(bitmap, out);
+            return;
         case OutputFormat::Bmp:
-            return EncodeBmp(bitmap);
+            WriteBmp(bitmap, out);
+            return;
         case OutputFormat::Jpeg:
             break;
     }
-    return BuildJpegFile(bitmap, o.quality, metadata, o.exifItem);
+    const std::vector<std::uint8_t> bytes = BuildJpegFile(bitmap, o.quality, metadata, o.exifItem);
+    out.WriteBuffer(bytes.data(), bytes.size());
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -187,7 +193,8 @@ void Write(const CliOptions& o, BatchItem& item) {
         if (o.styleCode != kViewDefault) {
             MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
         }
-        WriteFileAtomically(item.plan.path, Encode(o, item.result, item.metadata));
+        WriteFileAtomically(item.plan.path,
+                            [&](Stream& out) { Encode(o, item.result, item.metadata, out); });
         item.written = true;
         item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
                                          RunEndText(item.outcome.elapsedMs, item.outcome.width,

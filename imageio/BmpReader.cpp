@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <limits>
 
 #include "ImageIoError.h"
@@ -308,9 +309,24 @@ class RowDecoder {
                 }
                 break;
             case 24:
-                // The common case on its own: no mask arithmetic, a loop the compiler unrolls.
-                for (int x = 0; x < width; ++x) {
-                    row[x] = MakePixel(in[3 * x + 2], in[3 * x + 1], in[3 * x], kOpaque);
+                // The common case on its own: twelve bytes read as two words give four pixels.
+                {
+                    int x = 0;
+                    for (; x + 4 <= width; x += 4, in += 12) {
+                        std::uint64_t lo;
+                        std::uint32_t hi;
+                        std::memcpy(&lo, in, 8);
+                        std::memcpy(&hi, in + 8, 4);
+                        constexpr std::uint32_t kFourth = std::uint32_t{kOpaque} << 24;
+                        row[x] = static_cast<std::uint32_t>(lo & 0xFFFFFF) | kFourth;
+                        row[x + 1] = static_cast<std::uint32_t>((lo >> 24) & 0xFFFFFF) | kFourth;
+                        row[x + 2] =
+                            static_cast<std::uint32_t>(lo >> 48) | ((hi & 0xFF) << 16) | kFourth;
+                        row[x + 3] = (hi >> 8) | kFourth;
+                    }
+                    for (; x < width; ++x, in += 3) {
+                        row[x] = MakePixel(in[2], in[1], in[0], kOpaque);
+                    }
                 }
                 break;
             default:

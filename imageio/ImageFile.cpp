@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -73,18 +74,59 @@ int createTemporary(int folderFd, const std::string& target, std::string& tempNa
     return -1;
 }
 
-bool writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
+// The temporary file as a stream for a content writer. Every few megabytes it asks the system
+// to start writing back what it has, so the disk works while the rest is encoded and the sync
+// at the end waits for little more than the last piece.
+class TemporaryFileSink : public Stream {
+  public:
+    explicit TemporaryFileSink(int fd) : fd_(fd) {}
+
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t Write(const void* buffer, std::size_t count) override {
+        const auto* p = static_cast<const std::uint8_t*>(buffer);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::write(fd_, p + done, count - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        position_ += done;
+        size_ = std::max(size_, position_);
+        StartWriteback();
+        return done;
     }
-    return true;
-}
+    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
+        const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                           : origin == SeekOrigin::Current ? SEEK_CUR
+                                                           : SEEK_END;
+        const off_t pos = ::lseek(fd_, static_cast<off_t>(offset), whence);
+        if (pos >= 0)
+            position_ = static_cast<std::uint64_t>(pos);
+        return static_cast<std::int64_t>(position_);
+    }
+    std::int64_t Size() override { return static_cast<std::int64_t>(size_); }
+
+  private:
+    void StartWriteback() {
+        constexpr std::uint64_t kWritebackPiece = std::uint64_t{8} << 20;
+        if (size_ - flushed_ < kWritebackPiece)
+            return;
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Only a hint: the fsync at the end is what makes the file safe.
+        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
+                          SYNC_FILE_RANGE_WRITE);
+#endif
+        flushed_ = size_;
+    }
+
+    int fd_;
+    std::uint64_t position_ = 0;
+    std::uint64_t size_ = 0;
+    std::uint64_t flushed_ = 0;
+};
 
 // Closes a descriptor when the save ends, however it ends.
 class FdCloser {
@@ -223,8 +265,19 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
     WriteFileAtomically(path, bytes, AtomicWriteHooks{});
 }
 
+void WriteFileAtomically(const std::string& path, const FileContentWriter& content) {
+    WriteFileAtomically(path, content, AtomicWriteHooks{});
+}
+
 void WriteFileAtomically(const std::string& path,
                          const std::vector<std::uint8_t>& bytes,
+                         const AtomicWriteHooks& hooks) {
+    WriteFileAtomically(
+        path, [&bytes](Stream& out) { out.WriteBuffer(bytes.data(), bytes.size()); }, hooks);
+}
+
+void WriteFileAtomically(const std::string& path,
+                         const FileContentWriter& content,
                          const AtomicWriteHooks& hooks) {
     const std::string target = resolveTarget(path);
     struct stat old {};
@@ -250,10 +303,17 @@ void WriteFileAtomically(const std::string& path,
     if (fd < 0)
         throw ImageIoError(FileCreateErrorText(path, SystemReason(errno)));
 
-    bool written = writeAll(fd, bytes);
-    if (written && replacing)
+    try {
+        TemporaryFileSink sink(fd);
+        content(sink);
+    } catch (...) {
+        ::close(fd);
+        ::unlinkat(folderFd, tempName.c_str(), 0);
+        throw;
+    }
+    if (replacing)
         ::fchmod(fd, old.st_mode & 07777);
-    written = written && ::fsync(fd) == 0;
+    bool written = ::fsync(fd) == 0;
     written = (::close(fd) == 0) && written;
     if (!written) {
         ::unlinkat(folderFd, tempName.c_str(), 0);

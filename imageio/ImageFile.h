@@ -94,6 +94,11 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
 // existing folder, device or pipe at `path` is never replaced), and the stream write error
 // when writing fails. On every failure the temporary file is removed.
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The same with the content written by `content` straight into the temporary file, so a large
+// picture is never held whole in memory as bytes. What `content` throws removes the temporary
+// file and reaches the caller.
+using FileContentWriter = std::function<void(Stream& out)>;
+void WriteFileAtomically(const std::string& path, const FileContentWriter& content);
 
 // Lets a test act between the steps of a save, where a real failure could strike.
 struct AtomicWriteHooks {
@@ -103,6 +108,9 @@ struct AtomicWriteHooks {
 };
 void WriteFileAtomically(const std::string& path,
                          const std::vector<std::uint8_t>& bytes,
+                         const AtomicWriteHooks& hooks);
+void WriteFileAtomically(const std::string& path,
+                         const FileContentWriter& content,
                          const AtomicWriteHooks& hooks);
 
 // BuildJpegFile, then WriteFileAtomically. Nothing is written when building fails.

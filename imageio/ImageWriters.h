@@ -19,5 +19,8 @@ void WritePng(const WorkingBitmap& bitmap, Stream& out);
 // 24-bit uncompressed bottom-up BMP with a BITMAPINFOHEADER; an empty bitmap or one whose
 // file would pass 4 GiB throws the stream write error.
 std::vector<std::uint8_t> EncodeBmp(const WorkingBitmap& bitmap);
+// The same BMP written to `out` a band of rows at a time; a short write throws the stream
+// write error.
+void WriteBmp(const WorkingBitmap& bitmap, Stream& out);
 
 }  // namespace zelqor

@@ -178,13 +178,31 @@ TEST(BmpReader, Rle8RunsDeltasAndOverflow) {
     }
 }
 
+// Widths around the four-pixel groups both directions convert at once, with every row's bytes
+// checked against the layout itself (bottom-up, B G R, zero padding to four bytes).
 TEST(BmpWriter, RoundTripsThroughTheReader) {
-    for (int width : {1, 2, 3, 4, 5}) {
+    for (int width : {1, 2, 3, 4, 5, 7, 8, 9, 13}) {
         WorkingBitmap bmp(width, 3);
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < width; ++x)
-                bmp.SetPixel(x, y, MakePixel(x * 40, y * 80, x + y, 0xFF));
-        EXPECT_TRUE(DecodeBmp(EncodeBmp(bmp)) == bmp) << width;
+                bmp.SetPixel(x, y, MakePixel(x * 40 + 1, y * 80 + 2, x + y + 3, 0xFF));
+        const Bytes file = EncodeBmp(bmp);
+        const std::size_t stride = (width * 3 + 3) / 4 * 4;
+        ASSERT_EQ(file.size(), 54 + 3 * stride) << width;
+        for (int y = 0; y < 3; ++y) {
+            const std::uint8_t* row = file.data() + 54 + (2 - y) * stride;
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t p = bmp.Pixel(x, y);
+                EXPECT_EQ(row[3 * x], PixelB(p)) << width << " " << x << "," << y;
+                EXPECT_EQ(row[3 * x + 1], PixelG(p)) << width << " " << x << "," << y;
+                EXPECT_EQ(row[3 * x + 2], PixelR(p)) << width << " " << x << "," << y;
+            }
+            for (std::size_t i = width * 3; i < stride; ++i)
+                EXPECT_EQ(row[i], 0) << width;
+        }
+        EXPECT_TRUE(DecodeBmp(file) == bmp) << width;
+        MemoryStream fromFile(file);
+        EXPECT_TRUE(DecodeBmp(fromFile) == bmp) << width;
     }
     EXPECT_THROW(EncodeBmp(WorkingBitmap()), ImageIoError);
 }

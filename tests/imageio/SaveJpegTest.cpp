@@ -208,6 +208,34 @@ TEST(SaveJpeg, FullFileSystemKeepsTheOldFile) {
         small, [] {}, [&] { ::umount(small.c_str()); });
 }
 
+// An encoder writing straight into the file: pieces past the point where the system is asked
+// to start writing back arrive whole, and an encoder failing midway leaves the old file.
+TEST(SaveJpeg, ContentWrittenInPiecesArrivesWholeOrNotAtAll) {
+    TempFolder folder;
+    const fs::path target = folder / "photo.bmp";
+    writeFile(target, "previous picture");
+    Bytes piece(3 * 1024 * 1024 + 17);
+    for (std::size_t i = 0; i < piece.size(); ++i)
+        piece[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    const auto writePieces = [&](int count, bool failAfter) {
+        WriteFileAtomically(target.string(), [&](Stream& out) {
+            for (int i = 0; i < count; ++i)
+                out.WriteBuffer(piece.data(), piece.size());
+            if (failAfter)
+                ThrowStreamWriteError();
+        });
+    };
+    EXPECT_EQ(errorOf([&] { writePieces(4, true); }), "ストリームへの書き込みエラー");
+    EXPECT_EQ(readText(target), "previous picture");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "."), {}), 1) << "no temporary file";
+
+    writePieces(4, false);
+    const std::string written = readText(target);
+    ASSERT_EQ(written.size(), 4 * piece.size());
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(0, std::memcmp(written.data() + i * piece.size(), piece.data(), piece.size()));
+}
+
 TEST(SaveJpeg, FolderMovedAwayBeforeTheRenameKeepsTheOldFileAndNoTemporary) {
     TempFolder folder;
     const fs::path photos = folder / "photos", elsewhere = folder / "elsewhere";
