@@ -443,6 +443,11 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
         collect(i - 1);
         writing = std::move(current);
         writer.Start([&o, item = writing.get()] { Write(o, *item); });
+        if (i + 1 == count) {
+            // Nothing decodes into it any more: its pages go back while the result is written,
+            // not after.
+            spareSource.Clear();
+        }
         loader.Wait();
         if (i + 1 < count && !loading) {
             collect(i);
