@@ -185,7 +185,33 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
 }
 
 // Styles, encodes and writes the result.
-void Write(const CliOptions& o, BatchItem& item) {
+// Gives pixels back to the system on a thread of its own; the destructor waits for it.
+class ReleaseAside {
+  public:
+    ReleaseAside() = default;
+    ReleaseAside(const ReleaseAside&) = delete;
+    ReleaseAside& operator=(const ReleaseAside&) = delete;
+    ~ReleaseAside() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    void Release(WorkingBitmap& pixels) {
+        try {
+            thread_ = std::thread([held = std::move(pixels)]() mutable { held.Clear(); });
+        } catch (const std::system_error&) {
+            pixels.Clear();
+        }
+    }
+
+  private:
+    std::thread thread_;
+};
+
+// `last`: no later run takes the result's pixels, so they go back while the file is synced and
+// renamed rather than after.
+void Write(const CliOptions& o, BatchItem& item, bool last) {
     if (item.failed) {
         return;
     }
@@ -193,8 +219,13 @@ void Write(const CliOptions& o, BatchItem& item) {
         if (o.styleCode != kViewDefault) {
             MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
         }
-        WriteFileAtomically(item.plan.path,
-                            [&](Stream& out) { Encode(o, item.result, item.metadata, out); });
+        ReleaseAside release;
+        WriteFileAtomically(item.plan.path, [&](Stream& out) {
+            Encode(o, item.result, item.metadata, out);
+            if (last) {
+                release.Release(item.result);
+            }
+        });
         item.written = true;
         item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
                                          RunEndText(item.outcome.elapsedMs, item.outcome.width,
@@ -442,7 +473,7 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
 
         collect(i - 1);
         writing = std::move(current);
-        writer.Start([&o, item = writing.get()] { Write(o, *item); });
+        writer.Start([&o, item = writing.get(), last = i + 1 == count] { Write(o, *item, last); });
         if (i + 1 == count) {
             // Nothing decodes into it any more: its pages go back while the result is written,
             // not after.
