@@ -185,55 +185,6 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
 }
 
 // Styles, encodes and writes the result.
-// Gives pixels back to the system on a thread of its own; the destructor waits for it.
-class ReleaseAside {
-  public:
-    ReleaseAside() = default;
-    ReleaseAside(const ReleaseAside&) = delete;
-    ReleaseAside& operator=(const ReleaseAside&) = delete;
-    ~ReleaseAside() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    void Release(WorkingBitmap& pixels) {
-        try {
-            thread_ = std::thread([held = std::move(pixels)]() mutable { held.Clear(); });
-        } catch (const std::system_error&) {
-            pixels.Clear();
-        }
-    }
-
-  private:
-    std::thread thread_;
-};
-
-// `last`: no later run takes the result's pixels, so they go back while the file is synced and
-// renamed rather than after.
-void Write(const CliOptions& o, BatchItem& item, bool last) {
-    if (item.failed) {
-        return;
-    }
-    Guarded(item, [&] {
-        if (o.styleCode != kViewDefault) {
-            MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
-        }
-        ReleaseAside release;
-        WriteFileAtomically(item.plan.path, [&](Stream& out) {
-            Encode(o, item.result, item.metadata, out);
-            if (last) {
-                release.Release(item.result);
-            }
-        });
-        item.written = true;
-        item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
-                                         RunEndText(item.outcome.elapsedMs, item.outcome.width,
-                                                    item.outcome.height) +
-                                         ", radius " + std::to_string(item.outcome.radius) + "\n"});
-    });
-}
-
 // A step on a thread of its own, or in line when no thread can be had. What the step throws
 // past its file's guard (memory for a report line) reaches the caller at Wait.
 class Background {
@@ -279,6 +230,31 @@ class Background {
     std::thread thread_;
     std::exception_ptr error_;
 };
+
+// `last`: no later run takes the result's pixels, so they go back while the file is synced and
+// renamed rather than after.
+void Write(const CliOptions& o, BatchItem& item, bool last) {
+    if (item.failed) {
+        return;
+    }
+    Guarded(item, [&] {
+        if (o.styleCode != kViewDefault) {
+            MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
+        }
+        Background release;
+        WriteFileAtomically(item.plan.path, [&](Stream& out) {
+            Encode(o, item.result, item.metadata, out);
+            if (last) {
+                release.Start([held = std::move(item.result)]() mutable { held.Clear(); });
+            }
+        });
+        item.written = true;
+        item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
+                                         RunEndText(item.outcome.elapsedMs, item.outcome.width,
+                                                    item.outcome.height) +
+                                         ", radius " + std::to_string(item.outcome.radius) + "\n"});
+    });
+}
 
 // Prints the files' lines in input order however far ahead a step runs: a file's lines wait
 // until every earlier file has printed all of its own.
