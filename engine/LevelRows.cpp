@@ -14,22 +14,30 @@ namespace {
 
 // L - centre for eight pixels: maddubs forms 4B+19G and 10R (or B+G and R) per pixel as two
 // 16-bit halves, madd adds the halves.
+struct CentredLevels {
+    __m256i weights;
+    __m256i centre;
+
+    __attribute__((target("avx2"))) explicit CentredLevels(bool luminance)
+        : weights(luminance ? _mm256_set1_epi32(0x000A1304) : _mm256_set1_epi32(0x00010101)),
+          centre(_mm256_set1_epi32(LevelCentre(luminance))) {}
+
+    __attribute__((target("avx2"))) __m256i Of(const std::uint32_t* eightPixels) const {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(eightPixels));
+        return _mm256_sub_epi32(
+            _mm256_madd_epi16(_mm256_maddubs_epi16(p, weights), _mm256_set1_epi16(1)), centre);
+    }
+};
+
 __attribute__((target("avx2"))) void FillLevelsAvx2(const std::uint32_t* src,
                                                     int width,
                                                     bool luminance,
                                                     std::int16_t* row) {
-    const __m256i weights =
-        luminance ? _mm256_set1_epi32(0x000A1304) : _mm256_set1_epi32(0x00010101);
-    const __m256i ones = _mm256_set1_epi16(1);
-    const __m256i centre = _mm256_set1_epi32(LevelCentre(luminance));
+    const CentredLevels levels(luminance);
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const __m256i p0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-        const __m256i p1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x + 8));
-        const __m256i l0 =
-            _mm256_sub_epi32(_mm256_madd_epi16(_mm256_maddubs_epi16(p0, weights), ones), centre);
-        const __m256i l1 =
-            _mm256_sub_epi32(_mm256_madd_epi16(_mm256_maddubs_epi16(p1, weights), ones), centre);
+        const __m256i l0 = levels.Of(src + x);
+        const __m256i l1 = levels.Of(src + x + 8);
         // packs works within 128-bit lanes; the permute puts the pixels back in order.
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(l0, l1), 0xD8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x), packed);
@@ -40,20 +48,15 @@ __attribute__((target("avx2"))) void FillLevelsAvx2(const std::uint32_t* src,
     }
 }
 
-// The same arithmetic as FillLevelsAvx2, widened to doubles instead of packed to 16 bits.
+// The same levels as FillLevelsAvx2, widened to doubles instead of packed to 16 bits.
 __attribute__((target("avx2"))) void FillLevelValuesAvx2(const std::uint32_t* src,
                                                          int count,
                                                          bool luminance,
                                                          double* out) {
-    const __m256i weights =
-        luminance ? _mm256_set1_epi32(0x000A1304) : _mm256_set1_epi32(0x00010101);
-    const __m256i ones = _mm256_set1_epi16(1);
-    const __m256i centre = _mm256_set1_epi32(LevelCentre(luminance));
+    const CentredLevels levels(luminance);
     int x = 0;
     for (; x + 8 <= count; x += 8) {
-        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-        const __m256i l =
-            _mm256_sub_epi32(_mm256_madd_epi16(_mm256_maddubs_epi16(p, weights), ones), centre);
+        const __m256i l = levels.Of(src + x);
         _mm256_storeu_pd(out + x, _mm256_cvtepi32_pd(_mm256_castsi256_si128(l)));
         _mm256_storeu_pd(out + x + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(l, 1)));
     }
