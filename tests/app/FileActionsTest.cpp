@@ -20,6 +20,7 @@
 #include "ImageFile.h"
 #include "JpegCodec.h"
 #include "TForm1.h"
+#include "TempFolder.h"
 
 namespace zelqor {
 namespace {
@@ -55,10 +56,7 @@ class FileActionsTest : public ::testing::Test {
     FileActionsTest() : window(services) {
         window.CreateDialogs();
         window.show();
-        folder = fs::temp_directory_path() / ("zelqor-window-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
     }
-    ~FileActionsTest() override { fs::remove_all(folder); }
 
     int Page() const { return window.findChild<QTabWidget*>("PageControl1")->currentIndex(); }
     QString CalcSizeLabel() const { return window.findChild<QLabel*>("LabelBoke")->text(); }
@@ -97,7 +95,8 @@ class FileActionsTest : public ::testing::Test {
 
     FakePlatformServices services;
     TForm1 window;
-    fs::path folder;
+    TempFolder temp;
+    const fs::path folder = temp.Path();
 };
 
 TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {

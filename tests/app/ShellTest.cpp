@@ -20,6 +20,7 @@
 #include "FakePlatformServices.h"
 #include "TCancelDlg.h"
 #include "TForm1.h"
+#include "TempFolder.h"
 
 namespace zelqor {
 namespace {
@@ -181,9 +182,8 @@ TEST_F(ShellTest, EnglishCaptionsOnANonJapaneseDesktop) {
 
 // A settings file beside the program or in the user's folder reveals hidden View entries.
 TEST_F(ShellTest, SettingsFilesRevealHiddenViewEntries) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zelqor-ini-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const TempFolder temp;
+    const std::filesystem::path& folder = temp.Path();
     const auto write = [&](const char* name, const char* text) {
         std::ofstream(folder / name) << text;
         return (folder / name).string();
@@ -201,7 +201,6 @@ TEST_F(ShellTest, SettingsFilesRevealHiddenViewEntries) {
               QString::fromUtf8("標準(&D)|鮮やか(&V)|白黒(&K)|まったり(&M)|セピア(&S)|"
                                 "鶯(&U)|「○色」っぽい(&C)|青っぽい(&B)・試作|"
                                 "[処理前] の表示も変える(&A)"));
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(ShellTest, VersionDialogShowsTheTitleAndItsMailLinkGoesToTheDesktop) {

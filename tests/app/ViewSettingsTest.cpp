@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "ViewSettings.h"
 #include "ViewStyleTable.h"
 
@@ -83,19 +84,12 @@ TEST(ViewStylesToShow, EveryStyleIsReachableAndKeyZeroRevealsNothingHidden) {
 
 class ViewSettingsFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("view-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
         return (dir_ / name).string();
     }
-    fs::path dir_;
+    TempFolder folder_;
+    const fs::path dir_ = folder_.Path();
 };
 
 TEST_F(ViewSettingsFile, ReadingLeavesTheFileAndItsFolderAsTheyWere) {

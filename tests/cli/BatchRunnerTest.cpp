@@ -11,6 +11,7 @@
 #include "ImageFile.h"
 #include "ImageWriters.h"
 #include "JpegCodec.h"
+#include "TempFolder.h"
 
 namespace zelqor::cli {
 namespace {
@@ -20,15 +21,6 @@ const std::string kPhoto = std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/Canon_
 
 class BatchRunnerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelqor-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     int Run(std::vector<std::string> args) {
         const ParseResult parsed = ParseCommandLine(args);
         EXPECT_FALSE(parsed.error) << *parsed.error;
@@ -42,7 +34,8 @@ class BatchRunnerTest : public ::testing::Test {
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    fs::path dir_;
+    TempFolder folder_;
+    const fs::path dir_ = folder_.Path();
     std::ostringstream out_, err_;
 };
 

@@ -13,6 +13,7 @@
 #include "ImageIoError.h"
 #include "ImageWriters.h"
 #include "Stream.h"
+#include "TempFolder.h"
 
 namespace zelqor {
 namespace {
@@ -120,15 +121,6 @@ TEST(PictureRead, ShortBitmapsAreRefused) {
 
 class PictureFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelqor-read-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path Write(const std::string& name, const Bytes& bytes) {
         const fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary)
@@ -137,7 +129,8 @@ class PictureFileTest : public ::testing::Test {
         return path;
     }
 
-    fs::path dir_;
+    TempFolder folder_;
+    const fs::path dir_ = folder_.Path();
 };
 
 TEST_F(PictureFileTest, WholeFilesReadExactlyWhateverTheirSize) {

@@ -24,6 +24,7 @@
 #include "JpegInspect.h"
 #include "JpegSegment.h"
 #include "Stream.h"
+#include "TempFolder.h"
 
 namespace zelqor {
 namespace {
@@ -31,24 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 const fs::path kTestData = ZELQOR_TESTDATA_DIR;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() /
-                ("zelqor-imageio-" + std::to_string(::getpid()) + "-" + std::to_string(next_++));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    fs::path operator/(const char* name) const { return path_ / name; }
-    std::size_t FileCount() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), {}));
-    }
-
-  private:
-    static inline int next_ = 0;
-    fs::path path_;
-};
 
 WorkingBitmap gradient(int width, int height) {
     WorkingBitmap bmp(width, height);
