@@ -13,19 +13,12 @@
 
 #include "ProgramIcon.h"
 #include "TAboutBox.h"
+#include "WhenActive.h"
 
 namespace {
 
-// Runs body inside the modal loop; a box the body left open fails the test instead of hanging it.
 int ExecWith(TAboutBox& box, std::function<void()> body) {
-    QTimer::singleShot(0, &box, [&box, body = std::move(body)] {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&box));
-        body();
-        if (box.isVisible()) {
-            ADD_FAILURE() << "about box left open";
-            box.done(99);
-        }
-    });
+    WhenActive(box, std::move(body));
     return box.exec();
 }
 

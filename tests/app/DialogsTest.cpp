@@ -14,21 +14,9 @@
 
 #include "TCancelDlg.h"
 #include "TInputLevelForm.h"
+#include "WhenActive.h"
 
 namespace {
-
-// Runs body inside the dialog's modal loop once it is active. A dialog the body left open is
-// closed with an odd result and reported, so a broken dialog fails instead of hanging.
-void WhenActive(QDialog& dialog, std::function<void()> body) {
-    QTimer::singleShot(0, &dialog, [&dialog, body = std::move(body)] {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
-        body();
-        if (dialog.isVisible()) {
-            ADD_FAILURE() << "dialog left open";
-            dialog.done(99);
-        }
-    });
-}
 
 struct Key {
     Qt::Key key;
