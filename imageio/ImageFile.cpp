@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -74,57 +73,39 @@ int createTemporary(int folderFd, const std::string& target, std::string& tempNa
     return -1;
 }
 
-// The temporary file as a stream for a content writer. Every few megabytes it asks the system
-// to start writing back what it has, so the disk works while the rest is encoded and the sync
-// at the end waits for little more than the last piece.
-class TemporaryFileSink : public Stream {
+// The temporary file as a content writer sees it. Every few megabytes it asks the system to
+// start writing back what it has, so the disk works while the rest is encoded and the sync at
+// the end waits for little more than the last piece.
+class WritebackStream : public Stream {
   public:
-    explicit TemporaryFileSink(int fd) : fd_(fd) {}
+    WritebackStream(FileStream& file, int fd) : file_(file), fd_(fd) {}
 
-    std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t Read(void* buffer, std::size_t count) override { return file_.Read(buffer, count); }
     std::size_t Write(const void* buffer, std::size_t count) override {
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t n = ::write(fd_, p + done, count - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
+        const std::size_t n = file_.Write(buffer, count);
+        written_ += n;
+        constexpr std::uint64_t kWritebackPiece = std::uint64_t{8} << 20;
+        if (written_ - flushed_ >= kWritebackPiece) {
+#ifdef SYNC_FILE_RANGE_WRITE
+            // Only a hint: the fsync at the end is what makes the file safe.
+            ::sync_file_range(fd_, static_cast<off_t>(flushed_),
+                              static_cast<off_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
+#endif
+            flushed_ = written_;
         }
-        position_ += done;
-        size_ = std::max(size_, position_);
-        StartWriteback();
-        return done;
+        return n;
     }
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
-                           : origin == SeekOrigin::Current ? SEEK_CUR
-                                                           : SEEK_END;
-        const off_t pos = ::lseek(fd_, static_cast<off_t>(offset), whence);
-        if (pos >= 0)
-            position_ = static_cast<std::uint64_t>(pos);
-        return static_cast<std::int64_t>(position_);
+        return file_.Seek(offset, origin);
     }
-    std::int64_t Size() override { return static_cast<std::int64_t>(size_); }
+    std::int64_t Size() override {
+        return file_.Size();
+    }
 
   private:
-    void StartWriteback() {
-        constexpr std::uint64_t kWritebackPiece = std::uint64_t{8} << 20;
-        if (size_ - flushed_ < kWritebackPiece)
-            return;
-#ifdef SYNC_FILE_RANGE_WRITE
-        // Only a hint: the fsync at the end is what makes the file safe.
-        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
-                          SYNC_FILE_RANGE_WRITE);
-#endif
-        flushed_ = size_;
-    }
-
+    FileStream& file_;
     int fd_;
-    std::uint64_t position_ = 0;
-    std::uint64_t size_ = 0;
+    std::uint64_t written_ = 0;  // writers go front to back; a seek only makes the hint vaguer
     std::uint64_t flushed_ = 0;
 };
 
@@ -303,21 +284,17 @@ void WriteFileAtomically(const std::string& path,
     if (fd < 0)
         throw ImageIoError(FileCreateErrorText(path, SystemReason(errno)));
 
+    FileStream file(fd);
     try {
-        TemporaryFileSink sink(fd);
+        WritebackStream sink(file, fd);
         content(sink);
+        if (replacing)
+            ::fchmod(fd, old.st_mode & 07777);
+        file.Sync();
+        file.Close();
     } catch (...) {
-        ::close(fd);
         ::unlinkat(folderFd, tempName.c_str(), 0);
         throw;
-    }
-    if (replacing)
-        ::fchmod(fd, old.st_mode & 07777);
-    bool written = ::fsync(fd) == 0;
-    written = (::close(fd) == 0) && written;
-    if (!written) {
-        ::unlinkat(folderFd, tempName.c_str(), 0);
-        ThrowStreamWriteError();
     }
     const std::string tempPath = folder + "/" + tempName;
     if (hooks.beforeRename) {

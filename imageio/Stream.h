@@ -77,6 +77,8 @@ class FileStream : public Stream {
     // "ファイル %s は開けません。 %s " (read) or "ファイル \"%s\" を作成できません。%s" (create).
     // Only a regular file is opened for reading; a folder, a device or a pipe is refused.
     FileStream(const std::string& path, Mode mode);
+    // Takes over a descriptor already open; it is closed with the stream.
+    explicit FileStream(int fd) : fd_(fd) {}
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
