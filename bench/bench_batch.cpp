@@ -85,7 +85,7 @@ const Files& TheFiles() {
                 bench::PhotoLike(sizes[i % 4][0], sizes[i % 4][1], 20 + i);
             f.folder.push_back(f.dir / ("folder" + std::to_string(i) + ".jpg"));
             // The product's own encoder writes baseline 4:2:0, as cameras do.
-            WriteBytes(f.folder.back(), BuildJpegFile(picture, 92, {}, kExifNone));
+            WriteBytes(f.folder.back(), BuildJpegFile(picture, 92, {}, ExifTreatment::None));
         }
         return f;
     }();

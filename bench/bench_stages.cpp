@@ -56,7 +56,7 @@ BENCHMARK(BM_JpegLoadCameraPhoto)->Unit(benchmark::kMillisecond);
 
 void BM_JpegSave24MP(benchmark::State& state) {
     for (auto _ : state) {
-        auto bytes = BuildJpegFile(Photo24MP(), 73, {}, kExifNone);
+        auto bytes = BuildJpegFile(Photo24MP(), 73, {}, ExifTreatment::None);
         benchmark::DoNotOptimize(bytes.data());
     }
 }

@@ -86,7 +86,8 @@ void Encode(const CliOptions& o,
         case OutputFormat::Jpeg:
             break;
     }
-    const std::vector<std::uint8_t> bytes = BuildJpegFile(bitmap, o.quality, metadata, o.exifItem);
+    const std::vector<std::uint8_t> bytes =
+        BuildJpegFile(bitmap, o.values.jpegQuality, metadata, o.values.exif);
     out.WriteBuffer(bytes.data(), bytes.size());
 }
 
@@ -325,7 +326,7 @@ int RunTool(const std::vector<std::string>& args,
         }
         const CliOptions& o = parsed.options;
         if (o.help) {
-            out << kUsageText;
+            out << UsageText();
             return 0;
         }
         if (o.version) {
@@ -437,9 +438,9 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                     current->lines.push_back({true, std::move(line)});
                     transcript.Offer(*current, i);
                 });
-                current->outcome = run.MakeProcessedImage(scale ? scaled : current->source,
-                                                          std::max(target.width, target.height),
-                                                          Rect{}, o.settings, current->result, bar);
+                current->outcome = run.MakeProcessedImage(
+                    scale ? scaled : current->source, std::max(target.width, target.height), Rect{},
+                    o.values.run, current->result, bar);
                 if (!current->result.HoldsImage()) {
                     current->Fail("the result would have no pixels");
                 }

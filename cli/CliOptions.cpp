@@ -3,68 +3,23 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
-#include <cstdlib>
 
 #include "ViewStyleTable.h"
 
 namespace zelqor::cli {
-
-const char* const kUsageText =
-    "usage: zelqorhdr-cli [options] INPUT...\n"
-    "  -o, --output PATH      output file (one input) or existing folder (several inputs;\n"
-    "                         names kept, extension from --format)\n"
-    "  --size N               long side of the result in pixels; default: the source's own size\n"
-    "  --intensity K          0..10, default 5\n"
-    "  --divisor D            neighbourhood divisor, integer >= 1, default 200\n"
-    "  --border P             bright/dark border in percent 0..100, default 50\n"
-    "  --detail X             detail gain 0.0..10.0 in steps of 0.5, default 1.0\n"
-    "  --no-luminance         plain channel sum instead of the luminance weights\n"
-    "  --style NAME[:S]       view style applied to the written pixels: default, vivid,\n"
-    "                         monochrome, mattari, miyabi, sepia, uguisu (S = strength 0..4,\n"
-    "                         4 strongest), yellowish, bluish, colorish:#RRGGBB\n"
-    "  --quality Q            JPEG quality 1..100, default 73\n"
-    "  --exif MODE            none | copy | fix-size, default copy\n"
-    "  --format F             jpeg (default), png or bmp\n"
-    "  -q, --quiet            no progress bar\n"
-    "  --help, --version\n";
-
 namespace {
-
-std::optional<long> ParseInteger(const std::string& text) {
-    long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 std::optional<std::string> IntegerOption(const std::string& name,
                                          const std::string& text,
                                          long lo,
                                          long hi,
                                          int& out) {
-    const auto v = ParseInteger(text);
-    if (!v || *v < lo || *v > hi) {
+    const std::optional<int> v = IntegerIn(text, lo, hi);
+    if (!v) {
         return "option " + name + " needs an integer from " + std::to_string(lo) +
                (hi == INT32_MAX ? " up" : " to " + std::to_string(hi)) + ", not '" + text + "'";
     }
-    out = static_cast<int>(*v);
-    return std::nullopt;
-}
-
-std::optional<std::string> ParseDetail(const std::string& text, int& gain) {
-    // Accept "1", "1.0", "2.5": the value in halves must be a whole number 0..20.
-    char* end = nullptr;
-    const double x = std::strtod(text.c_str(), &end);
-    const double halves = x * 2;
-    if (text.empty() || end != text.c_str() + text.size() || !(x >= 0.0 && x <= 10.0) ||
-        halves != std::floor(halves)) {
-        return "option --detail needs 0.0..10.0 in steps of 0.5, not '" + text + "'";
-    }
-    gain = DetailGainTable[static_cast<int>(halves)];
+    out = *v;
     return std::nullopt;
 }
 
@@ -113,7 +68,48 @@ std::optional<std::string> ParseStyle(const std::string& text, CliOptions& o) {
     return "unknown style '" + name + "'";
 }
 
+std::string HelpLine(const std::string& option, std::string_view text) {
+    constexpr std::size_t kColumn = 23;
+    std::string line = "  " + option;
+    line.append(line.size() < kColumn + 2 ? kColumn + 2 - line.size() : 1, ' ');
+    return line.append(text).append("\n");
+}
+
+std::string ExifFlagNames() {
+    std::string names;
+    for (const ExifChoiceInfo& choice : kExifChoiceTable) {
+        names += (names.empty() ? "" : " | ") + std::string(choice.flagName);
+    }
+    return names;
+}
+
 }  // namespace
+
+std::string UsageText() {
+    std::string text =
+        "usage: zelqorhdr-cli [options] INPUT...\n"
+        "  -o, --output PATH      output file (one input) or existing folder (several inputs;\n"
+        "                         names kept, extension from --format)\n"
+        "  --size N               long side of the result in pixels; default: the source's own "
+        "size\n";
+    const OptionPositions start = StartPositions();
+    for (const ParameterInfo& row : ParameterTable()) {
+        text += HelpLine(std::string(row.flag) + " " + std::string(row.metavar),
+                         std::string(row.help) + ", default " + row.flagText(start.Bar(row.id)));
+    }
+    text += HelpLine("--no-luminance", "plain channel sum instead of the luminance weights");
+    text +=
+        "  --style NAME[:S]       view style applied to the written pixels: default, vivid,\n"
+        "                         monochrome, mattari, miyabi, sepia, uguisu (S = strength 0..4,\n"
+        "                         4 strongest), yellowish, bluish, colorish:#RRGGBB\n";
+    text += HelpLine("--exif MODE",
+                     ExifFlagNames() + ", default " +
+                         std::string(kExifChoiceTable[ExifChoiceIndex(kExifAtStart)].flagName));
+    text += HelpLine("--format F", "jpeg (default), png or bmp");
+    text += HelpLine("-q, --quiet", "no progress bar");
+    text += "  --help, --version\n";
+    return text;
+}
 
 std::string FormatExtension(OutputFormat format) {
     switch (format) {
@@ -161,16 +157,21 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             return args[++i];
         };
-        const bool takesValue = arg == "-o" || arg == "--output" || arg == "--size" ||
-                                arg == "--intensity" || arg == "--divisor" || arg == "--border" ||
-                                arg == "--detail" || arg == "--style" || arg == "--quality" ||
-                                arg == "--exif" || arg == "--format";
+        const ParameterInfo* param = nullptr;
+        for (const ParameterInfo& row : ParameterTable()) {
+            if (row.flag == arg) {
+                param = &row;
+            }
+        }
+        const bool takesValue = param != nullptr || arg == "-o" || arg == "--output" ||
+                                arg == "--size" || arg == "--style" || arg == "--exif" ||
+                                arg == "--format";
         if (!takesValue) {
             if (inlineValue) {
                 return fail("option " + arg + " takes no value");
             }
             if (arg == "--no-luminance") {
-                o.settings.params.luminance = false;
+                o.values.run.params.luminance = false;
             } else if (arg == "-q" || arg == "--quiet") {
                 o.quiet = true;
             } else if (arg == "--help" || arg == "-h") {
@@ -187,36 +188,29 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return fail("option " + arg + " needs a value");
         }
         std::optional<std::string> err;
-        if (arg == "-o" || arg == "--output") {
+        if (param != nullptr) {
+            if (const std::optional<int> engineValue = param->parseFlag(*v)) {
+                param->store(o.values, *engineValue);
+            } else {
+                err = "option " + arg + " needs " + std::string(param->accepts) + ", not '" + *v +
+                      "'";
+            }
+        } else if (arg == "-o" || arg == "--output") {
             if (v->empty()) {
                 err = "option " + arg + " needs a path";
             }
             o.output = *v;
         } else if (arg == "--size") {
             err = IntegerOption(arg, *v, 1, 65500, o.size);
-        } else if (arg == "--intensity") {
-            err = IntegerOption(arg, *v, 0, 10, o.settings.params.hdrStrength);
-        } else if (arg == "--divisor") {
-            err = IntegerOption(arg, *v, 1, INT32_MAX, o.settings.divisor);
-        } else if (arg == "--border") {
-            int percent = 0;
-            err = IntegerOption(arg, *v, 0, 100, percent);
-            o.settings.params.borderLevel = kMaxBorderLevel * percent / 100;
-        } else if (arg == "--detail") {
-            err = ParseDetail(*v, o.settings.params.detailGain);
         } else if (arg == "--style") {
             err = ParseStyle(*v, o);
-        } else if (arg == "--quality") {
-            err = IntegerOption(arg, *v, 1, 100, o.quality);
         } else if (arg == "--exif") {
-            if (*v == "none") {
-                o.exifItem = 0;
-            } else if (*v == "copy") {
-                o.exifItem = 1;
-            } else if (*v == "fix-size") {
-                o.exifItem = 2;
-            } else {
-                err = "option --exif needs none, copy or fix-size, not '" + *v + "'";
+            err = "option --exif needs " + ExifFlagNames() + ", not '" + *v + "'";
+            for (const ExifChoiceInfo& choice : kExifChoiceTable) {
+                if (*v == choice.flagName) {
+                    o.values.exif = choice.treatment;
+                    err.reset();
+                }
             }
         } else if (arg == "--format") {
             if (*v == "jpeg" || *v == "jpg") {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ProcessingRun.h"
+#include "ParameterTable.h"
 #include "ViewStyles.h"
 
 namespace zelqor::cli {
@@ -14,13 +14,13 @@ enum class OutputFormat { Jpeg, Png, Bmp };
 
 struct CliOptions {
     std::vector<std::string> inputs;
-    std::string output;    // file (one input) or existing folder; empty: beside the input
-    int size = 0;          // long side; 0 keeps the source's own size
-    RunSettings settings;  // tone values and divisor, defaults as the desktop program starts
+    std::string output;  // file (one input) or existing folder; empty: beside the input
+    int size = 0;        // long side; 0 keeps the source's own size
+    // Tone values, divisor, JPEG quality and Exif treatment; the desktop program's start values
+    // unless a flag says otherwise.
+    OptionValues values = ValuesAt(StartPositions());
     int styleCode = kViewDefault;
     Rgb tint{0, 0, 0};
-    int quality = 73;
-    int exifItem = 1;
     OutputFormat format = OutputFormat::Jpeg;
     bool quiet = false;
     bool help = false;
@@ -37,6 +37,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // "jpg", "png" or "bmp".
 std::string FormatExtension(OutputFormat format);
 
-extern const char* const kUsageText;
+// The help text: the parameter table's flags with their defaults, and the tool's own options.
+std::string UsageText();
 
 }  // namespace zelqor::cli

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FastAdaptation.h"
+#include "ImageLimits.h"
 #include "Kernel.h"
 #include "ScaleBitmap.h"
 #include "TickCounter.h"
@@ -145,10 +146,6 @@ struct RunState {
 
 }  // namespace
 
-RunSettings SampleRunSettings(const ToneSliders& sliders) {
-    return RunSettings{SampleToneParams(sliders), CalcSizeDivisor(sliders.calcSize)};
-}
-
 void CheckRunSettings(const RunSettings& settings) {
     CheckToneParams(settings.params);
     if (settings.divisor < 1) {
@@ -172,8 +169,7 @@ RunOutcome ProcessingRun::MakeProcessedImage(const WorkingBitmap& source,
         return RunOutcome{};
     }
     const Size size = RunTargetSize(source.Width(), source.Height(), n, panelClient);
-    if (static_cast<std::uint64_t>(std::max(size.width, 0)) * std::max(size.height, 0) >
-        kMaxRunPixels) {
+    if (!ImageSizeAcceptable(size.width, size.height)) {
         // Refused before the scaled copy is made: a target this size would be paged in (or fail)
         // only after seconds of thrashing, and three such bitmaps are held during a run.
         throw std::runtime_error("not enough memory for a " + std::to_string(size.width) + " x " +

@@ -37,21 +37,16 @@ struct RunOutcome {
     int rowCount = 0;
 };
 
-// What a run samples at its start: the tone values and the neighbourhood divisor D.
+// What a run samples at its start: the tone values and the neighbourhood divisor D. The
+// defaults are the values of the window's start positions (its parameter table's test says so).
 struct RunSettings {
     ToneParams params;
     int divisor = 200;
 };
-RunSettings SampleRunSettings(const ToneSliders& sliders);
 
 // Throws std::invalid_argument naming the first value outside the ranges the engine's exactness
 // rests on: the tone values (CheckToneParams) and a divisor of at least 1.
 void CheckRunSettings(const RunSettings& settings);
-
-// The largest target a run makes, in pixels: the decoder's own limit (kMaxDecodedPixels in
-// imageio/JpegCodec.h, which the engine does not include), so that a run never holds more than a
-// decoded photo may.
-inline constexpr std::uint64_t kMaxRunPixels = std::uint64_t{1} << 28;
 
 enum class RunEngine {
     Literal,  // the per-pixel reference, for comparison and measurement
@@ -74,8 +69,8 @@ class ProcessingRun {
 
     // Scales source to the target (long side n, or fitted into panelClient for n <= 0) and runs
     // the engine on it into dst. An empty source leaves dst alone and returns a zero outcome.
-    // Bad settings, and a target above kMaxRunPixels (std::runtime_error "not enough memory for
-    // a W x H image"), throw before anything is allocated, leaving dst alone.
+    // Bad settings, and a target above kMaxImagePixels (ImageLimits.h) (std::runtime_error "not
+    // enough memory for a W x H image"), throw before anything is allocated, leaving dst alone.
     RunOutcome MakeProcessedImage(const WorkingBitmap& source,
                                   int n,
                                   const Rect& panelClient,

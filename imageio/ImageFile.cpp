@@ -212,9 +212,9 @@ LoadedImage LoadImageFile(const std::string& path) {
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
                                         const MetadataBlock& metadata,
-                                        int exifItem) {
+                                        ExifTreatment exif) {
     std::vector<std::uint8_t> encoded = EncodeJpeg(bitmap, quality);
-    if (metadata.empty() || (exifItem != kExifCopy && exifItem != kExifFixSize)) {
+    if (metadata.empty() || exif == ExifTreatment::None) {
         return encoded;
     }
     std::vector<InsertedSegment> segments;
@@ -223,7 +223,7 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
     for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
         std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
         // Readers take the first Exif block, so that is the one whose size must be right.
-        if (exifItem == kExifFixSize && !exifSeen && IsExifPayload(payload)) {
+        if (exif == ExifTreatment::FixSize && !exifSeen && IsExifPayload(payload)) {
             exifSeen = true;
             patched = MemoryStream(std::vector<std::uint8_t>(payload.begin(), payload.end()));
             TExifInfo().SetImageSize(patched, bitmap.Width(), bitmap.Height());
@@ -319,8 +319,8 @@ void SaveJpegFile(const std::string& path,
                   const WorkingBitmap& bitmap,
                   int quality,
                   const MetadataBlock& metadata,
-                  int exifItem) {
-    WriteFileAtomically(path, BuildJpegFile(bitmap, quality, metadata, exifItem));
+                  ExifTreatment exif) {
+    WriteFileAtomically(path, BuildJpegFile(bitmap, quality, metadata, exif));
 }
 
 }  // namespace zelqor

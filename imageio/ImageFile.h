@@ -73,19 +73,20 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
 // be opened and a picture that does not decode; the Exif read error goes to `exifError`.
 LoadedImage LoadImageFile(const std::string& path);
 
-enum ExifItem : int { kExifNone = 0, kExifCopy = 1, kExifFixSize = 2 };
+// What a save does with the source's metadata: drop it, copy it, or copy it with the Exif size
+// fields set to the saved picture's size.
+enum class ExifTreatment { None, Copy, FixSize };
 
 // The bytes of the JPEG file to save: `bitmap` (already in its view style) encoded with
-// `quality`, then, unless `metadata` is empty or `exifItem` is kExifNone, inserted after SOI
+// `quality`, then, unless `metadata` is empty or `exif` is None, inserted after SOI
 // in place of the JFIF header: each APP1 payload as its own APP1 segment in its order (one
 // longer than a segment holds split over consecutive ones), then each ICC chunk as an APP2
-// segment. With kExifFixSize a copy of the first Exif payload first gets the bitmap's size.
-// Other item values count as kExifNone. A corrupt Exif payload under kExifFixSize throws the
-// stream read error.
+// segment. With FixSize a copy of the first Exif payload first gets the bitmap's size.
+// A corrupt Exif payload under FixSize throws the stream read error.
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
                                         const MetadataBlock& metadata,
-                                        int exifItem);
+                                        ExifTreatment exif);
 
 // Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`, so
 // that a failed save leaves an existing file as it was and no partial file behind. A replaced
@@ -118,6 +119,6 @@ void SaveJpegFile(const std::string& path,
                   const WorkingBitmap& bitmap,
                   int quality,
                   const MetadataBlock& metadata,
-                  int exifItem);
+                  ExifTreatment exif);
 
 }  // namespace zelqor

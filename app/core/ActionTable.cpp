@@ -1,9 +1,6 @@
 // The action, menu and slider tables of the main window.
 #include "ActionTable.h"
 
-#include <stdexcept>
-#include <string>
-
 #include "ViewStyleTable.h"
 
 namespace zelqor {
@@ -13,13 +10,15 @@ ActionInfo Plain(std::string_view name,
                  std::string_view category,
                  std::string_view caption,
                  std::string_view english,
-                 std::string_view shortcut = {}) {
+                 std::string_view shortcut = {},
+                 bool enabledDuringRun = true) {
     ActionInfo a;
     a.name = name;
     a.category = category;
     a.caption = caption;
     a.englishCaption = english;
     a.shortcut = shortcut;
+    a.enabledDuringRun = enabledDuringRun;
     return a;
 }
 
@@ -31,16 +30,17 @@ ActionInfo Make(std::string_view name,
     ActionInfo a = Plain(name, "Make", caption, english, shortcut);
     a.makeSize = size;
     a.isMake = true;
+    a.enabledDuringRun = false;
     return a;
 }
 
 std::vector<ActionInfo> BuildActions() {
     std::vector<ActionInfo> actions = {
-        Plain("ActionFileOpen", "File", "開く(&O)", "&Open", "Ctrl+O"),
+        Plain("ActionFileOpen", "File", "開く(&O)", "&Open", "Ctrl+O", false),
         Plain("ActionFileSave", "File", "保存(&S)", "&Save", "Ctrl+S"),
-        Plain("ActionFileExit", "File", "終了(&X)", "E&xit"),
+        Plain("ActionFileExit", "File", "終了(&X)", "E&xit", {}, false),
         Plain("ActionEditCopy", "Edit", "コピー(&C)", "&Copy", "Ctrl+C"),
-        Plain("ActionEditPaste", "Edit", "貼り付け(&P)", "&Paste", "Ctrl+V"),
+        Plain("ActionEditPaste", "Edit", "貼り付け(&P)", "&Paste", "Ctrl+V", false),
         Make("ActionMakePreview", "プレビュー(&P)", "&Preview", 0),
         Make("ActionMake600xN", "600 x N", "600 x N", 600),
         Make("ActionMake800xN", "800 x N", "800 x N", 800),
@@ -116,29 +116,6 @@ const std::vector<MenuInfo>& MainMenuTable() {
         {"Help1", "ヘルプ(&H)", "&Help", {{"ActionHelpAbout", {}, {}}}},
     };
     return table;
-}
-
-TrackBar& Bar(OptionControls& c, std::string_view name) {
-    if (name == "TrackBar_HDR") {
-        return c.tone.hdr;
-    }
-    if (name == "TrackBar_CalcSize") {
-        return c.tone.calcSize;
-    }
-    if (name == "TrackBar_StdBrightness") {
-        return c.tone.stdBrightness;
-    }
-    if (name == "TrackBar_HdrEnhancer") {
-        return c.tone.hdrEnhancer;
-    }
-    if (name == "TrackBar_JpegQuality") {
-        return c.save.jpegQuality;
-    }
-    throw std::invalid_argument("no track bar named " + std::string(name));
-}
-
-int JpegQuality(const SaveOptions& save) {
-    return TrackBarLerp(save.jpegQuality, 100, 10);
 }
 
 }  // namespace zelqor

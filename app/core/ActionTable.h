@@ -1,11 +1,9 @@
-// The window's actions, menus and option controls as data; the Qt layer builds its widgets from
-// these tables and nothing else names a caption, shortcut, tag or slider range.
+// The window's actions and menus as data; the Qt layer builds its menus from these tables and
+// nothing else names a caption, shortcut or tag.
 #pragma once
 
 #include <string_view>
 #include <vector>
-
-#include "ToneParameters.h"
 
 namespace zelqor {
 
@@ -27,6 +25,8 @@ struct ActionInfo {
     bool visibleAtStart = true;
     int makeSize = 0;  // long side for the make actions; unused elsewhere
     bool isMake = false;
+    // Off for what would start a second run or replace or free the images a run reads.
+    bool enabledDuringRun = true;
 };
 
 // Every action of the window; the view-style actions come from the view style table.
@@ -49,37 +49,5 @@ struct MenuInfo {
 };
 
 const std::vector<MenuInfo>& MainMenuTable();
-
-// The track bars of the options page: object name, where the model keeps it, steps and ticks.
-struct SliderInfo {
-    std::string_view name;
-    std::string_view valueLabel;  // empty when the bar has none
-    int pageStep;
-    int tickInterval;
-};
-
-// The save options that sit beside the tone sliders.
-struct SaveOptions {
-    TrackBar jpegQuality{0, 10, 3};  // TrackBar_JpegQuality: 100 at the top, 10 at the bottom
-    int exifItem = 1;                // RadioGroup_Exif: 0 none, 1 copy, 2 copy with size fixed
-};
-
-struct OptionControls {
-    ToneSliders tone;
-    SaveOptions save;
-};
-
-// The five track bars in the order of the options page; Bar() reaches the position model.
-inline constexpr SliderInfo kSliderTable[] = {
-    {"TrackBar_HDR", "Label_HDR", 2, 1},
-    {"TrackBar_CalcSize", "LabelBoke", 2, 1},
-    {"TrackBar_StdBrightness", "Label_StdBrightness", 2, 1},
-    {"TrackBar_HdrEnhancer", "Label_HdrEnhancer", 4, 2},
-    {"TrackBar_JpegQuality", "", 2, 1},
-};
-TrackBar& Bar(OptionControls& controls, std::string_view sliderName);
-
-// The JPEG quality a save uses: 100 at the top of the bar, 10 at the bottom.
-int JpegQuality(const SaveOptions& save);
 
 }  // namespace zelqor

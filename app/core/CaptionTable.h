@@ -1,5 +1,5 @@
-// The English caption set: every caption that changes on a non-Japanese desktop, keyed by the
-// object that carries it.
+// The English caption set and the few texts that come in two languages: every caption that
+// changes on a non-Japanese desktop, with the kind of object that carries it.
 #pragma once
 
 #include <string>
@@ -10,19 +10,46 @@ namespace zelqor {
 
 inline constexpr std::string_view kEnglishApplicationTitle = "\"Zelqor\"-HDR";
 
+// What a row's object is, so the window sets its text without guessing from the name.
+enum class CaptionTarget {
+    Action,        // an action of the window; the menu entries that show it follow
+    Menu,          // a menu of the menu bar
+    Page,          // a page of the page control
+    GroupBox,      // a group box's title
+    Label,         // a label's text
+    RadioItems,    // the items of a radio group, one text each
+    DialogTitle,   // a dialog's window caption
+    DialogButton,  // a button of a dialog
+};
+
 struct CaptionRow {
-    // An action, menu or control of the main window by object name, or "Dialog.Control" for a
-    // control of a dialog, or a dialog's own name for its window caption.
-    std::string object;
+    CaptionTarget target;
+    std::string dialog;  // the dialog's class name for the dialog rows; empty otherwise
+    std::string object;  // the object's name (the dialog's own for DialogTitle)
     std::string japanese;
     std::string english;
+    // RadioItems only: the item texts in order.
+    std::vector<std::string> items;
 };
 
 // In the order they are applied: menus and actions first, then pages, groups and labels, then
-// the dialogs. The action and menu rows are read from their own tables.
+// the dialogs. The action, menu and Exif rows are read from their own tables.
 const std::vector<CaptionRow>& EnglishCaptionTable();
 
-// The English items of the Exif choice, set as one text with CR LF between the items.
-inline constexpr std::string_view kEnglishExifItems = "no-Exif\r\nCopy\r\nCopy with Size-info";
+// A text that the window builds at run time in the user's language.
+struct LocalText {
+    std::string_view japanese;
+    std::string_view english;
+
+    std::string In(bool japaneseLocale) const {
+        return std::string(japaneseLocale ? japanese : english);
+    }
+};
+
+inline constexpr LocalText kPreviewQuestion{"プレビュー画像を作成しますか?",
+                                            "Create Preview Image?"};
+inline constexpr LocalText kLevelDialogCaption{"表示", "View"};
+inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
+                                            "Large-size calculation mode (slower calculation)"};
 
 }  // namespace zelqor

@@ -130,9 +130,9 @@ void FileActions::SaveImageFile(const std::string& fileName) {
     }
     const BusyCursor busy(services_);
     // Always JPEG, whatever the name says; the previous file stays intact if anything fails.
+    const OptionValues options = ValuesAt(options_);
     const auto save = [&](const WorkingBitmap& pixels) {
-        SaveJpegFile(fileName, pixels, JpegQuality(controls_.save), doc_.Metadata(),
-                     controls_.save.exifItem);
+        SaveJpegFile(fileName, pixels, options.jpegQuality, doc_.Metadata(), options.exif);
     };
     if (viewMenu_.CurrentViewCode() == kViewDefault) {
         save(doc_.BitmapDst());  // no copy of a result that may be 96 MB

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ActionTable.h"
 #include "Document.h"
+#include "ParameterTable.h"
 #include "PlatformServices.h"
 #include "ViewMenuModel.h"
 
@@ -34,8 +34,8 @@ class FileActions {
                 PlatformServices& services,
                 DocumentView& view,
                 const ViewMenuModel& viewMenu,
-                const OptionControls& controls)
-        : doc_(doc), services_(services), view_(view), viewMenu_(viewMenu), controls_(controls) {}
+                const OptionPositions& options)
+        : doc_(doc), services_(services), view_(view), viewMenu_(viewMenu), options_(options) {}
 
     // Each of these reports its own messages; errors of the file and picture layers are
     // thrown for the window's error box, with the document as the failing step left it.
@@ -61,7 +61,7 @@ class FileActions {
     PlatformServices& services_;
     DocumentView& view_;
     const ViewMenuModel& viewMenu_;
-    const OptionControls& controls_;
+    const OptionPositions& options_;
     std::string openDialogFileName_;
     std::string saveDialogFileName_;
 };

@@ -1,79 +1,84 @@
-// The group double-click shortcuts and the preset cycle of the HDR group.
+// The group double-click shortcuts and the preset cycle of the HDR group, read from the
+// parameter table.
 #include "GroupShortcuts.h"
 
-#include <array>
+#include <algorithm>
 
 namespace zelqor {
 namespace {
 
-using Presets = std::array<int, 4>;  // HDR, CalcSize, StdBrightness, HdrEnhancer
-
-constexpr Presets PresetsOf(const ToneSliders& t) {
-    return {t.hdr.position, t.calcSize.position, t.stdBrightness.position, t.hdrEnhancer.position};
-}
-
-// The start positions, then three presets; each row's positions lead to the next row's, and
-// anything else returns to the start positions.
-constexpr Presets kStartPresets = PresetsOf(ToneSliders{});
-constexpr std::array<std::pair<Presets, Presets>, 3> kPresetCycle = {{
-    {kStartPresets, {0, 4, 5, 10}},
-    {{0, 4, 5, 10}, {0, 3, 5, 0}},
-    {{0, 3, 5, 0}, {10, 10, 5, 20}},
-}};
-
-Presets NextPresets(const Presets& now) {
-    for (const auto& [from, to] : kPresetCycle) {
-        if (from == now) {
-            return to;
+// Preset index i leads to i + 1; from the last preset, or from positions no row has, the cycle
+// returns to the start positions.
+OptionPositions NextPreset(OptionPositions p) {
+    const OptionPositions start = StartPositions();
+    const auto matches = [&](int preset) {
+        for (const ParameterInfo& row : ParameterTable()) {
+            if (row.inPresetCycle &&
+                p[row.id] != (preset < 0 ? start[row.id] : row.presets[preset])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int next = static_cast<int>(kPresetCount);  // the start positions
+    for (int preset = -1; preset < static_cast<int>(kPresetCount); ++preset) {
+        if (matches(preset)) {
+            next = preset + 1;
+            break;
         }
     }
-    return kStartPresets;
+    for (const ParameterInfo& row : ParameterTable()) {
+        if (row.inPresetCycle) {
+            p[row.id] = next < static_cast<int>(kPresetCount) ? row.presets[next] : start[row.id];
+        }
+    }
+    return p;
+}
+
+int Reset(const ParameterInfo& row, int position, bool byUser) {
+    const TrackBar bar = row.Bar(position);
+    switch (row.groupRule) {
+        case GroupRule::MiddleOrMinimum:
+            return byUser && position == MiddlePosition(bar) ? bar.min : MiddlePosition(bar);
+        case GroupRule::Middle:
+            return MiddlePosition(bar);
+        case GroupRule::NearTopOrMiddle:
+            return byUser && position == bar.max - 2 ? MiddlePosition(bar) : bar.max - 2;
+        case GroupRule::StartOrMinimum:
+            return byUser && position == row.start ? bar.min : row.start;
+    }
+    return position;
 }
 
 }  // namespace
+
+std::vector<std::string_view> OptionGroupNames() {
+    std::vector<std::string_view> names{kPresetGroup};
+    for (const ParameterInfo& row : ParameterTable()) {
+        if (std::find(names.begin(), names.end(), row.group) == names.end()) {
+            names.push_back(row.group);
+        }
+    }
+    return names;
+}
 
 int MiddlePosition(const TrackBar& bar) {
     return (bar.min + bar.max) / 2;
 }
 
-OptionControls GroupDoubleClicked(OptionGroup group, bool byUser, OptionControls c) {
-    ToneSliders& t = c.tone;
-    const auto middleOrMinimum = [byUser](TrackBar& bar) {
-        const int middle = MiddlePosition(bar);
-        bar.position = byUser && bar.position == middle ? bar.min : middle;
-    };
-    switch (group) {
-        case OptionGroup::HdrIntensity:
-            middleOrMinimum(t.hdr);
-            break;
-        case OptionGroup::CalcSize:
-            middleOrMinimum(t.calcSize);
-            break;
-        case OptionGroup::HdrBorder:
-            t.stdBrightness.position = MiddlePosition(t.stdBrightness);
-            break;
-        case OptionGroup::HdrEnhancer: {
-            TrackBar& bar = t.hdrEnhancer;
-            const int nearTop = bar.max - 2;
-            bar.position = byUser && bar.position == nearTop ? MiddlePosition(bar) : nearTop;
-            break;
-        }
-        case OptionGroup::SaveParams: {
-            TrackBar& bar = c.save.jpegQuality;
-            bar.position = byUser && bar.position == 3 ? bar.min : 3;
-            c.save.exifItem = 1;
-            break;
-        }
-        case OptionGroup::HdrParams: {
-            const Presets next = NextPresets(PresetsOf(t));
-            t.hdr.position = next[0];
-            t.calcSize.position = next[1];
-            t.stdBrightness.position = next[2];
-            t.hdrEnhancer.position = next[3];
-            break;
+OptionPositions GroupDoubleClicked(std::string_view group, bool byUser, OptionPositions p) {
+    if (group == kPresetGroup) {
+        return NextPreset(p);
+    }
+    for (const ParameterInfo& row : ParameterTable()) {
+        if (row.group == group) {
+            p[row.id] = Reset(row, p[row.id], byUser);
         }
     }
-    return c;
+    if (group == kSaveGroup) {
+        p.exif = kExifAtStart;
+    }
+    return p;
 }
 
 }  // namespace zelqor

@@ -2,30 +2,19 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
-#include "ActionTable.h"
+#include "ParameterTable.h"
 
 namespace zelqor {
 
-enum class OptionGroup { HdrParams, HdrIntensity, CalcSize, HdrBorder, HdrEnhancer, SaveParams };
+// The group boxes whose double-click means something: the preset group, then each slider's
+// own group in the parameter table's order.
+std::vector<std::string_view> OptionGroupNames();
 
-struct OptionGroupInfo {
-    std::string_view name;
-    OptionGroup group;
-};
-
-inline constexpr OptionGroupInfo kOptionGroupTable[] = {
-    {"GroupBox_HdrParams", OptionGroup::HdrParams},
-    {"GroupBox_HdrIntensity", OptionGroup::HdrIntensity},
-    {"GroupBox_CalcSize", OptionGroup::CalcSize},
-    {"GroupBox_HdrBorder", OptionGroup::HdrBorder},
-    {"GroupBox_HdrEnhancer", OptionGroup::HdrEnhancer},
-    {"GroupBox_SaveParams", OptionGroup::SaveParams},
-};
-
-// The positions after a double-click on group. byUser is false when code calls the handler
-// without a sender: the toggling groups then go to their reset position unconditionally.
-OptionControls GroupDoubleClicked(OptionGroup group, bool byUser, OptionControls controls);
+// The positions after a double-click on the named group. byUser is false when code calls the
+// handler without a sender: the toggling groups then go to their reset position unconditionally.
+OptionPositions GroupDoubleClicked(std::string_view group, bool byUser, OptionPositions positions);
 
 // (min + max) / 2 of the bar's current range, truncated toward zero.
 int MiddlePosition(const TrackBar& bar);

@@ -54,9 +54,6 @@ class RunRequestEvent : public QEvent {
     int target;
 };
 
-constexpr int kPageSrc = 0;
-constexpr int kPageDst = 1;
-
 TPaintPanel* MakePanel(QWidget* page) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -65,27 +62,23 @@ TPaintPanel* MakePanel(QWidget* page) {
     return panel;
 }
 
-Rect ClientRect(const QWidget* w) {
-    return Rect{0, 0, w->width(), w->height()};
-}
-
 }  // namespace
 
 TForm1::TForm1(PlatformServices& services, QWidget* parent)
     : QMainWindow(parent),
       ui(std::make_unique<Ui::TForm1>()),
       services_(services),
-      runs_(doc_, services),
-      files_(doc_, services, *this, viewMenu_, controls_) {
+      runs_(doc_, services, *this, positions_),
+      files_(doc_, services, *this, viewMenu_, positions_) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc);
     PaintPanelSrc->setObjectName("PaintPanelSrc");
     PaintPanelSrc->OnPaint = [this](TPaintPanel& p) { PaintSrcView(p); };
-    PaintPanelSrc->OnDblClick = [this] { Guarded([this] { PaintPanelSrcDblClick(); }); };
+    PaintPanelSrc->OnDblClick = [this] { Guarded([this] { runs_.SourcePageDoubleClicked(); }); };
     PaintPanelDst = MakePanel(ui->TabSheetDst);
     PaintPanelDst->setObjectName("PaintPanelDst");
     PaintPanelDst->OnPaint = [this](TPaintPanel& p) { PaintDstView(p); };
-    PaintPanelDst->OnDblClick = [this] { Guarded([this] { PaintPanelDstDblClick(); }); };
+    PaintPanelDst->OnDblClick = [this] { Guarded([this] { runs_.ProcessedPageDoubleClicked(); }); };
     for (TPaintPanel* p : {PaintPanelSrc, PaintPanelDst}) {
         p->OnPaintError = [this](const std::string& text) { services_.ShowError(title_, text); };
     }
@@ -132,37 +125,40 @@ void TForm1::ApplyEnglishCaptions() {
     };
     for (const CaptionRow& row : EnglishCaptionTable()) {
         const QString english = Q(row.english);
-        const auto dot = row.object.find('.');
-        const std::string owner = row.object.substr(0, dot);
-        const std::string part = dot == std::string::npos ? "" : row.object.substr(dot + 1);
-        if (const auto action = actions_.find(row.object); action != actions_.end()) {
-            action->second->setText(english);
-        } else if (auto* menu = ui->MainMenu1->findChild<QMenu*>(Q(row.object))) {
-            menu->setTitle(english);
-        } else if (const auto dialog = dialogs.find(owner); dialog != dialogs.end()) {
-            if (dialog->second == nullptr) {
-                continue;
-            }
-            if (part.empty()) {
-                dialog->second->setWindowTitle(english);
-            } else if (auto* button = dialog->second->findChild<QAbstractButton*>(Q(part))) {
-                button->setText(english);
-            }
-        } else if (part == "Items") {
-            // One text with a line per item; the selected item stays selected.
-            const QStringList items = english.split("\r\n");
-            for (int i = 0; i < items.size(); ++i) {
-                if (auto* item = findChild<QRadioButton*>(Q(owner) + QString("_%1").arg(i))) {
-                    item->setText(items[i]);
+        QWidget* dialog = row.dialog.empty() ? nullptr : dialogs.at(row.dialog);
+        switch (row.target) {
+            case CaptionTarget::Action:
+                Action(row.object)->setText(english);
+                break;
+            case CaptionTarget::Menu:
+                ui->MainMenu1->findChild<QMenu*>(Q(row.object))->setTitle(english);
+                break;
+            case CaptionTarget::Page:
+                ui->PageControl1->setTabText(
+                    ui->PageControl1->indexOf(findChild<QWidget*>(Q(row.object))), english);
+                break;
+            case CaptionTarget::GroupBox:
+                findChild<QGroupBox*>(Q(row.object))->setTitle(english);
+                break;
+            case CaptionTarget::Label:
+                findChild<QLabel*>(Q(row.object))->setText(english);
+                break;
+            case CaptionTarget::RadioItems:
+                // The selected item stays selected.
+                for (std::size_t i = 0; i < row.items.size(); ++i) {
+                    ExifButton(static_cast<int>(i))->setText(Q(row.items[i]));
                 }
-            }
-        } else if (auto* page = findChild<QWidget*>(Q(row.object));
-                   page != nullptr && ui->PageControl1->indexOf(page) >= 0) {
-            ui->PageControl1->setTabText(ui->PageControl1->indexOf(page), english);
-        } else if (auto* box = findChild<QGroupBox*>(Q(row.object))) {
-            box->setTitle(english);
-        } else if (auto* label = findChild<QLabel*>(Q(row.object))) {
-            label->setText(english);
+                break;
+            case CaptionTarget::DialogTitle:
+                if (dialog != nullptr) {
+                    dialog->setWindowTitle(english);
+                }
+                break;
+            case CaptionTarget::DialogButton:
+                if (dialog != nullptr) {
+                    dialog->findChild<QAbstractButton*>(Q(row.object))->setText(english);
+                }
+                break;
         }
     }
 }
@@ -181,27 +177,23 @@ bool TForm1::GroupBoxDoubleClicked(QObject* watched, QEvent* e) {
     if (box->childAt(at) != nullptr) {
         return false;
     }
-    for (const OptionGroupInfo& info : kOptionGroupTable) {
-        if (box->objectName() == Q(info.name)) {
-            GroupBoxDblClick(info.group, box);
+    for (const std::string_view group : OptionGroupNames()) {
+        if (box->objectName() == Q(group)) {
+            GroupBoxDblClick(group, box);
             return true;
         }
     }
     return false;
 }
 
-void TForm1::GroupBoxDblClick(OptionGroup group, QObject* sender) {
-    ReadOptionControls();
-    OptionControls next = GroupDoubleClicked(group, sender != nullptr, controls_);
+void TForm1::GroupBoxDblClick(std::string_view group, QObject* sender) {
+    const OptionPositions next = GroupDoubleClicked(group, sender != nullptr, positions_);
     // Through each bar's own setter, in the table's order: a bar that really moves runs its
     // change handler, one that stays runs none.
-    for (const SliderInfo& info : kSliderTable) {
-        Slider(info.name)->setValue(Bar(next, info.name).position);
+    for (const ParameterInfo& row : ParameterTable()) {
+        Slider(row.slider)->setValue(next[row.id]);
     }
-    if (group == OptionGroup::SaveParams) {
-        ui->RadioGroup_Exif_1->setChecked(true);
-    }
-    ReadOptionControls();
+    ExifButton(ExifChoiceIndex(next.exif))->setChecked(true);
 }
 
 void TForm1::CreateDialogs() {
@@ -219,12 +211,11 @@ void TForm1::FormCreate() {
         }
     }
     setWindowTitle(Q(title_));
-    ui->PageControl1->setCurrentIndex(kPageSrc);
+    ActivatePage(Page::Source);
     setAcceptDrops(true);
-    TrackBar_HDRChange();
-    TrackBar_CalcSizeChange();
-    TrackBar_StdBrightnessChange();
-    TrackBar_HdrEnhancerChange();
+    for (const ParameterInfo& row : ParameterTable()) {
+        RefreshValueLabel(row);
+    }
 }
 
 void TForm1::BuildActions() {
@@ -249,7 +240,8 @@ void TForm1::BuildActions() {
             connect(action, &QAction::triggered, this, [this, size] {
                 Guarded([this, size] {
                     const WorkingBitmap& src = doc_.BitmapSrc();
-                    StartRun(size == kMakeFullSize ? std::max(src.Width(), src.Height()) : size);
+                    runs_.StartRun(size == kMakeFullSize ? std::max(src.Width(), src.Height())
+                                                         : size);
                 });
             });
         }
@@ -311,57 +303,44 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::BuildOptionControls() {
-    for (const SliderInfo& info : kSliderTable) {
-        QSlider* slider = Slider(info.name);
-        const TrackBar& bar = Bar(controls_, info.name);
-        slider->setRange(bar.min, bar.max);
-        slider->setValue(bar.position);
-        slider->setPageStep(info.pageStep);
+    for (const ParameterInfo& row : ParameterTable()) {
+        QSlider* slider = Slider(row.slider);
+        slider->setRange(0, row.max);
+        slider->setValue(positions_[row.id]);
+        slider->setPageStep(row.pageStep);
         slider->setSingleStep(1);
-        slider->setTickInterval(info.tickInterval);
-    }
-    for (const SliderInfo& info : kSliderTable) {
-        if (auto* label = findChild<QLabel*>(Q(info.valueLabel)); label != nullptr) {
+        slider->setTickInterval(row.tickInterval);
+        connect(slider, &QSlider::valueChanged, this, [this, &row](int position) {
+            positions_[row.id] = position;
+            RefreshValueLabel(row);
+        });
+        if (auto* label = findChild<QLabel*>(Q(row.valueLabel)); label != nullptr) {
             // "1/200： (120pix)" must fit the narrow box in every desktop font.
             QFont font = label->font();
             font.setPointSizeF(font.pointSizeF() * 0.85);
             label->setFont(font);
         }
     }
-    for (const OptionGroupInfo& info : kOptionGroupTable) {
-        findChild<QGroupBox*>(Q(info.name))->installEventFilter(this);
+    for (const std::string_view group : OptionGroupNames()) {
+        findChild<QGroupBox*>(Q(group))->installEventFilter(this);
     }
-    connect(ui->TrackBar_HDR, &QSlider::valueChanged, this, [this] { TrackBar_HDRChange(); });
-    connect(ui->TrackBar_CalcSize, &QSlider::valueChanged, this,
-            [this] { TrackBar_CalcSizeChange(); });
-    connect(ui->TrackBar_StdBrightness, &QSlider::valueChanged, this,
-            [this] { TrackBar_StdBrightnessChange(); });
-    connect(ui->TrackBar_HdrEnhancer, &QSlider::valueChanged, this,
-            [this] { TrackBar_HdrEnhancerChange(); });
-    // The save options have no labels to refresh; the model just follows them.
-    connect(ui->TrackBar_JpegQuality, &QSlider::valueChanged, this,
-            [this] { ReadOptionControls(); });
-    for (QRadioButton* item :
-         {ui->RadioGroup_Exif_0, ui->RadioGroup_Exif_1, ui->RadioGroup_Exif_2}) {
-        connect(item, &QRadioButton::toggled, this, [this] { ReadOptionControls(); });
+    ui->CheckBox_Luminance->setChecked(positions_.luminance);
+    connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this,
+            [this](bool on) { positions_.luminance = on; });
+    for (int i = 0; i < static_cast<int>(kExifChoiceTable.size()); ++i) {
+        QRadioButton* item = ExifButton(i);
+        item->setText(Q(kExifChoiceTable[i].caption));
+        item->setChecked(kExifChoiceTable[i].treatment == positions_.exif);
+        connect(item, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) {
+                positions_.exif = kExifChoiceTable[i].treatment;
+            }
+        });
     }
-    connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this, [this] { ReadOptionControls(); });
-    ui->CheckBox_Luminance->setChecked(controls_.tone.luminance);
-    ui->RadioGroup_Exif_0->setChecked(controls_.save.exifItem == 0);
-    ui->RadioGroup_Exif_1->setChecked(controls_.save.exifItem == 1);
-    ui->RadioGroup_Exif_2->setChecked(controls_.save.exifItem == 2);
 }
 
-void TForm1::ReadOptionControls() {
-    for (const SliderInfo& info : kSliderTable) {
-        const QSlider* slider = Slider(info.name);
-        TrackBar& bar = Bar(controls_, info.name);
-        bar = TrackBar{slider->minimum(), slider->maximum(), slider->value()};
-    }
-    controls_.tone.luminance = ui->CheckBox_Luminance->isChecked();
-    controls_.save.exifItem = ui->RadioGroup_Exif_2->isChecked()   ? 2
-                              : ui->RadioGroup_Exif_0->isChecked() ? 0
-                                                                   : 1;
+QRadioButton* TForm1::ExifButton(int index) const {
+    return findChild<QRadioButton*>(QString("RadioGroup_Exif_%1").arg(index));
 }
 
 QAction* TForm1::Action(std::string_view name) const {
@@ -380,24 +359,12 @@ QSlider* TForm1::Slider(std::string_view name) const {
     return slider;
 }
 
-void TForm1::TrackBar_HDRChange() {
-    ReadOptionControls();
-    ui->Label_HDR->setText(Q(HdrLabelText(controls_.tone.hdr)));
-}
-
-void TForm1::TrackBar_CalcSizeChange() {
-    ReadOptionControls();
-    ui->LabelBoke->setText(Q(CalcSizeLabelText(controls_.tone.calcSize, doc_.BitmapSrc())));
-}
-
-void TForm1::TrackBar_StdBrightnessChange() {
-    ReadOptionControls();
-    ui->Label_StdBrightness->setText(Q(StdBrightnessLabelText(controls_.tone.stdBrightness)));
-}
-
-void TForm1::TrackBar_HdrEnhancerChange() {
-    ReadOptionControls();
-    ui->Label_HdrEnhancer->setText(Q(HdrEnhancerLabelText(controls_.tone.hdrEnhancer)));
+void TForm1::RefreshValueLabel(const ParameterInfo& row) {
+    if (row.labelText != nullptr) {
+        const WorkingBitmap& src = doc_.BitmapSrc();
+        findChild<QLabel*>(Q(row.valueLabel))
+            ->setText(Q(row.labelText(positions_.Bar(row.id), src.Width(), src.Height())));
+    }
 }
 
 void TForm1::SetStatusText(const std::string& text) {
@@ -405,7 +372,7 @@ void TForm1::SetStatusText(const std::string& text) {
 }
 
 void TForm1::ShowSourcePage() {
-    ActivatePage(kPageSrc);
+    ActivatePage(Page::Source);
 }
 
 void TForm1::RepaintSrc() {
@@ -417,7 +384,7 @@ void TForm1::RepaintDst() {
 }
 
 void TForm1::RefreshCalcSizeLabel() {
-    TrackBar_CalcSizeChange();
+    RefreshValueLabel(Parameter(ParamId::CalcSize));
 }
 
 std::vector<std::string> TForm1::DroppedFiles(const QMimeData* data) {
@@ -463,10 +430,10 @@ void TForm1::dropEvent(QDropEvent* e) {
 void TForm1::SetSourceImage(WorkingBitmap image) {
     doc_.SetSource(std::move(image));
     doc_.ClearResult();
-    ActivatePage(kPageSrc);
+    ActivatePage(Page::Source);
     PaintPanelSrc->update();
     PaintPanelDst->update();
-    TrackBar_CalcSizeChange();
+    RefreshCalcSizeLabel();
 }
 
 void TForm1::Guarded(const std::function<void()>& handler) {
@@ -484,96 +451,33 @@ void TForm1::Guarded(const std::function<void()>& handler) {
 
 // ---- runs
 
-void TForm1::StartRun(int n) {
-    if (runs_.InProgress() || !cancelDlg_) {
-        return;  // one run at a time: its workers read the images that a second would replace
-    }
+bool TForm1::HasProgressDialog() const {
+    return cancelDlg_ != nullptr;
+}
+
+bool TForm1::PostRunAndShowProgressDialog(int n) {
     QCoreApplication::postEvent(this, new RunRequestEvent(n));
     cancelDlg_->SetComment(QString());
-    if (cancelDlg_->ShowModal() == TCancelDlg::ResultCancel) {
-        services_.ShowMessage(title_, "Canceled");
-    }
+    return cancelDlg_->ShowModal() == TCancelDlg::ResultCancel;
 }
 
 bool TForm1::event(QEvent* e) {
     if (e->type() == RunRequestEvent::Kind()) {
         const int n = static_cast<RunRequestEvent*>(e)->target;
-        Guarded([this, n] { HandleRunRequest(n); });
+        Guarded([this, n] { runs_.HandleRunRequest(n); });
         return true;
     }
     return QMainWindow::event(e);
 }
 
-void TForm1::HandleRunRequest(int n) {
-    runShowsDialog_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{runShowsDialog_};
-    try {
-        MakeProcessedImage(n);
-    } catch (...) {
-        // A failed run must not leave the dialog up with nobody to close it.
-        CloseProgressDialog();
-        throw;
-    }
-    if (ui->PageControl1->currentIndex() == kPageSrc) {
-        PaintPanelSrc->repaint();
-    } else if (ui->PageControl1->currentIndex() == kPageDst) {
-        PaintPanelDst->repaint();
-    }
-}
-
-std::uint32_t TForm1::MakeProcessedImage(int n) {
-    if (!doc_.BitmapSrc().HoldsImage()) {
-        services_.ShowMessage(title_, "no input bitmap");
-        CloseProgressDialog();
-        return 0;
-    }
-    if (runs_.InProgress()) {
-        return 0;
-    }
-    ActivatePage(doc_.BitmapDst().HoldsImage() ? kPageDst : kPageSrc);
-    ReadOptionControls();
-    SetRunActionsEnabled(false);
-    RunReport report;
-    try {
-        report = runs_.Run(n, ClientRect(PaintPanelSrc), SampleRunSettings(controls_.tone), title_,
-                           *this);
-    } catch (...) {
-        SetRunActionsEnabled(true);
-        setWindowTitle(Q(title_));
-        if (closeAfterRun_) {
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        }
-        throw;
-    }
-    SetRunActionsEnabled(true);
-    CloseProgressDialog();
-    setWindowTitle(Q(title_));
-    SetStatusText(report.endText);
-    PaintPanelSrc->update();
-    // The result is a new bitmap, so the processed page must be drawn afresh even if it is the
-    // page already shown.
-    PaintPanelDst->update();
-    ActivatePage(kPageDst);
-    ui->PageControl1->setFocus();
-    if (closeAfterRun_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
-    return report.outcome.elapsedMs;
-}
-
-void TForm1::ShowProgress(const std::string& status,
-                          const std::string& caption,
-                          int rowsClaimed,
-                          int rowCount) {
-    SetStatusText(status);
-    setWindowTitle(Q(caption));
-    if (runShowsDialog_ && cancelDlg_ && cancelDlg_->isVisible()) {
+void TForm1::ShowDialogProgress(const std::string& status, int rowsClaimed, int rowCount) {
+    if (cancelDlg_ && cancelDlg_->isVisible()) {
         cancelDlg_->SetComment(Q(status));
         cancelDlg_->SetProgress(rowsClaimed, rowCount);
     }
+}
+
+void TForm1::RunProgressed(int rowsClaimed, int rowCount) {
     if (OnRunProgress) {
         OnRunProgress(rowsClaimed, rowCount);
     }
@@ -583,10 +487,8 @@ void TForm1::ProcessEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool TForm1::CancelRequested() {
-    // A run started from the preview question cannot be cancelled, whatever result the dialog
-    // kept from its last showing.
-    return runShowsDialog_ && cancelDlg_ && cancelDlg_->ModalResult() == TCancelDlg::ResultCancel;
+bool TForm1::ProgressDialogCancelled() const {
+    return cancelDlg_ && cancelDlg_->ModalResult() == TCancelDlg::ResultCancel;
 }
 
 void TForm1::CloseProgressDialog() {
@@ -598,27 +500,60 @@ void TForm1::CloseProgressDialog() {
 
 void TForm1::SetRunActionsEnabled(bool enabled) {
     for (const ActionInfo& info : ActionTable()) {
-        if (info.isMake || info.name == "ActionFileOpen" || info.name == "ActionEditPaste" ||
-            info.name == "ActionFileExit") {
+        if (!info.enabledDuringRun) {
             Action(info.name)->setEnabled(enabled);
         }
     }
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
-    if (runs_.InProgress()) {
-        // The run's workers and its waiting loop still use the window; close when it is over.
-        closeAfterRun_ = true;
+    if (!runs_.CloseRequested()) {
         e->ignore();
         return;
     }
     QMainWindow::closeEvent(e);
 }
 
+void TForm1::CloseLater() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
 // ---- pages, keys and double-clicks
 
-void TForm1::ActivatePage(int index) {
-    ui->PageControl1->setCurrentIndex(index);
+void TForm1::SetWindowCaption(const std::string& caption) {
+    setWindowTitle(Q(caption));
+}
+
+Page TForm1::CurrentPage() const {
+    return static_cast<Page>(ui->PageControl1->currentIndex());
+}
+
+void TForm1::ActivatePage(Page page) {
+    ui->PageControl1->setCurrentIndex(static_cast<int>(page));
+}
+
+TPaintPanel* TForm1::Panel(Page page) const {
+    return page == Page::Source ? PaintPanelSrc : page == Page::Processed ? PaintPanelDst : nullptr;
+}
+
+void TForm1::Repaint(Page page) {
+    if (TPaintPanel* panel = Panel(page)) {
+        panel->update();
+    }
+}
+
+void TForm1::RepaintNow(Page page) {
+    if (TPaintPanel* panel = Panel(page)) {
+        panel->repaint();
+    }
+}
+
+void TForm1::FocusPages() {
+    ui->PageControl1->setFocus();
+}
+
+Rect TForm1::PanelClient() const {
+    return Rect{0, 0, PaintPanelSrc->width(), PaintPanelSrc->height()};
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
@@ -647,31 +582,8 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (!IsPageSwitchKey(key, modifiers)) {
         return false;
     }
-    ActivatePage(ui->PageControl1->currentIndex() == kPageDst ? kPageSrc : kPageDst);
+    ActivatePage(CurrentPage() == Page::Processed ? Page::Source : Page::Processed);
     return true;
-}
-
-void TForm1::ShowSizeMessage(const WorkingBitmap& bitmap) {
-    services_.ShowMessage(title_, "Width = " + std::to_string(bitmap.Width()) +
-                                      "\r\nHeight = " + std::to_string(bitmap.Height()));
-}
-
-void TForm1::PaintPanelSrcDblClick() {
-    if (doc_.BitmapSrc().HoldsImage()) {
-        ShowSizeMessage(doc_.BitmapSrc());
-    }
-}
-
-void TForm1::PaintPanelDstDblClick() {
-    if (doc_.BitmapDst().HoldsImage()) {
-        ShowSizeMessage(doc_.BitmapDst());
-    } else if (doc_.BitmapSrc().HoldsImage() && !runs_.InProgress()) {
-        const std::string question = services_.IsJapaneseLocale() ? "プレビュー画像を作成しますか?"
-                                                                  : "Create Preview Image?";
-        if (services_.AskOkCancel(title_, question)) {
-            MakeProcessedImage(0);
-        }
-    }
 }
 
 // ---- view
@@ -685,10 +597,6 @@ void TForm1::PaintSrcView(TPaintPanel& panel) {
 void TForm1::PaintDstView(TPaintPanel& panel) {
     painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
                       doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint());
-}
-
-std::string TForm1::LevelDialogCaption() {
-    return services_.IsJapaneseLocale() ? "表示" : "View";
 }
 
 void TForm1::SelectViewCode(int code) {
@@ -711,7 +619,8 @@ void TForm1::ActionViewTriggered(int entry) {
             return -1;
         }
         const QString prompt = Action(viewMenu_.Entries()[index].style->actionName)->text();
-        return inputLevelForm_->InputLevel(Q(LevelDialogCaption()), prompt, shown);
+        return inputLevelForm_->InputLevel(Q(kLevelDialogCaption.In(services_.IsJapaneseLocale())),
+                                           prompt, shown);
     };
     const auto askColour = [this](Rgb current) { return services_.PickColour(current); };
     const bool repaint = viewMenu_.Execute(entry, askLevel, askColour);
@@ -722,15 +631,11 @@ void TForm1::ActionViewTriggered(int entry) {
 }
 
 void TForm1::RepaintActivePage() {
-    if (ui->PageControl1->currentIndex() == kPageSrc) {
-        PaintPanelSrc->update();
-    } else if (ui->PageControl1->currentIndex() == kPageDst) {
-        PaintPanelDst->update();
-    }
+    Repaint(CurrentPage());
 }
 
 void TForm1::ActionViewAffectSrcExecute() {
-    if (ui->PageControl1->currentIndex() == kPageSrc) {
+    if (CurrentPage() == Page::Source) {
         PaintPanelSrc->update();
     }
 }

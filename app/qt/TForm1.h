@@ -22,6 +22,7 @@ class QAction;
 class QActionGroup;
 class QSlider;
 class QLabel;
+class QRadioButton;
 class QMimeData;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -35,7 +36,7 @@ namespace Ui {
 class TForm1;
 }
 
-class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::DocumentView {
+class TForm1 : public QMainWindow, private zelqor::RunWindow, private zelqor::DocumentView {
     Q_OBJECT
 
   public:
@@ -64,31 +65,19 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     // A new source image, as loading or pasting gives it: the result is emptied.
     void SetSourceImage(zelqor::WorkingBitmap image);
 
-    // Runs.
-    void StartRun(int n);
-    void HandleRunRequest(int n);
-    std::uint32_t MakeProcessedImage(int n);
+    // A make action's run, as its menu entry starts it.
+    void StartRun(int n) { runs_.StartRun(n); }
     bool RunInProgress() const { return runs_.InProgress(); }
 
     // View menu.
     int CurrentViewCode() const { return viewMenu_.CurrentViewCode(); }
     void SelectViewCode(int code);
     int LastViewCode() const { return viewMenu_.LastViewCode(); }
-    std::string LevelDialogCaption();
-
-    // The value labels, each from its track bar.
-    void TrackBar_HDRChange();
-    void TrackBar_CalcSizeChange();
-    void TrackBar_StdBrightnessChange();
-    void TrackBar_HdrEnhancerChange();
 
     // The English caption set, for a desktop whose language is not Japanese.
     void ApplyEnglishCaptions();
     // A double-click on an option group; sender is null when code calls it.
-    void GroupBoxDblClick(zelqor::OptionGroup group, QObject* sender);
-
-    void PaintPanelSrcDblClick();
-    void PaintPanelDstDblClick();
+    void GroupBoxDblClick(std::string_view group, QObject* sender);
 
   protected:
     bool event(QEvent* event) override;
@@ -106,7 +95,8 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     void BuildActions();
     void BuildMenus();
     void BuildOptionControls();
-    void ReadOptionControls();
+    void RefreshValueLabel(const zelqor::ParameterInfo& row);
+    QRadioButton* ExifButton(int index) const;
     static bool IsPageSwitchKey(int key, Qt::KeyboardModifiers modifiers);
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
 
@@ -116,11 +106,7 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     void ActionViewAffectSrcExecute();
     void RepaintActivePage();
     void SyncViewActions();
-    void ActivatePage(int index);
-    void CloseProgressDialog();
-    void SetRunActionsEnabled(bool enabled);
-    void ShowSizeMessage(const zelqor::WorkingBitmap& bitmap);
-    void SetStatusText(const std::string& text);
+    TPaintPanel* Panel(zelqor::Page page) const;
     // Runs a handler and shows what it throws in the error box instead of letting it reach Qt.
     void Guarded(const std::function<void()>& handler);
 
@@ -134,21 +120,32 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     void RepaintDst() override;
     void RefreshCalcSizeLabel() override;
 
-    // RunDisplay
-    void ShowProgress(const std::string& status,
-                      const std::string& caption,
-                      int rowsClaimed,
-                      int rowCount) override;
+    // RunWindow
+    void SetWindowCaption(const std::string& caption) override;
+    void SetStatusText(const std::string& text) override;
+    bool HasProgressDialog() const override;
+    bool PostRunAndShowProgressDialog(int n) override;
+    void ShowDialogProgress(const std::string& status, int rowsClaimed, int rowCount) override;
+    bool ProgressDialogCancelled() const override;
+    void CloseProgressDialog() override;
+    void SetRunActionsEnabled(bool enabled) override;
+    zelqor::Page CurrentPage() const override;
+    void ActivatePage(zelqor::Page page) override;
+    void RepaintNow(zelqor::Page page) override;
+    void Repaint(zelqor::Page page) override;
+    void FocusPages() override;
+    zelqor::Rect PanelClient() const override;
     void ProcessEvents() override;
-    bool CancelRequested() override;
+    void CloseLater() override;
+    void RunProgressed(int rowsClaimed, int rowCount) override;
 
     std::unique_ptr<Ui::TForm1> ui;
     zelqor::PlatformServices& services_;
     std::string title_{zelqor::kApplicationTitle};
     zelqor::Document doc_;
+    zelqor::OptionPositions positions_ = zelqor::StartPositions();
     zelqor::RunController runs_;
     zelqor::ViewMenuModel viewMenu_;
-    zelqor::OptionControls controls_;
     zelqor::FileActions files_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
@@ -158,7 +155,5 @@ class TForm1 : public QMainWindow, private zelqor::RunDisplay, private zelqor::D
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TCancelDlg> cancelDlg_;
     std::unique_ptr<TInputLevelForm> inputLevelForm_;
-    bool runShowsDialog_ = false;
-    bool closeAfterRun_ = false;
     bool shown_ = false;
 };

@@ -302,7 +302,7 @@ TEST_F(FileActionsTest, SaveWritesJpegWithTheChosenExifItemQualityAndStyle) {
     window.Action("ActionFileSave")->trigger();
     EXPECT_GT(fs::file_size(folder / "q100.jpg"), at73);
     EXPECT_EQ(ReadWholeFile((folder / "q100.jpg").string()),
-              BuildJpegFile(result, 100, {}, kExifNone));
+              BuildJpegFile(result, 100, {}, ExifTreatment::None));
 }
 
 TEST_F(FileActionsTest, SaveCarriesTheSourceIccProfileWithItemsOneAndTwo) {

@@ -37,14 +37,14 @@ class ShellTest : public ::testing::Test {
     }
     Positions Now() const {
         Positions p;
-        for (const SliderInfo& info : kSliderTable) {
-            p.push_back(window->Slider(info.name)->value());
+        for (const ParameterInfo& row : ParameterTable()) {
+            p.push_back(window->Slider(row.slider)->value());
         }
         return p;
     }
     void Set(const Positions& p) {
         for (std::size_t i = 0; i < p.size(); ++i) {
-            window->Slider(kSliderTable[i].name)->setValue(p[i]);
+            window->Slider(ParameterTable()[i].slider)->setValue(p[i]);
         }
     }
     void DoubleClick(const char* box) {
@@ -111,9 +111,9 @@ TEST_F(ShellTest, WithoutASenderTheTogglesReset) {
     Start(true);
     Set({5, 5, 5, 18, 3});
     QSignalSpy moved(window->Slider("TrackBar_HDR"), &QSlider::valueChanged);
-    for (OptionGroup g : {OptionGroup::HdrIntensity, OptionGroup::CalcSize,
-                          OptionGroup::HdrEnhancer, OptionGroup::SaveParams}) {
-        window->GroupBoxDblClick(g, nullptr);
+    for (const char* group : {"GroupBox_HdrIntensity", "GroupBox_CalcSize", "GroupBox_HdrEnhancer",
+                              "GroupBox_SaveParams"}) {
+        window->GroupBoxDblClick(group, nullptr);
     }
     EXPECT_EQ(Now(), (Positions{5, 5, 5, 18, 3})) << "already at the reset positions";
     EXPECT_EQ(moved.count(), 0) << "a bar that stays runs no change handler";
@@ -131,7 +131,7 @@ TEST_F(ShellTest, EnglishCaptionsOnANonJapaneseDesktop) {
     const auto tab = [&](int i) { return Find<QTabWidget>("PageControl1")->tabText(i); };
     const Case cases[] = {
         {"File1", menuTitle("File1")},
-        {"&File", "&File"},
+        {"ActionFileExit", action("ActionFileExit")},
         {"Make1", menuTitle("Make1")},
         {"ActionViewUguisu", action("ActionViewUguisu")},
         {"ActionViewMattari", action("ActionViewMattari")},
@@ -153,7 +153,7 @@ TEST_F(ShellTest, EnglishCaptionsOnANonJapaneseDesktop) {
     };
     const QString want[] = {
         "&File",
-        "&File",
+        "E&xit",
         "&Make",
         "&Uguisu(Japanese Bush-warbler)",
         "Mattari",

@@ -76,15 +76,5 @@ TEST(ActionTable, EveryMenuEntryNamesAnActionAndEveryActionIsInOneMenu) {
     EXPECT_EQ(inMenus.size(), ActionTable().size());
 }
 
-TEST(ActionTable, JpegQualityByPosition) {
-    const int want[] = {100, 91, 82, 73, 64, 55, 46, 37, 28, 19, 10};
-    SaveOptions save;
-    EXPECT_EQ(JpegQuality(save), 73);
-    for (int pos = 0; pos <= 10; ++pos) {
-        save.jpegQuality.position = pos;
-        EXPECT_EQ(JpegQuality(save), want[pos]) << pos;
-    }
-}
-
 }  // namespace
 }  // namespace zelqor

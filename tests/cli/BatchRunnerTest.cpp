@@ -78,7 +78,7 @@ TEST_F(BatchRunnerTest, ResizedJpegCarriesPatchedExif) {
     ASSERT_FALSE(back.exifSegmentBuffer.empty());
     // The size fields now name the saved size: patching once more with it changes nothing.
     const std::vector<std::uint8_t> again =
-        BuildJpegFile(back.bitmap, 73, back.exifSegmentBuffer, kExifFixSize);
+        BuildJpegFile(back.bitmap, 73, back.exifSegmentBuffer, ExifTreatment::FixSize);
     const fs::path twice = dir_ / "twice.jpg";
     WriteFileAtomically(twice.string(), again);
     EXPECT_EQ(LoadImageFile(twice.string()).exifSegmentBuffer, back.exifSegmentBuffer);

@@ -10,18 +10,29 @@ ParseResult Parse(std::vector<std::string> args) {
     return ParseCommandLine(args);
 }
 
-TEST(CliOptions, DefaultsMatchTheDesktopStart) {
+// The defaults are the window's start positions, and the help names each of them.
+TEST(CliOptions, DefaultsAreTheWindowsStartValues) {
     const ParseResult r = Parse({"a.jpg"});
     ASSERT_FALSE(r.error) << *r.error;
     const CliOptions& o = r.options;
+    const OptionValues start = ValuesAt(StartPositions());
     EXPECT_EQ(o.inputs, std::vector<std::string>{"a.jpg"});
-    EXPECT_EQ(o.settings.params.hdrStrength, 5);
-    EXPECT_EQ(o.settings.params.borderLevel, 382);
-    EXPECT_EQ(o.settings.params.detailGain, 4);
-    EXPECT_TRUE(o.settings.params.luminance);
-    EXPECT_EQ(o.settings.divisor, 200);
-    EXPECT_EQ(o.quality, 73);
-    EXPECT_EQ(o.exifItem, 1);
+    EXPECT_EQ(o.values.run.params.hdrStrength, start.run.params.hdrStrength);
+    EXPECT_EQ(o.values.run.params.borderLevel, start.run.params.borderLevel);
+    EXPECT_EQ(o.values.run.params.detailGain, start.run.params.detailGain);
+    EXPECT_EQ(o.values.run.params.luminance, start.run.params.luminance);
+    EXPECT_EQ(o.values.run.divisor, start.run.divisor);
+    EXPECT_EQ(o.values.jpegQuality, start.jpegQuality);
+    EXPECT_EQ(o.values.exif, start.exif);
+    const std::string help = UsageText();
+    for (const ParameterInfo& row : ParameterTable()) {
+        const std::string flagDefault =
+            ", default " + row.flagText(StartPositions().Bar(row.id)) + "\n";
+        EXPECT_NE(help.find(std::string(row.flag) + " " + std::string(row.metavar)),
+                  std::string::npos);
+        EXPECT_NE(help.find(flagDefault), std::string::npos) << row.flag;
+    }
+    EXPECT_NE(help.find("none | copy | fix-size, default copy\n"), std::string::npos);
     EXPECT_EQ(o.styleCode, kViewDefault);
     EXPECT_EQ(o.format, OutputFormat::Jpeg);
     EXPECT_EQ(o.size, 0);
@@ -32,15 +43,17 @@ TEST(CliOptions, ValuesMapToEngineValues) {
         std::vector<std::string> args;
         std::function<void(const CliOptions&)> check;
     } cases[] = {
-        {{"--border", "100", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.borderLevel, 765); }},
-        {{"--border", "0", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.borderLevel, 0); }},
-        {{"--border=33", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.borderLevel, 252); }},
-        {{"--detail", "10", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.detailGain, 58); }},
-        {{"--detail", "0.0", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.detailGain, 0); }},
-        {{"--detail", "2.5", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.detailGain, 7); }},
-        {{"--intensity", "0", "x"}, [](auto& o) { EXPECT_EQ(o.settings.params.hdrStrength, 0); }},
-        {{"--divisor", "50", "x"}, [](auto& o) { EXPECT_EQ(o.settings.divisor, 50); }},
-        {{"--no-luminance", "x"}, [](auto& o) { EXPECT_FALSE(o.settings.params.luminance); }},
+        {{"--border", "100", "x"},
+         [](auto& o) { EXPECT_EQ(o.values.run.params.borderLevel, 765); }},
+        {{"--border", "0", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.borderLevel, 0); }},
+        {{"--border=33", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.borderLevel, 252); }},
+        {{"--detail", "10", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.detailGain, 58); }},
+        {{"--detail", "0.0", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.detailGain, 0); }},
+        {{"--detail", "2.5", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.detailGain, 7); }},
+        {{"--intensity", "0", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.params.hdrStrength, 0); }},
+        {{"--divisor", "50", "x"}, [](auto& o) { EXPECT_EQ(o.values.run.divisor, 50); }},
+        {{"--quality=100", "x"}, [](auto& o) { EXPECT_EQ(o.values.jpegQuality, 100); }},
+        {{"--no-luminance", "x"}, [](auto& o) { EXPECT_FALSE(o.values.run.params.luminance); }},
         {{"--style", "sepia", "x"}, [](auto& o) { EXPECT_EQ(o.styleCode, 50000); }},
         {{"--style", "sepia:4", "x"}, [](auto& o) { EXPECT_EQ(o.styleCode, 50000); }},
         {{"--style", "sepia:0", "x"}, [](auto& o) { EXPECT_EQ(o.styleCode, 50004); }},
@@ -55,7 +68,8 @@ TEST(CliOptions, ValuesMapToEngineValues) {
              EXPECT_EQ(o.tint.g, 128);
              EXPECT_EQ(o.tint.b, 28);
          }},
-        {{"--exif", "fix-size", "--exif", "none", "x"}, [](auto& o) { EXPECT_EQ(o.exifItem, 0); }},
+        {{"--exif", "fix-size", "--exif", "none", "x"},
+         [](auto& o) { EXPECT_EQ(o.values.exif, ExifTreatment::None); }},
         {{"--format", "png", "-q", "x"},
          [](auto& o) {
              EXPECT_EQ(o.format, OutputFormat::Png);

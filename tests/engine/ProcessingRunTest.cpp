@@ -16,7 +16,6 @@
 #include "FastAdaptation.h"
 #include "Kernel.h"
 #include "ProcessingRun.h"
-#include "RunTexts.h"
 #include "ScaleBitmap.h"
 #include "TestImages.h"
 #include "ThreadStarters.h"
@@ -245,20 +244,6 @@ TEST(ScaleBitmap, BandWhoseThreadCannotStartIsScaledAnyway) {
     }
 }
 
-TEST(RunTexts, ProgressAndEndTexts) {
-    EXPECT_EQ(ProgressText(150, 1200), "12.50% 150/1200 lines");
-    EXPECT_EQ(ProgressText(0, 0), "0.00% 0/0 lines");
-    EXPECT_EQ(ProgressPercentText(1, 3), "33.33%");
-    EXPECT_EQ(ProgressPercentText(1200, 1200), "100.00%");
-    EXPECT_EQ(RunEndText(1234, 1200, 800), "1.23 sec (1,200 x 800)");
-    EXPECT_EQ(RunEndText(420, 1200, 800), "0.42 sec (1,200 x 800)");
-    EXPECT_EQ(RunEndText(1234567, 6000, 4000), "1,234.57 sec (6,000 x 4,000)");
-    EXPECT_EQ(RunEndText(0, 0, 0), "0.00 sec (0 x 0)");
-    const NumberFormat german{".", ","};
-    EXPECT_EQ(RunEndText(1234567, 12000, 999, german), "1.234,57 sec (12.000 x 999)");
-    EXPECT_EQ(ProgressText(150, 1200, german), "12,50% 150/1200 lines");
-}
-
 struct EngineCase {
     RunEngine engine;
     const char* name;
@@ -272,22 +257,21 @@ class ProcessingRunTest : public ::testing::TestWithParam<EngineCase> {};
 
 TEST_P(ProcessingRunTest, OutputEqualsLiteralAdaptation) {
     const WorkingBitmap src = Noise(90, 61, 7);
-    for (int calcPos : {0, 5, 10}) {
+    for (int divisor : {50, 200, 800}) {
         for (bool lum : {true, false}) {
-            ToneSliders sliders;
-            sliders.calcSize.position = calcPos;
-            sliders.luminance = lum;
-            sliders.hdr.position = 1;
+            RunSettings settings;
+            settings.divisor = divisor;
+            settings.params.luminance = lum;
+            settings.params.hdrStrength = 9;
             ProcessingRun run;
             run.SetEngine(GetParam().engine);
             CountingObserver observer;
             WorkingBitmap dst;
-            const RunOutcome out =
-                run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
-            const int r = CalcRadius(src, CalcSizeDivisor(sliders.calcSize));
+            const RunOutcome out = run.ProcessBitmap(dst, src, settings, observer);
+            const int r = CalcRadius(src, divisor);
             WorkingBitmap expected;
-            AdaptBitmapLiteral(src, expected, r, SampleToneParams(sliders), AdaptVariant::Normal);
-            EXPECT_EQ(dst, expected) << "calc " << calcPos << " lum " << lum;
+            AdaptBitmapLiteral(src, expected, r, settings.params, AdaptVariant::Normal);
+            EXPECT_EQ(dst, expected) << "divisor " << divisor << " lum " << lum;
             EXPECT_EQ(out.radius, r);
             EXPECT_FALSE(out.cancelled);
             EXPECT_EQ(out.width, 90);
@@ -301,18 +285,18 @@ TEST_P(ProcessingRunTest, OutputEqualsLiteralAdaptation) {
 TEST_P(ProcessingRunTest, LargeSizeNoticeFromRadius84) {
     for (auto [width, notices] : {std::pair{4150, 0}, {4200, 1}}) {
         const WorkingBitmap src = Noise(width, 2, 8);
-        ToneSliders sliders;
-        sliders.calcSize.position = 0;  // D = 50
+        RunSettings settings;
+        settings.divisor = 50;
         ProcessingRun run;
         run.SetEngine(GetParam().engine);
         CountingObserver observer;
         WorkingBitmap dst;
-        const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+        const RunOutcome out = run.ProcessBitmap(dst, src, settings, observer);
         EXPECT_EQ(observer.notices, notices);
         EXPECT_EQ(out.largeSizeMode, notices == 1);
         // A white and a random pixel far from the edges agree with the literal variant in use.
         const std::vector<std::int32_t> kernel = BuildKernel(out.radius);
-        const AdaptState st{&src, kernel, out.radius, SampleToneParams(sliders)};
+        const AdaptState st{&src, kernel, out.radius, settings.params};
         const AdaptVariant v = notices ? AdaptVariant::Large : AdaptVariant::Normal;
         for (int x : {0, 1000, width - 1}) {
             EXPECT_EQ(dst.Pixel(x, 1), AdaptPixelWith(v, out.radius, x, 1, st)) << x;
@@ -322,13 +306,13 @@ TEST_P(ProcessingRunTest, LargeSizeNoticeFromRadius84) {
 
 TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
     const WorkingBitmap src = Noise(1500, 1000, 9);
-    ToneSliders sliders;
-    sliders.calcSize.position = 0;  // r = 30
+    RunSettings settings;
+    settings.divisor = 50;  // r = 30
     ProcessingRun run;
     run.SetEngine(GetParam().engine);
     CountingObserver observer(0);
     WorkingBitmap dst;
-    const RunOutcome out = run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+    const RunOutcome out = run.ProcessBitmap(dst, src, settings, observer);
     // The first poll asks to cancel; workers fast enough to finish before it leave nothing to
     // cancel, and the rows below must then all be processed.
     EXPECT_EQ(out.cancelled, observer.polls > 0);
@@ -339,7 +323,7 @@ TEST_P(ProcessingRunTest, CancelKeepsProcessedRowsAboveAndScaledCopyBelow) {
     const int claimed = out.rowsClaimed;
     EXPECT_EQ(out.rowCount, 1000);
     const std::vector<std::int32_t> kernel = BuildKernel(out.radius);
-    const AdaptState st{&src, kernel, out.radius, SampleToneParams(sliders)};
+    const AdaptState st{&src, kernel, out.radius, settings.params};
     for (int y = 0; y < 1000; y += (y < claimed ? 1 : 37)) {
         for (int x : {0, 750, 1499}) {
             const std::uint32_t want =
@@ -373,11 +357,11 @@ TEST_P(ProcessingRunTest, CancelBeforeAnyRowLeavesTheScaledCopy) {
 
 TEST_P(ProcessingRunTest, WorkerThatCannotStartIsNotAwaited) {
     const WorkingBitmap src = Noise(60, 45, 10);
-    ToneSliders sliders;
-    sliders.calcSize.position = 2;
+    RunSettings settings;
+    settings.divisor = 87;
     WorkingBitmap expected;
-    AdaptBitmapLiteral(src, expected, CalcRadius(src, CalcSizeDivisor(sliders.calcSize)),
-                       SampleToneParams(sliders), AdaptVariant::Normal);
+    AdaptBitmapLiteral(src, expected, CalcRadius(src, settings.divisor), settings.params,
+                       AdaptVariant::Normal);
     for (int failing : {1, 2}) {  // the second worker only, then both
         ProcessingRun run;
         run.SetEngine(GetParam().engine);
@@ -391,7 +375,7 @@ TEST_P(ProcessingRunTest, WorkerThatCannotStartIsNotAwaited) {
         });
         CountingObserver observer;
         WorkingBitmap dst;
-        run.ProcessBitmap(dst, src, SampleRunSettings(sliders), observer);
+        run.ProcessBitmap(dst, src, settings, observer);
         EXPECT_EQ(dst, expected) << failing << " worker(s) failed to start";
     }
 }

@@ -21,20 +21,24 @@ const std::filesystem::path kExifFolder = std::filesystem::path(ZELQOR_TESTDATA_
 TEST(SaveMetadata, PayloadsAndProfileSurviveEachExifItem) {
     struct Case {
         const char* file;
-        int item;
+        ExifTreatment item;
         std::size_t app1Count;  // in the source, which the save must keep
         std::size_t exifIndex;  // which of them is the Exif block
         std::size_t iccCount;
     };
     const Case cases[] = {
-        {"xmp_no_exif.jpg", kExifCopy, 2, 1, 1},     {"xmp_no_exif.jpg", kExifFixSize, 2, 1, 1},
-        {"Nikon_D70.jpg", kExifCopy, 2, 0, 1},       {"Nikon_D70.jpg", kExifFixSize, 2, 0, 1},
-        {"exiv2-Reagan.jpg", kExifNone, 2, 0, 1},    {"exiv2-Reagan.jpg", kExifCopy, 2, 0, 1},
-        {"exiv2-Reagan.jpg", kExifFixSize, 2, 0, 1}, {"exiv2-bug922.jpg", kExifFixSize, 28, 0, 0},
+        {"xmp_no_exif.jpg", ExifTreatment::Copy, 2, 1, 1},
+        {"xmp_no_exif.jpg", ExifTreatment::FixSize, 2, 1, 1},
+        {"Nikon_D70.jpg", ExifTreatment::Copy, 2, 0, 1},
+        {"Nikon_D70.jpg", ExifTreatment::FixSize, 2, 0, 1},
+        {"exiv2-Reagan.jpg", ExifTreatment::None, 2, 0, 1},
+        {"exiv2-Reagan.jpg", ExifTreatment::Copy, 2, 0, 1},
+        {"exiv2-Reagan.jpg", ExifTreatment::FixSize, 2, 0, 1},
+        {"exiv2-bug922.jpg", ExifTreatment::FixSize, 28, 0, 0},
     };
     const WorkingBitmap picture = test_images::Noise(120, 80, 5);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " item " + std::to_string(c.item));
+        SCOPED_TRACE(std::string(c.file) + " item " + std::to_string(static_cast<int>(c.item)));
         const std::string path = (kExifFolder / c.file).string();
         const Bytes file = ReadWholeFile(path);
         const auto source = app1Payloads(file);
@@ -42,7 +46,7 @@ TEST(SaveMetadata, PayloadsAndProfileSurviveEachExifItem) {
         ASSERT_EQ(iccChunks(file).size(), c.iccCount);
         const Bytes saved =
             BuildJpegFile(picture, 80, LoadImageFile(path).exifSegmentBuffer, c.item);
-        if (c.item == kExifNone) {
+        if (c.item == ExifTreatment::None) {
             EXPECT_EQ(saved, EncodeJpeg(picture, 80));
             EXPECT_TRUE(iccChunks(saved).empty());
             continue;
@@ -58,7 +62,7 @@ TEST(SaveMetadata, PayloadsAndProfileSurviveEachExifItem) {
         const auto written = app1Payloads(saved);
         ASSERT_EQ(written.size(), source.size());
         for (std::size_t i = 0; i < source.size(); ++i) {
-            if (c.item != kExifFixSize || i != c.exifIndex) {
+            if (c.item != ExifTreatment::FixSize || i != c.exifIndex) {
                 EXPECT_EQ(written[i], source[i]) << i;
                 continue;
             }
@@ -83,8 +87,9 @@ TEST(SaveMetadata, LongPayloadIsSplitAndFixSizeWithoutExifPatchesNothing) {
         for (std::size_t i = 0; i < xmp.size(); ++i)
             xmp[i] = static_cast<std::uint8_t>(i * 13 + 1);
         const Bytes tail{'h', 't', 't', 'p', 2};
-        for (int item : {kExifCopy, kExifFixSize}) {
-            SCOPED_TRACE(std::to_string(c.size) + " item " + std::to_string(item));
+        for (ExifTreatment item : {ExifTreatment::Copy, ExifTreatment::FixSize}) {
+            SCOPED_TRACE(std::to_string(c.size) + " item " +
+                         std::to_string(static_cast<int>(item)));
             const auto written = app1Payloads(
                 BuildJpegFile(test_images::Noise(9, 7, 1), 80, metadataOf({xmp, tail}), item));
             ASSERT_EQ(written.size(), c.pieces.size() + 1);

@@ -53,8 +53,8 @@ TEST(SaveJpeg, CameraFileWithEachExifItem) {
     const WorkingBitmap small = gradient(120, 80);
     TempFolder folder;
     const std::string path = (folder / "out.jpg").string();
-    for (int item : {kExifNone, kExifCopy, kExifFixSize}) {
-        SCOPED_TRACE(item);
+    for (ExifTreatment item : {ExifTreatment::None, ExifTreatment::Copy, ExifTreatment::FixSize}) {
+        SCOPED_TRACE(static_cast<int>(item));
         SaveJpegFile(path, small, 73, source.exifSegmentBuffer, item);
         const Bytes saved = ReadWholeFile(path);
         ASSERT_GT(saved.size(), 20u);
@@ -64,7 +64,7 @@ TEST(SaveJpeg, CameraFileWithEachExifItem) {
         const std::vector<std::uint8_t> markers = markersBeforeScan(saved);
         ASSERT_FALSE(markers.empty());
         EXPECT_EQ(markers.back(), 0xDA);
-        if (item == kExifNone) {
+        if (item == ExifTreatment::None) {
             EXPECT_EQ(markers.front(), 0xE0);
             EXPECT_EQ(Bytes(saved.begin() + 6, saved.begin() + 11), (Bytes{'J', 'F', 'I', 'F', 0}));
             EXPECT_TRUE(exifOf(saved).empty());
@@ -75,7 +75,7 @@ TEST(SaveJpeg, CameraFileWithEachExifItem) {
         EXPECT_EQ(std::count(markers.begin(), markers.end(), 0xE1), 1);
         const Bytes block = exifOf(saved);
         ASSERT_EQ(block.size(), exif.size());
-        if (item == kExifCopy) {
+        if (item == ExifTreatment::Copy) {
             EXPECT_EQ(block, exif);
         } else {
             EXPECT_EQ(pixelDimensions(block), std::make_pair(120u, 80u));
@@ -86,7 +86,7 @@ TEST(SaveJpeg, CameraFileWithEachExifItem) {
 
 TEST(SaveJpeg, EmptyExifBufferSavesTheEncoderOutput) {
     const WorkingBitmap bmp = gradient(16, 16);
-    for (int item : {0, 1, 2, 7}) {
+    for (ExifTreatment item : {ExifTreatment::None, ExifTreatment::Copy, ExifTreatment::FixSize}) {
         EXPECT_EQ(BuildJpegFile(bmp, 90, {}, item), EncodeJpeg(bmp, 90));
     }
 }
@@ -109,7 +109,7 @@ TEST(SaveJpeg, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     const MetadataBlock corrupt = metadataOf(
         {{'h', 't', 't', 'p'}, {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 0xF0, 0, 0, 0}});
     try {
-        SaveJpegFile(target.string(), bmp, 80, corrupt, kExifFixSize);
+        SaveJpegFile(target.string(), bmp, 80, corrupt, ExifTreatment::FixSize);
         FAIL() << "no error";
     } catch (const ImageIoError& e) {
         EXPECT_STREQ(e.what(), "ストリームからの読み込みエラー");
@@ -126,7 +126,7 @@ TEST(SaveJpeg, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     };
     for (const auto& [path, message] : cases) {
         try {
-            SaveJpegFile(path.string(), bmp, 80, {}, kExifNone);
+            SaveJpegFile(path.string(), bmp, 80, {}, ExifTreatment::None);
             ADD_FAILURE() << "no error for " << path;
         } catch (const ImageIoError& e) {
             EXPECT_EQ(std::string(e.what()), message);
@@ -272,7 +272,7 @@ TEST(SaveJpeg, ReplacedFileKeepsItsPermissions) {
     const fs::path target = folder / "keep.jpg";
     writeFile(target, "x");
     ::chmod(target.c_str(), 0640);
-    SaveJpegFile(target.string(), gradient(4, 4), 50, {}, kExifNone);
+    SaveJpegFile(target.string(), gradient(4, 4), 50, {}, ExifTreatment::None);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
