@@ -6,21 +6,15 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <new>
@@ -32,6 +26,7 @@
 #include "TInputLevelForm.h"
 #include "TPaintPanel.h"
 #include "ViewSettings.h"
+#include "WindowInput.h"
 #include "ui_TForm1.h"
 
 using namespace zelqor;
@@ -69,7 +64,8 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       services_(services),
       runs_(doc_, services, *this, positions_),
-      files_(doc_, services, *this, viewMenu_, positions_) {
+      files_(doc_, services, *this, viewMenu_, positions_),
+      commands_(doc_, services, files_, runs_, viewMenu_, *this, *this) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc);
     PaintPanelSrc->setObjectName("PaintPanelSrc");
@@ -98,9 +94,7 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::showEvent(QShowEvent* e) {
-    // Key preview: every key reaches the window's native window once, before it is handed to
-    // the control that has the focus.
-    windowHandle()->installEventFilter(this);
+    input_->WatchKeys();
     if (!shown_) {
         shown_ = true;
         FormShow();
@@ -212,7 +206,13 @@ void TForm1::FormCreate() {
     }
     setWindowTitle(Q(title_));
     ActivatePage(Page::Source);
-    setAcceptDrops(true);
+    input_ = new WindowInput(this);
+    input_->OnPageSwitchKey = [this] { FormKeyDown(); };
+    // Nothing may replace the images while a run reads them.
+    input_->AcceptsDrops = [this] { return !runs_.InProgress(); };
+    input_->OnDrop = [this](const std::vector<std::string>& names) {
+        Guarded([this, &names] { files_.DropFiles(names); });
+    };
     for (const ParameterInfo& row : ParameterTable()) {
         RefreshValueLabel(row);
     }
@@ -235,41 +235,33 @@ void TForm1::BuildActions() {
         // Shortcuts work whether or not a menu is open or the entry is shown.
         addAction(action);
         actions_.emplace(std::string(info.name), action);
-        if (info.isMake) {
-            const int size = info.makeSize;
-            connect(action, &QAction::triggered, this, [this, size] {
-                Guarded([this, size] {
-                    const WorkingBitmap& src = doc_.BitmapSrc();
-                    runs_.StartRun(size == kMakeFullSize ? std::max(src.Width(), src.Height())
-                                                         : size);
-                });
-            });
-        }
+        const std::string_view name = info.name;
+        connect(action, &QAction::triggered, this,
+                [this, name] { Guarded([this, name] { commands_.Execute(name); }); });
     }
-    for (const ViewMenuModel::Entry& e : viewMenu_.Entries()) {
-        const int entry = viewMenu_.IndexOf(e.style->baseCode);
-        connect(Action(e.style->actionName), &QAction::triggered, this,
-                [this, entry] { Guarded([this, entry] { ActionViewTriggered(entry); }); });
+}
+
+void TForm1::CloseWindow() {
+    close();
+}
+
+void TForm1::ShowAboutBox() {
+    if (aboutBox_) {
+        aboutBox_->SetProductNameText(Q(title_));
+        aboutBox_->exec();
     }
-    connect(Action("ActionViewAffectSrc"), &QAction::triggered, this,
-            [this] { Guarded([this] { ActionViewAffectSrcExecute(); }); });
-    connect(Action("ActionFileExit"), &QAction::triggered, this, [this] { close(); });
-    const std::pair<const char*, void (FileActions::*)()> fileHandlers[] = {
-        {"ActionFileOpen", &FileActions::ActionFileOpenExecute},
-        {"ActionFileSave", &FileActions::ActionFileSaveExecute},
-        {"ActionEditCopy", &FileActions::ActionEditCopyExecute},
-        {"ActionEditPaste", &FileActions::PasteFromClipboard},
-    };
-    for (const auto& [name, handler] : fileHandlers) {
-        connect(Action(name), &QAction::triggered, this,
-                [this, handler] { Guarded([this, handler] { (files_.*handler)(); }); });
-    }
-    connect(Action("ActionHelpAbout"), &QAction::triggered, this, [this] {
-        if (aboutBox_) {
-            aboutBox_->SetProductNameText(Q(title_));
-            aboutBox_->exec();
-        }
-    });
+}
+
+int TForm1::AskLevel(const std::string& caption, const std::string& prompt, int shown) {
+    return inputLevelForm_ ? inputLevelForm_->InputLevel(Q(caption), Q(prompt), shown) : -1;
+}
+
+std::string TForm1::ActionText(std::string_view action) const {
+    return Action(action)->text().toStdString();
+}
+
+bool TForm1::ActionChecked(std::string_view action) const {
+    return Action(action)->isChecked();
 }
 
 void TForm1::BuildMenus() {
@@ -385,46 +377,6 @@ void TForm1::RepaintDst() {
 
 void TForm1::RefreshCalcSizeLabel() {
     RefreshValueLabel(Parameter(ParamId::CalcSize));
-}
-
-std::vector<std::string> TForm1::DroppedFiles(const QMimeData* data) {
-    std::vector<std::string> names;
-    if (data == nullptr || !data->hasUrls()) {
-        return names;
-    }
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) {
-            return {};
-        }
-        names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
-    }
-    return names;
-}
-
-bool TForm1::AcceptsDrag(const QMimeData* data) const {
-    // Nothing may replace the images while a run reads them.
-    return !runs_.InProgress() && !DroppedFiles(data).empty();
-}
-
-void TForm1::dragEnterEvent(QDragEnterEvent* e) {
-    if (AcceptsDrag(e->mimeData())) {
-        e->acceptProposedAction();
-    }
-}
-
-void TForm1::dragMoveEvent(QDragMoveEvent* e) {
-    if (AcceptsDrag(e->mimeData())) {
-        e->acceptProposedAction();
-    }
-}
-
-void TForm1::dropEvent(QDropEvent* e) {
-    if (!AcceptsDrag(e->mimeData())) {
-        return;
-    }
-    e->acceptProposedAction();
-    const std::vector<std::string> names = DroppedFiles(e->mimeData());
-    Guarded([this, &names] { files_.DropFiles(names); });
 }
 
 void TForm1::SetSourceImage(WorkingBitmap image) {
@@ -557,41 +509,19 @@ Rect TForm1::PanelClient() const {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (GroupBoxDoubleClicked(watched, e)) {
-        return true;
-    }
-    if (watched == windowHandle() && e->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        if (IsPageSwitchKey(key->key(), key->modifiers())) {
-            // The control with the focus gets the key first: switching the page would hide it.
-            watched->event(e);
-            FormKeyDown(key->key(), key->modifiers());
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, e);
+    return GroupBoxDoubleClicked(watched, e) || QMainWindow::eventFilter(watched, e);
 }
 
-bool TForm1::IsPageSwitchKey(int key, Qt::KeyboardModifiers modifiers) {
-    const Qt::KeyboardModifiers held =
-        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    return key == Qt::Key_Space && held == Qt::NoModifier;
-}
-
-bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    if (!IsPageSwitchKey(key, modifiers)) {
-        return false;
-    }
+void TForm1::FormKeyDown() {
     ActivatePage(CurrentPage() == Page::Processed ? Page::Source : Page::Processed);
-    return true;
 }
 
 // ---- view
 
 void TForm1::PaintSrcView(TPaintPanel& panel) {
-    const int code = Action("ActionViewAffectSrc")->isChecked() ? CurrentViewCode() : 0;
     painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapSrc(), doc_.SrcGeneration(), code, viewMenu_.Tint());
+                      doc_.BitmapSrc(), doc_.SrcGeneration(), commands_.SourceViewCode(),
+                      viewMenu_.Tint());
 }
 
 void TForm1::PaintDstView(TPaintPanel& panel) {
@@ -609,33 +539,5 @@ void TForm1::SyncViewActions() {
         QAction* action = Action(e.style->actionName);
         action->setChecked(e.checked);
         action->setData(e.tag);
-    }
-}
-
-void TForm1::ActionViewTriggered(int entry) {
-    viewMenu_.Tick(entry);
-    const auto askLevel = [this](int index, int shown) {
-        if (!inputLevelForm_) {
-            return -1;
-        }
-        const QString prompt = Action(viewMenu_.Entries()[index].style->actionName)->text();
-        return inputLevelForm_->InputLevel(Q(kLevelDialogCaption.In(services_.IsJapaneseLocale())),
-                                           prompt, shown);
-    };
-    const auto askColour = [this](Rgb current) { return services_.PickColour(current); };
-    const bool repaint = viewMenu_.Execute(entry, askLevel, askColour);
-    SyncViewActions();
-    if (repaint) {
-        RepaintActivePage();
-    }
-}
-
-void TForm1::RepaintActivePage() {
-    Repaint(CurrentPage());
-}
-
-void TForm1::ActionViewAffectSrcExecute() {
-    if (CurrentPage() == Page::Source) {
-        PaintPanelSrc->update();
     }
 }

@@ -17,26 +17,27 @@
 #include "PlatformServices.h"
 #include "RunController.h"
 #include "ViewMenuModel.h"
+#include "WindowCommands.h"
 
 class QAction;
 class QActionGroup;
 class QSlider;
 class QLabel;
 class QRadioButton;
-class QMimeData;
-class QDragEnterEvent;
-class QDragMoveEvent;
-class QDropEvent;
 class TAboutBox;
 class TCancelDlg;
 class TInputLevelForm;
 class TPaintPanel;
+class WindowInput;
 
 namespace Ui {
 class TForm1;
 }
 
-class TForm1 : public QMainWindow, private zelqor::RunWindow, private zelqor::DocumentView {
+class TForm1 : public QMainWindow,
+               private zelqor::RunWindow,
+               private zelqor::DocumentView,
+               private zelqor::CommandWindow {
     Q_OBJECT
 
   public:
@@ -84,9 +85,6 @@ class TForm1 : public QMainWindow, private zelqor::RunWindow, private zelqor::Do
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();
@@ -97,28 +95,29 @@ class TForm1 : public QMainWindow, private zelqor::RunWindow, private zelqor::Do
     void BuildOptionControls();
     void RefreshValueLabel(const zelqor::ParameterInfo& row);
     QRadioButton* ExifButton(int index) const;
-    static bool IsPageSwitchKey(int key, Qt::KeyboardModifiers modifiers);
-    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // Space without Shift, Ctrl or Alt: the source page after the processed one, else the
+    // processed page.
+    void FormKeyDown();
 
     void PaintSrcView(TPaintPanel& panel);
     void PaintDstView(TPaintPanel& panel);
-    void ActionViewTriggered(int entry);
-    void ActionViewAffectSrcExecute();
-    void RepaintActivePage();
-    void SyncViewActions();
     TPaintPanel* Panel(zelqor::Page page) const;
     // Runs a handler and shows what it throws in the error box instead of letting it reach Qt.
     void Guarded(const std::function<void()>& handler);
-
-    // The local files of a drag, or nothing when it carries anything else.
-    static std::vector<std::string> DroppedFiles(const QMimeData* data);
-    bool AcceptsDrag(const QMimeData* data) const;
 
     // DocumentView
     void ShowSourcePage() override;
     void RepaintSrc() override;
     void RepaintDst() override;
     void RefreshCalcSizeLabel() override;
+
+    // CommandWindow
+    void CloseWindow() override;
+    void ShowAboutBox() override;
+    int AskLevel(const std::string& caption, const std::string& prompt, int shown) override;
+    std::string ActionText(std::string_view action) const override;
+    bool ActionChecked(std::string_view action) const override;
+    void SyncViewActions() override;
 
     // RunWindow
     void SetWindowCaption(const std::string& caption) override;
@@ -147,11 +146,13 @@ class TForm1 : public QMainWindow, private zelqor::RunWindow, private zelqor::Do
     zelqor::RunController runs_;
     zelqor::ViewMenuModel viewMenu_;
     zelqor::FileActions files_;
+    zelqor::WindowCommands commands_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
     std::map<std::string, QAction*, std::less<>> actions_;
     QActionGroup* viewGroup_ = nullptr;
     QLabel* statusText_ = nullptr;
+    WindowInput* input_ = nullptr;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TCancelDlg> cancelDlg_;
     std::unique_ptr<TInputLevelForm> inputLevelForm_;
