@@ -239,7 +239,7 @@ void Write(const CliOptions& o, BatchItem& item, bool last) {
         return;
     }
     Guarded(item, [&] {
-        if (o.styleCode != kViewDefault) {
+        if (o.styleCode != StyleCode{}) {
             MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
         }
         Background release;

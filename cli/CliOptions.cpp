@@ -62,7 +62,7 @@ std::optional<std::string> ParseStyle(const std::string& text, CliOptions& o) {
             }
             level = LevelFromStrength(s.baseCode, strength);
         }
-        o.styleCode = s.baseCode + level;
+        o.styleCode = StyleCode(s.baseCode, level);
         return std::nullopt;
     }
     return "unknown style '" + name + "'";

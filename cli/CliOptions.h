@@ -19,7 +19,7 @@ struct CliOptions {
     // Tone values, divisor, JPEG quality and Exif treatment; the desktop program's start values
     // unless a flag says otherwise.
     OptionValues values = ValuesAt(StartPositions());
-    int styleCode = kViewDefault;
+    StyleCode styleCode;
     Rgb tint{0, 0, 0};
     OutputFormat format = OutputFormat::Jpeg;
     bool quiet = false;

@@ -95,7 +95,7 @@ void ForEachPixel(WorkingBitmap& bmp, Rect rc, Fn&& fn) {
 
 }  // namespace
 
-void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
+void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, StyleCode code, Rgb tint) {
     if (bitmap == nullptr) {
         return;
     }
@@ -107,8 +107,9 @@ void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
         return;
     }
     WorkingBitmap& bmp = *bitmap;
-    const int group = code / kViewGroupSize;
-    const int level = code % kViewGroupSize;
+    const int group = code.base / kViewGroupSize;
+    // The styles without levels are told apart by their small base codes.
+    const int level = group == 0 ? code.base : code.level;
 
     switch (group) {
         case 0:
@@ -196,7 +197,7 @@ void MakeViewBitmap(WorkingBitmap* bitmap, Rect rc, int code, Rgb tint) {
     }
 }
 
-void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint) {
+void MakeViewBitmapAll(WorkingBitmap* bitmap, StyleCode code, Rgb tint) {
     if (bitmap == nullptr) {
         return;
     }

@@ -29,6 +29,22 @@ inline constexpr std::array<int, kViewLevels> kVividLevelTable = {1, 2, 3, 5, 8}
 inline constexpr std::array<int, kViewLevels> kMattariLevelTable = {5, 8, 13, 20, 32};
 inline constexpr std::array<int, kViewLevels> kSepiaLevelTable = {1, 2, 3, 6, 13};
 
+// A view style and its level. The View actions carry it in their tag as one integer, the base
+// code plus the level; tags below kViewGroupSize name a style without levels.
+struct StyleCode {
+    int base = kViewDefault;
+    int level = 0;
+
+    StyleCode() = default;
+    constexpr StyleCode(int base, int level) : base(base), level(level) {}
+    // From a tag; implicit because a tag is the code's integer spelling.
+    constexpr StyleCode(int tag)  // NOLINT(google-explicit-constructor)
+        : base(tag < kViewGroupSize ? tag : tag / kViewGroupSize * kViewGroupSize),
+          level(tag < kViewGroupSize ? 0 : tag % kViewGroupSize) {}
+    constexpr int Tag() const { return base + level; }
+    constexpr bool operator==(const StyleCode&) const = default;
+};
+
 // The level dialog shows a strength 0..4 with the strongest look at 4; these read the style table
 // to turn a strength into a level.
 bool StyleLevelIsInverted(int baseCode);
@@ -42,7 +58,7 @@ struct Rgb {
 };
 
 // Recolours the pixels inside rect (right and bottom exclusive, clamped to the bitmap).
-void MakeViewBitmap(WorkingBitmap* bitmap, Rect rect, int code, Rgb tint);
-void MakeViewBitmapAll(WorkingBitmap* bitmap, int code, Rgb tint);
+void MakeViewBitmap(WorkingBitmap* bitmap, Rect rect, StyleCode code, Rgb tint);
+void MakeViewBitmapAll(WorkingBitmap* bitmap, StyleCode code, Rgb tint);
 
 }  // namespace zelqor

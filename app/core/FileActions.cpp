@@ -95,8 +95,8 @@ void FileActions::PasteFromClipboard() {
 
 WorkingBitmap FileActions::StyledResult() const {
     WorkingBitmap copy = doc_.BitmapDst();
-    const int code = viewMenu_.CurrentViewCode();
-    if (code != kViewDefault) {
+    const StyleCode code = viewMenu_.CurrentViewCode();
+    if (code != StyleCode{}) {
         MakeViewBitmapAll(&copy, code, viewMenu_.Tint());
     }
     return copy;
@@ -134,7 +134,7 @@ void FileActions::SaveImageFile(const std::string& fileName) {
     const auto save = [&](const WorkingBitmap& pixels) {
         SaveJpegFile(fileName, pixels, options.jpegQuality, doc_.Metadata(), options.exif);
     };
-    if (viewMenu_.CurrentViewCode() == kViewDefault) {
+    if (viewMenu_.CurrentViewCode() == StyleCode{}) {
         save(doc_.BitmapDst());  // no copy of a result that may be 96 MB
     } else {
         save(StyledResult());

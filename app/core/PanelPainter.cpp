@@ -26,7 +26,7 @@ void DrawFitted(WorkingBitmap& buffer,
                 const Rect& update,
                 const Rect& fit,
                 const WorkingBitmap& fitted,
-                int code,
+                StyleCode code,
                 Rgb tint) {
     // The buffer may be smaller than update; whatever it cannot hold is clipped.
     const Rect bufferArea{update.left, update.top, update.left + buffer.Width(),
@@ -52,7 +52,7 @@ void PaintFittedImage(WorkingBitmap& buffer,
                       const Rect& update,
                       const Rect& client,
                       const WorkingBitmap& image,
-                      int code,
+                      StyleCode code,
                       Rgb tint) {
     // A painter whose cache lives for this one repaint.
     PanelPainter().Paint(buffer, update, client, image, 0, code, tint);
@@ -63,7 +63,7 @@ void PanelPainter::Paint(WorkingBitmap& buffer,
                          const Rect& client,
                          const WorkingBitmap& image,
                          std::uint64_t imageGeneration,
-                         int code,
+                         StyleCode code,
                          Rgb tint) {
     const Rect fit = FitRect(client, image);
     if (fit.Width() <= 0 || fit.Height() <= 0) {

@@ -17,7 +17,7 @@ void PaintFittedImage(WorkingBitmap& buffer,
                       const Rect& update,
                       const Rect& client,
                       const WorkingBitmap& image,
-                      int code,
+                      StyleCode code,
                       Rgb tint);
 
 // The same, keeping the fitted unstyled copy between repaints, so that a repaint only copies and
@@ -30,7 +30,7 @@ class PanelPainter {
                const Rect& client,
                const WorkingBitmap& image,
                std::uint64_t imageGeneration,
-               int code,
+               StyleCode code,
                Rgb tint);
     // Frees the cached copy.
     void Forget();

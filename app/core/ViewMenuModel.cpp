@@ -18,7 +18,7 @@ int ViewMenuModel::IndexOf(int baseCode) const {
     return -1;
 }
 
-int ViewMenuModel::CurrentViewCode() const {
+StyleCode ViewMenuModel::CurrentViewCode() const {
     for (const Entry& e : entries_) {
         if (e.checked) {
             return e.tag;
@@ -27,7 +27,8 @@ int ViewMenuModel::CurrentViewCode() const {
     return 0;
 }
 
-void ViewMenuModel::SelectViewCode(int code) {
+void ViewMenuModel::SelectViewCode(StyleCode style) {
+    const int code = style.Tag();
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Entry& e = entries_[i];
         const bool match = code >= 1000 ? e.tag / 1000 == code / 1000 : e.tag == code;

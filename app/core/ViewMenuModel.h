@@ -29,11 +29,11 @@ class ViewMenuModel {
     const std::vector<Entry>& Entries() const { return entries_; }
     int IndexOf(int baseCode) const;
 
-    // The tag of the ticked style, 0 when none is ticked.
-    int CurrentViewCode() const;
+    // The code in the ticked style's tag, the default when none is ticked.
+    StyleCode CurrentViewCode() const;
     // Ticks the entry that matches code (for code >= 1000 by its group, also taking the level).
-    void SelectViewCode(int code);
-    int LastViewCode() const { return lastViewCode_; }
+    void SelectViewCode(StyleCode code);
+    StyleCode LastViewCode() const { return lastViewCode_; }
     Rgb Tint() const { return tint_; }
 
     // What the toolkit does before the handler runs: the chosen entry ticks itself.
@@ -44,7 +44,7 @@ class ViewMenuModel {
 
   private:
     std::vector<Entry> entries_;
-    int lastViewCode_ = 0;
+    StyleCode lastViewCode_;
     Rgb tint_{0, 0, 0};  // the colour dialog's colour: black until the user confirms one
 };
 

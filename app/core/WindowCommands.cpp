@@ -43,8 +43,9 @@ void WindowCommands::Execute(std::string_view name) {
     }
 }
 
-int WindowCommands::SourceViewCode() const {
-    return window_.ActionChecked("ActionViewAffectSrc") ? viewMenu_.CurrentViewCode() : 0;
+StyleCode WindowCommands::SourceViewCode() const {
+    return window_.ActionChecked("ActionViewAffectSrc") ? viewMenu_.CurrentViewCode()
+                                                       : StyleCode{};
 }
 
 void WindowCommands::ViewStyleChosen(int entry) {

@@ -51,7 +51,7 @@ class WindowCommands {
 
     // The style code the source page is painted in: the current style only while the View
     // menu's "affect the source" entry is ticked.
-    int SourceViewCode() const;
+    StyleCode SourceViewCode() const;
 
   private:
     void ViewStyleChosen(int entry);

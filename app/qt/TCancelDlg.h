@@ -10,7 +10,8 @@ class TCancelDlg;
 
 // Results follow the run's convention, not Qt's: 0 none yet, 1 OK, 2 Cancel. Qt's Rejected (0)
 // would be indistinguishable from "still running", so every way of closing by hand gives 2.
-// All members are for the GUI thread; a worker reaches them through queued calls.
+// All members are for the GUI thread: the run's waiting loop updates it between its polls of the
+// workers, which never touch it.
 class TCancelDlg : public QDialog {
     Q_OBJECT
 

@@ -529,7 +529,7 @@ void TForm1::PaintDstView(TPaintPanel& panel) {
                       doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint());
 }
 
-void TForm1::SelectViewCode(int code) {
+void TForm1::SelectViewCode(StyleCode code) {
     viewMenu_.SelectViewCode(code);
     SyncViewActions();
 }

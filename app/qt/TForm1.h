@@ -71,9 +71,9 @@ class TForm1 : public QMainWindow,
     bool RunInProgress() const { return runs_.InProgress(); }
 
     // View menu.
-    int CurrentViewCode() const { return viewMenu_.CurrentViewCode(); }
-    void SelectViewCode(int code);
-    int LastViewCode() const { return viewMenu_.LastViewCode(); }
+    zelqor::StyleCode CurrentViewCode() const { return viewMenu_.CurrentViewCode(); }
+    void SelectViewCode(zelqor::StyleCode code);
+    zelqor::StyleCode LastViewCode() const { return viewMenu_.LastViewCode(); }
 
     // The English caption set, for a desktop whose language is not Japanese.
     void ApplyEnglishCaptions();

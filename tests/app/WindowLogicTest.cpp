@@ -1,0 +1,225 @@
+// The window's logic without widgets: group shortcuts, the caption set, runs and the commands,
+// driven through a fake window and the scripted platform services.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "../engine/TestImages.h"
+#include "ActionTable.h"
+#include "CaptionTable.h"
+#include "FakePlatformServices.h"
+#include "GroupShortcuts.h"
+#include "WindowCommands.h"
+
+namespace zelqor {
+namespace {
+
+using Positions = std::vector<int>;  // by the parameter table's rows
+
+Positions Of(const OptionPositions& p) {
+    return Positions(p.position.begin(), p.position.end());
+}
+
+TEST(GroupShortcuts, ResetToggleAndCycleFromTheTable) {
+    struct Case {
+        const char* group;
+        bool byUser;
+        Positions from;
+        Positions to;
+    };
+    const Case cases[] = {
+        {"GroupBox_HdrIntensity", true, {5, 5, 5, 18, 3}, {0, 5, 5, 18, 3}},
+        {"GroupBox_HdrIntensity", false, {5, 5, 5, 18, 3}, {5, 5, 5, 18, 3}},
+        {"GroupBox_CalcSize", true, {5, 5, 5, 18, 3}, {5, 0, 5, 18, 3}},
+        {"GroupBox_CalcSize", true, {5, 9, 5, 18, 3}, {5, 5, 5, 18, 3}},
+        {"GroupBox_HdrBorder", true, {5, 5, 2, 18, 3}, {5, 5, 5, 18, 3}},
+        {"GroupBox_HdrEnhancer", true, {5, 5, 5, 18, 3}, {5, 5, 5, 10, 3}},
+        {"GroupBox_HdrEnhancer", false, {5, 5, 5, 18, 3}, {5, 5, 5, 18, 3}},
+        {"GroupBox_SaveParams", true, {5, 5, 5, 18, 3}, {5, 5, 5, 18, 0}},
+        {"GroupBox_SaveParams", false, {5, 5, 5, 18, 7}, {5, 5, 5, 18, 3}},
+        {"GroupBox_HdrParams", true, {5, 5, 5, 18, 7}, {0, 4, 5, 10, 7}},
+        {"GroupBox_HdrParams", true, {0, 4, 5, 10, 7}, {0, 3, 5, 0, 7}},
+        {"GroupBox_HdrParams", true, {0, 3, 5, 0, 7}, {10, 10, 5, 20, 7}},
+        {"GroupBox_HdrParams", true, {10, 10, 5, 20, 7}, {5, 5, 5, 18, 7}},
+        {"GroupBox_HdrParams", true, {5, 5, 4, 18, 3}, {5, 5, 5, 18, 3}},
+        {"GroupBox_Unknown", true, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}},
+    };
+    for (const Case& c : cases) {
+        OptionPositions p;
+        std::copy(c.from.begin(), c.from.end(), p.position.begin());
+        p.exif = ExifTreatment::None;
+        p.luminance = false;
+        const OptionPositions after = GroupDoubleClicked(c.group, c.byUser, p);
+        EXPECT_EQ(Of(after), c.to) << c.group << " from " << c.from[0] << c.from[4];
+        EXPECT_EQ(after.exif, std::string(c.group) == "GroupBox_SaveParams" ? ExifTreatment::Copy
+                                                                            : ExifTreatment::None);
+        EXPECT_FALSE(after.luminance);
+    }
+}
+
+// Every row names something the window has: an action or menu of the tables, a dialog the
+// window makes; the Exif items come from the Exif table in its order.
+TEST(CaptionTable, RowsNameWhatTheWindowHasAndChangeTheirText) {
+    std::set<std::string> menus;
+    for (const MenuInfo& m : MainMenuTable()) {
+        menus.insert(std::string(m.name));
+    }
+    const std::set<std::string> dialogs = {"TCancelDlg", "TInputLevelForm", "TAboutBox"};
+    for (const CaptionRow& row : EnglishCaptionTable()) {
+        SCOPED_TRACE(row.object);
+        switch (row.target) {
+            case CaptionTarget::Action:
+                EXPECT_NE(FindAction(row.object), nullptr);
+                break;
+            case CaptionTarget::Menu:
+                EXPECT_EQ(menus.count(row.object), 1u);
+                break;
+            case CaptionTarget::DialogTitle:
+            case CaptionTarget::DialogButton:
+                EXPECT_EQ(dialogs.count(row.dialog), 1u);
+                break;
+            case CaptionTarget::RadioItems:
+                EXPECT_EQ(row.items,
+                          (std::vector<std::string>{"no-Exif", "Copy", "Copy with Size-info"}));
+                EXPECT_EQ(row.english, "no-Exif\r\nCopy\r\nCopy with Size-info");
+                break;
+            default:
+                EXPECT_TRUE(row.dialog.empty());
+        }
+        EXPECT_TRUE(row.japanese != row.english || row.target == CaptionTarget::DialogButton);
+    }
+    EXPECT_EQ(kPreviewQuestion.In(false), "Create Preview Image?");
+    EXPECT_EQ(kLevelDialogCaption.In(true), "表示");
+}
+
+// A window that records what the run and the commands ask of it.
+class FakeWindow : public RunWindow, public CommandWindow, public DocumentView {
+  public:
+    const std::string& Title() const override { return title; }
+    void SetWindowCaption(const std::string& c) override { caption = c; }
+    void SetStatusText(const std::string& text) override { status = text; }
+    bool HasProgressDialog() const override { return true; }
+    bool PostRunAndShowProgressDialog(int n) override {
+        dialogShown = true;
+        runs->HandleRunRequest(n);  // as the dialog's modal loop delivers the request
+        return cancel;
+    }
+    void ShowDialogProgress(const std::string&, int, int) override { ++dialogUpdates; }
+    bool ProgressDialogCancelled() const override { return cancel; }
+    void CloseProgressDialog() override { dialogClosed = true; }
+    void SetRunActionsEnabled(bool enabled) override { actionsEnabled.push_back(enabled); }
+    Page CurrentPage() const override { return page; }
+    void ActivatePage(Page p) override { page = p; }
+    void RepaintNow(Page) override {}
+    void Repaint(Page) override {}
+    void FocusPages() override {}
+    Rect PanelClient() const override { return Rect{0, 0, 40, 30}; }
+    void ProcessEvents() override {}
+    void CloseLater() override { closed = true; }
+    void RunProgressed(int, int) override {
+        if (onProgress) {
+            onProgress();
+        }
+    }
+    void CloseWindow() override { closed = true; }
+    void ShowAboutBox() override { aboutShown = true; }
+    int AskLevel(const std::string&, const std::string&, int) override { return -1; }
+    std::string ActionText(std::string_view a) const override { return std::string(a); }
+    bool ActionChecked(std::string_view) const override { return false; }
+    void SyncViewActions() override {}
+    void ShowSourcePage() override { page = Page::Source; }
+    void RepaintSrc() override {}
+    void RepaintDst() override {}
+    void RefreshCalcSizeLabel() override {}
+
+    std::string title = "ZelqorHDR", caption, status;
+    RunController* runs = nullptr;
+    std::function<void()> onProgress;
+    Page page = Page::Options;
+    bool cancel = false, dialogShown = false, dialogClosed = false, closed = false,
+         aboutShown = false;
+    int dialogUpdates = 0;
+    std::vector<bool> actionsEnabled;
+};
+
+class WindowLogicTest : public ::testing::Test {
+  protected:
+    WindowLogicTest() { window.runs = &runs; }
+
+    FakePlatformServices services;
+    Document doc;
+    FakeWindow window;
+    OptionPositions options = StartPositions();
+    ViewMenuModel viewMenu;
+    RunController runs{doc, services, window, options};
+    FileActions files{doc, services, window, viewMenu, options};
+    WindowCommands commands{doc, services, files, runs, viewMenu, window, window};
+};
+
+TEST_F(WindowLogicTest, MakeCommandsRunAtTheirSizeWithTheOptionsValues) {
+    commands.Execute("ActionMake600xN");
+    EXPECT_EQ(services.Texts(), std::vector<std::string>{"no input bitmap"});
+    EXPECT_TRUE(window.dialogClosed);
+    doc.SetSource(test_images::Noise(300, 200, 3));
+    options[ParamId::HdrStrength] = 0;  // strength 10: the run must see the options as they are
+    commands.Execute("ActionMakeFullsize");
+    EXPECT_EQ(doc.BitmapDst().Width(), 300);
+    EXPECT_EQ(window.page, Page::Processed);
+    EXPECT_EQ(window.actionsEnabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(window.caption, "ZelqorHDR");
+    EXPECT_GT(window.dialogUpdates, 0);
+    EXPECT_NE(window.status.find("sec (300 x 200)"), std::string::npos) << window.status;
+    RunSettings strong;
+    strong.params.hdrStrength = 10;
+    struct : RunObserver {
+        bool Poll(int, int) override { return false; }
+    } quiet;
+    WorkingBitmap expected;
+    ProcessingRun().ProcessBitmap(expected, doc.BitmapSrc(), strong, quiet);
+    EXPECT_EQ(doc.BitmapDst(), expected);
+}
+
+TEST_F(WindowLogicTest, CancelCloseDuringARunAndThePreviewQuestion) {
+    doc.SetSource(test_images::Noise(200, 100, 4));
+    window.cancel = true;
+    window.onProgress = [&] { EXPECT_FALSE(runs.CloseRequested()); };
+    commands.Execute("ActionMake800xN");
+    EXPECT_EQ(services.Texts(), std::vector<std::string>{"Canceled"});
+    EXPECT_TRUE(window.closed) << "a close asked for during the run follows it";
+    EXPECT_TRUE(runs.CloseRequested());
+    // The preview question's run cannot be cancelled, whatever the dialog kept.
+    window.onProgress = nullptr;
+    doc.ClearResult();
+    services.boxes.clear();
+    services.japanese = false;
+    services.okCancelAnswers = {true};
+    runs.ProcessedPageDoubleClicked();
+    ASSERT_EQ(services.Texts(), std::vector<std::string>{"Create Preview Image?"});
+    EXPECT_EQ(doc.BitmapDst().Width(), 40) << "fitted to the page";
+    runs.ProcessedPageDoubleClicked();
+    runs.SourcePageDoubleClicked();
+    EXPECT_EQ(services.Texts().back(), "Width = 200\r\nHeight = 100");
+}
+
+TEST_F(WindowLogicTest, DropPasteAndCopyRules) {
+    files.DropFiles({"a.jpg", "b.jpg"});
+    files.DropFiles({"photo.png"});
+    files.ActionEditCopyExecute();
+    services.clipboard.reset();
+    files.PasteFromClipboard();
+    EXPECT_EQ(services.Texts(),
+              (std::vector<std::string>{"accept only one file", "accept only JPEG file",
+                                        "no output bitmap", "Unsupported Clipboard Format"}));
+    services.clipboard = test_images::Noise(8, 6, 1);
+    files.PasteFromClipboard();
+    EXPECT_EQ(doc.BitmapSrc(), *services.clipboard);
+    EXPECT_EQ(window.page, Page::Source);
+    EXPECT_EQ(services.busyDepth, 0);
+    commands.Execute("ActionHelpAbout");
+    commands.Execute("ActionFileExit");
+    EXPECT_TRUE(window.aboutShown && window.closed);
+    EXPECT_THROW(commands.Execute("ActionNone"), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace zelqor
