@@ -44,8 +44,7 @@ void WindowCommands::Execute(std::string_view name) {
 }
 
 StyleCode WindowCommands::SourceViewCode() const {
-    return window_.ActionChecked("ActionViewAffectSrc") ? viewMenu_.CurrentViewCode()
-                                                       : StyleCode{};
+    return window_.ActionChecked("ActionViewAffectSrc") ? viewMenu_.CurrentViewCode() : StyleCode{};
 }
 
 void WindowCommands::ViewStyleChosen(int entry) {
