@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Set-up, build and start of ZelqorHDR: ./build.sh run | test | bench
+# Set-up, build and start of ZelqorHDR: ./build.sh run | test | bench | package
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libfftw3-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic clang-format git
-          clang-16 libclang-rt-16-dev llvm-16)
+          clang-16 libclang-rt-16-dev llvm-16 desktop-file-utils appstream)
 
 install_missing() {
     local missing=()
@@ -53,13 +53,27 @@ test)
     QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/app/tsan-qt.supp" \
         ctest --preset ci-tsan -j "$(nproc)"
     ;;
+package)
+    # dpkg-shlibdeps computes the Depends line; lintian judges the result as Debian would.
+    packages+=(dpkg-dev lintian)
+    install_missing
+    build release
+    (cd build/release && cpack -G DEB)
+    deb=$(ls build/release/zelqorhdr_*_amd64.deb)
+    lintian --tag-display-limit 0 --display-info "$deb" | tee build/release/lintian.txt
+    if grep -q '^E: ' build/release/lintian.txt; then
+        echo "lintian found errors in $deb" >&2
+        exit 1
+    fi
+    echo "$deb"
+    ;;
 bench)
     install_missing
     build release
     for b in build/release/bench/bench_*; do "$b" "${@:2}"; done
     ;;
 *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|package" >&2
     exit 2
     ;;
 esac

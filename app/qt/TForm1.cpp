@@ -379,6 +379,12 @@ void TForm1::RefreshCalcSizeLabel() {
     RefreshValueLabel(Parameter(ParamId::CalcSize));
 }
 
+void TForm1::OpenFile(const std::string& fileName) {
+    if (!runs_.InProgress()) {  // a run's workers read the images a load would replace
+        Guarded([this, &fileName] { files_.LoadImageFile(fileName); });
+    }
+}
+
 void TForm1::SetSourceImage(WorkingBitmap image) {
     doc_.SetSource(std::move(image));
     doc_.ClearResult();

@@ -63,6 +63,10 @@ class TForm1 : public QMainWindow,
     // Called at every pass of a run's waiting loop; lets a test act in the middle of a run.
     std::function<void(int rowsClaimed, int rowCount)> OnRunProgress;
 
+    // A file named on the command line: loaded as the open dialog's choice is, with the same
+    // messages when it fails.
+    void OpenFile(const std::string& fileName);
+
     // A new source image, as loading or pasting gives it: the result is emptied.
     void SetSourceImage(zelqor::WorkingBitmap image);
 

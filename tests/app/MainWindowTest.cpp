@@ -20,6 +20,7 @@
 #include "TForm1.h"
 #include "TInputLevelForm.h"
 #include "TPaintPanel.h"
+#include "TempFolder.h"
 
 namespace zelqor {
 namespace {
@@ -463,6 +464,38 @@ TEST_F(MainWindowTest, PagesPaintTheImageInTheStyle) {
     const QImage full = window.PaintPanelDst->grab().toImage();
     const QRect part(50, window.PaintPanelDst->height() / 2 - 20, 37, 41);
     EXPECT_EQ(window.PaintPanelDst->grab(part).toImage(), full.copy(part));
+}
+
+// A file named at start goes the open dialog's way, to the same state or the same box, with a name
+// of spaces and Japanese; the window stays up.
+TEST(MainWindowFileArgument, OpensAsTheOpenDialogsChoiceDoes) {
+    const TempFolder folder;
+    const std::string photo = (folder / "夕焼け の 写真.jpg").string();
+    std::filesystem::copy_file(ZELQOR_TESTDATA_DIR "/jpeg/exif/Canon_40D.jpg", photo);
+    // What the user sees and what a save would carry.
+    const auto state = [](TForm1& w, const FakePlatformServices& s) {
+        return std::tuple(w.findChild<QTabWidget*>("PageControl1")->currentIndex(), s.Texts(),
+                          w.Doc().BitmapSrc(), w.Doc().ExifSegmentBuffer(),
+                          w.findChild<QLabel*>("LabelBoke")->text(),
+                          w.Files().SaveDialogFileName());
+    };
+    for (const bool exists : {true, false}) {
+        const std::string name = exists ? photo : (folder / "無い 写真.jpg").string();
+        SCOPED_TRACE(name);
+        FakePlatformServices byDialog, byArgument;
+        TForm1 dialogWindow(byDialog), window(byArgument);
+        window.show();
+        for (TForm1* w : {&dialogWindow, &window}) {
+            w->findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+        }
+        byDialog.fileAnswers = {name};
+        dialogWindow.Action("ActionFileOpen")->trigger();
+        window.OpenFile(name);
+        EXPECT_EQ(state(window, byArgument), state(dialogWindow, byDialog));
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(byArgument.boxes.empty(), exists);
+        EXPECT_EQ(window.Doc().ExifSegmentBuffer().empty(), !exists);
+    }
 }
 
 }  // namespace
