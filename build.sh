@@ -55,7 +55,7 @@ test)
     ;;
 package)
     # dpkg-shlibdeps computes the Depends line; lintian judges the result as Debian would.
-    packages+=(dpkg-dev lintian)
+    packages+=(dpkg-dev file lintian)
     install_missing
     build release
     (cd build/release && cpack -G DEB)
