@@ -10,6 +10,7 @@
 
 #include "ProgramIcon.h"
 #include "QtPlatformServices.h"
+#include "QtTranslations.h"
 #include "TForm1.h"
 
 namespace {
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
     if (start.exitStatus) {
         return *start.exitStatus;
     }
+    InstallQtTranslations(app);
     QApplication::setWindowIcon(ProgramIcon());
     QGuiApplication::setDesktopFileName("zelqorhdr");  // ties Wayland windows to the menu entry
     zelqor::QtPlatformServices services;

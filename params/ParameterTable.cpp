@@ -80,6 +80,7 @@ constexpr std::array<ParameterInfo, kParamCount> kRows = {{
      [](const TrackBar& bar) { return bar.FromBottom(); },
      [](OptionValues& v, int k) { v.run.params.hdrStrength = k; },
      [](const TrackBar& bar, int, int) { return FromBottomText(bar); },
+     nullptr,
      "--intensity",
      "K",
      "0..10",
@@ -106,6 +107,7 @@ constexpr std::array<ParameterInfo, kParamCount> kRows = {{
          return "1/" + std::to_string(divisor) + "\xEF\xBC\x9A (" +
                 std::to_string(CalcRadius(width, height, divisor)) + "pix)";
      },
+     nullptr,
      "--divisor",
      "D",
      "neighbourhood divisor, integer >= 1",
@@ -127,6 +129,7 @@ constexpr std::array<ParameterInfo, kParamCount> kRows = {{
      [](const TrackBar& bar) { return TrackBarLerp(bar, kMaxBorderLevel, 0); },
      [](OptionValues& v, int b) { v.run.params.borderLevel = b; },
      [](const TrackBar& bar, int, int) { return PercentText(bar) + "%"; },
+     nullptr,
      "--border",
      "P",
      "bright/dark border in percent 0..100",
@@ -152,6 +155,7 @@ constexpr std::array<ParameterInfo, kParamCount> kRows = {{
      [](const TrackBar& bar) { return DetailGainAt(bar.FromBottom()); },
      [](OptionValues& v, int g) { v.run.params.detailGain = g; },
      [](const TrackBar& bar, int, int) { return HalvesText(bar); },
+     nullptr,
      "--detail",
      "X",
      "detail gain 0.0..10.0 in steps of 0.5",
@@ -184,6 +188,10 @@ constexpr std::array<ParameterInfo, kParamCount> kRows = {{
      [](const TrackBar& bar) { return TrackBarLerp(bar, 100, 10); },
      [](OptionValues& v, int q) { v.jpegQuality = q; },
      nullptr,
+     // Its labels say only "High" and "Low"; the number is one hover away.
+     [](const TrackBar& bar) {
+         return "JPEG Quality: " + std::to_string(TrackBarLerp(bar, 100, 10));
+     },
      "--quality",
      "Q",
      "JPEG quality 1..100",

@@ -81,6 +81,8 @@ struct ParameterInfo {
     // The value label's text; the source's size gives the radius of the divisor's label. Null
     // when the bar has no label.
     std::string (*labelText)(const TrackBar& bar, int sourceWidth, int sourceHeight);
+    // The bar's tooltip, for a bar whose labels do not tell its number; null for none.
+    std::string (*toolTip)(const TrackBar& bar);
     // The batch tool's flag: its value in the flag's own units at a position (for the default
     // in the help), and a typed value as the engine's value (nothing when it is not accepted).
     std::string_view flag;

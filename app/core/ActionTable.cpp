@@ -22,6 +22,11 @@ ActionInfo Plain(std::string_view name,
     return a;
 }
 
+ActionInfo WithAlternateShortcut(ActionInfo a, std::string_view shortcut) {
+    a.alternateShortcut = shortcut;
+    return a;
+}
+
 ActionInfo Make(std::string_view name,
                 std::string_view caption,
                 std::string_view english,
@@ -40,7 +45,11 @@ std::vector<ActionInfo> BuildActions() {
         Plain("ActionFileSave", "File", "保存(&S)", "&Save", "Ctrl+S"),
         Plain("ActionFileExit", "File", "終了(&X)", "E&xit", {}, false),
         Plain("ActionEditCopy", "Edit", "コピー(&C)", "&Copy", "Ctrl+C"),
-        Plain("ActionEditPaste", "Edit", "貼り付け(&P)", "&Paste", "Ctrl+V", false),
+        // Shift+Ctrl+V keeps the Exif of the last JPEG with the pasted picture (the paste reads
+        // the Shift key itself); the toolkit matches keys exactly, so the action answers both.
+        WithAlternateShortcut(
+            Plain("ActionEditPaste", "Edit", "貼り付け(&P)", "&Paste", "Ctrl+V", false),
+            "Shift+Ctrl+V"),
         Make("ActionMakePreview", "プレビュー(&P)", "&Preview", 0),
         Make("ActionMake600xN", "600 x N", "600 x N", 600),
         Make("ActionMake800xN", "800 x N", "800 x N", 800),

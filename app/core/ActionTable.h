@@ -18,6 +18,8 @@ struct ActionInfo {
     std::string_view caption;         // Japanese (UTF-8)
     std::string_view englishCaption;  // the same text where the caption stays Japanese
     std::string_view shortcut;        // in the toolkit's portable text form, empty for none
+    // A second key the action answers to; the menu shows only the first.
+    std::string_view alternateShortcut;
     int tag = 0;
     bool checkable = false;  // ticks itself when chosen
     int radioGroup = 0;      // 1: the view styles, one ticked at a time

@@ -2,6 +2,7 @@
 // keyboard, cursor and the shell. Qt provides it in the product; tests use a scripted fake.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,12 @@ class PlatformServices {
     // Hands a link (mailto: and the like) to the desktop; no result is reported to the user.
     virtual void OpenUrl(const std::string& url) = 0;
 };
+
+// Runs an event handler and shows what it throws in the application's error box, captioned with
+// title, so that nothing unwinds into the toolkit's event handling.
+void ReportFailures(PlatformServices& services,
+                    const std::string& title,
+                    const std::function<void()>& handler);
 
 // Shows the busy cursor for the lifetime of the object, so every path out restores it.
 class BusyCursor {

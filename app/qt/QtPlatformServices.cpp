@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <cstring>
 
+#include "FileDialogs.h"
 #include "ImageIoError.h"
 #include "ImageLimits.h"
 
@@ -87,6 +88,10 @@ std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogReq
     // Opening needs a file that exists; saving asks before it overwrites one (the default).
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
+    ShowFilterNamesOnce(dialog);
+    if (!save) {
+        AddPicturePreview(dialog);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -12,6 +12,7 @@
 #include <QShowEvent>
 
 #include "ProgramIcon.h"
+#include "WindowPlacement.h"
 #include "ui_TAboutBox.h"
 
 namespace {
@@ -53,6 +54,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
     ui->ProductName->setText(ProductNameText);
     // A box closed while the pointer was on the link never saw it leave.
     SetMailtoHot(false);
+    CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "WindowPlacement.h"
 #include "ui_TCancelDlg.h"
 
 TCancelDlg::TCancelDlg(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TCancelDlg>()) {
@@ -43,6 +44,12 @@ void TCancelDlg::SetProgress(int rowsClaimed, int rowCount) {
     const int maximum = std::max(rowCount, 1);
     ui->ProgressBar->setRange(0, maximum);
     ui->ProgressBar->setValue(std::clamp(rowsClaimed, 0, maximum));
+}
+
+void TCancelDlg::showEvent(QShowEvent* event) {
+    // Centred on the screen at every showing, as the level and version dialogs are.
+    CentreOnScreen(*this);
+    QDialog::showEvent(event);
 }
 
 void TCancelDlg::done(int r) {

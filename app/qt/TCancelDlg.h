@@ -30,6 +30,9 @@ class TCancelDlg : public QDialog {
     void SetComment(const QString& text);
     void SetProgress(int rowsClaimed, int rowCount);
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   public slots:
     void done(int r) override;
     void reject() override;

@@ -17,16 +17,17 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <new>
 #include <stdexcept>
 
 #include "CaptionTable.h"
+#include "SliderFill.h"
 #include "TAboutBox.h"
 #include "TCancelDlg.h"
 #include "TInputLevelForm.h"
 #include "TPaintPanel.h"
 #include "ViewSettings.h"
 #include "WindowInput.h"
+#include "WindowPlacement.h"
 #include "ui_TForm1.h"
 
 using namespace zelqor;
@@ -49,10 +50,11 @@ class RunRequestEvent : public QEvent {
     int target;
 };
 
-TPaintPanel* MakePanel(QWidget* page) {
+TPaintPanel* MakePanel(QWidget* page, const char* name) {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* panel = new TPaintPanel(page);
+    panel->setObjectName(name);
     layout->addWidget(panel);
     return panel;
 }
@@ -67,12 +69,10 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
       files_(doc_, services, *this, viewMenu_, positions_),
       commands_(doc_, services, files_, runs_, viewMenu_, *this, *this) {
     ui->setupUi(this);
-    PaintPanelSrc = MakePanel(ui->TabSheetSrc);
-    PaintPanelSrc->setObjectName("PaintPanelSrc");
+    PaintPanelSrc = MakePanel(ui->TabSheetSrc, "PaintPanelSrc");
     PaintPanelSrc->OnPaint = [this](TPaintPanel& p) { PaintSrcView(p); };
     PaintPanelSrc->OnDblClick = [this] { Guarded([this] { runs_.SourcePageDoubleClicked(); }); };
-    PaintPanelDst = MakePanel(ui->TabSheetDst);
-    PaintPanelDst->setObjectName("PaintPanelDst");
+    PaintPanelDst = MakePanel(ui->TabSheetDst, "PaintPanelDst");
     PaintPanelDst->OnPaint = [this](TPaintPanel& p) { PaintDstView(p); };
     PaintPanelDst->OnDblClick = [this] { Guarded([this] { runs_.ProcessedPageDoubleClicked(); }); };
     for (TPaintPanel* p : {PaintPanelSrc, PaintPanelDst}) {
@@ -97,6 +97,7 @@ void TForm1::showEvent(QShowEvent* e) {
     input_->WatchKeys();
     if (!shown_) {
         shown_ = true;
+        CentreOnScreen(*this);
         FormShow();
     }
     QMainWindow::showEvent(e);
@@ -224,7 +225,12 @@ void TForm1::BuildActions() {
     for (const ActionInfo& info : ActionTable()) {
         auto* action = new QAction(Q(info.caption), this);
         action->setObjectName(Q(info.name));
-        action->setShortcut(QKeySequence(Q(info.shortcut)));
+        // The first key is the one the menu shows.
+        QList<QKeySequence> keys{QKeySequence(Q(info.shortcut))};
+        if (!info.alternateShortcut.empty()) {
+            keys << QKeySequence(Q(info.alternateShortcut));
+        }
+        action->setShortcuts(keys);
         action->setCheckable(info.checkable);
         action->setChecked(info.checkedAtStart);
         action->setVisible(info.visibleAtStart);
@@ -302,6 +308,7 @@ void TForm1::BuildOptionControls() {
         slider->setPageStep(row.pageStep);
         slider->setSingleStep(1);
         slider->setTickInterval(row.tickInterval);
+        FillFromWeakEnd(*slider);
         connect(slider, &QSlider::valueChanged, this, [this, &row](int position) {
             positions_[row.id] = position;
             RefreshValueLabel(row);
@@ -352,6 +359,9 @@ QSlider* TForm1::Slider(std::string_view name) const {
 }
 
 void TForm1::RefreshValueLabel(const ParameterInfo& row) {
+    if (row.toolTip != nullptr) {
+        Slider(row.slider)->setToolTip(Q(row.toolTip(positions_.Bar(row.id))));
+    }
     if (row.labelText != nullptr) {
         const WorkingBitmap& src = doc_.BitmapSrc();
         findChild<QLabel*>(Q(row.valueLabel))
@@ -395,16 +405,7 @@ void TForm1::SetSourceImage(WorkingBitmap image) {
 }
 
 void TForm1::Guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::bad_alloc&) {
-        services_.ShowError(title_, "Out of memory");
-    } catch (const std::exception& e) {
-        services_.ShowError(title_, e.what());
-    } catch (...) {
-        // Nothing may unwind into the toolkit's event handling.
-        services_.ShowError(title_, "Unknown error");
-    }
+    ReportFailures(services_, title_, handler);
 }
 
 // ---- runs

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QKeyEvent;
 
@@ -36,6 +38,10 @@ class TInputLevelForm : public QDialog {
     // True when the key closed the dialog and must go no further.
     bool FormKeyDown(const QKeyEvent& key);
     void FormShow();
+    // Widens the dialog when the prompt needs more than the designed width.
+    void FitPrompt();
 
     std::unique_ptr<Ui::TInputLevelForm> ui;
+    // The controls under the prompt with their designed left edges.
+    std::vector<std::pair<QWidget*, int>> designX_;
 };

@@ -1,0 +1,24 @@
+// The picture preview of the open dialog: a small copy of a picture file and its size.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+struct PreviewThumbnail {
+    WorkingBitmap picture;  // fitted into the box asked for, never enlarged
+    int width = 0;          // the picture's own size in pixels
+    int height = 0;
+};
+
+// Reads `path` as the open dialog's loader would (by its extension). A JPEG is decoded at the
+// smallest reduced scale (1/8, 1/4, 1/2) that still covers the box, then shrunk by area to fit
+// it. Nothing for a file that cannot be read or decoded: the preview then stays empty.
+std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
+                                                     int boxWidth,
+                                                     int boxHeight);
+
+}  // namespace zelqor

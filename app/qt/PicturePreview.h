@@ -1,0 +1,29 @@
+// The open dialog's picture preview: a thumbnail of the file under the cursor and its size.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+class PicturePreview : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The box the thumbnail is fitted into, in pixels.
+    static constexpr int kBox = 160;
+
+    explicit PicturePreview(QWidget* parent = nullptr);
+
+    // Shows `path`'s thumbnail and its size in pixels under it; nothing for a folder or a file
+    // that cannot be read as a picture.
+    void ShowFile(const QString& path);
+
+    // What is shown, for the tests: a null pixmap and an empty text when nothing is.
+    QPixmap Thumbnail() const;
+    QString SizeText() const;
+
+  private:
+    QLabel* picture_;
+    QLabel* size_;
+};
