@@ -121,6 +121,15 @@ struct BatchItem {
         lines.push_back({true, "zelqorhdr-cli: " + input + ": " + message + "\n"});
         failed = true;
     }
+    // Our text on the first line, the decoder's own reason (if any) on a second.
+    void Fail(const ImageIoError& e) {
+        Fail(e.Text());
+        if (!e.Reason().empty())
+            lines.push_back({true, "zelqorhdr-cli: " + input + ": " + e.Reason() + "\n"});
+    }
+    void Warn(const std::string& message) {
+        lines.push_back({true, "zelqorhdr-cli: " + input + ": warning: " + message + "\n"});
+    }
 };
 
 // Runs one step of a file; whatever it throws fails that file alone.
@@ -129,7 +138,7 @@ void Guarded(BatchItem& item, Step step) {
     try {
         step();
     } catch (const ImageIoError& e) {
-        item.Fail(e.what());
+        item.Fail(e);
     } catch (const std::bad_alloc&) {
         item.Fail("not enough memory for this image");
     } catch (const std::exception& e) {
@@ -166,7 +175,9 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
         return;
     }
     Guarded(item, [&] {
-        PictureFile file = ReadPictureFile(item.input);
+        PictureFile file =
+            ReadPictureFile(item.input, o.keepOrientation ? OrientationHandling::AsStored
+                                                          : OrientationHandling::Upright);
         const int n = o.size > 0 ? o.size : std::max(file.width, file.height);
         item.target = RunTargetSize(file.width, file.height, n, Rect{});
         DecodeRequest request;
@@ -177,11 +188,14 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
         request.reuse = std::move(reuse);
         item.source = DecodePicture(file, std::move(request));
         std::optional<std::string> exifError;
-        item.metadata = CollectExif(file.bytes, exifError);
+        item.metadata = CollectMetadata(file, exifError);
+        item.metadata.storedOrientation = o.keepOrientation;
         if (exifError) {
             item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " + *exifError +
                                             " (Exif kept as far as it could be read)\n"});
         }
+        for (const std::string& notice : file.notices)
+            item.Warn(notice);
     });
 }
 

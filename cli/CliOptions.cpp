@@ -106,6 +106,9 @@ std::string UsageText() {
                      ExifFlagNames() + ", default " +
                          std::string(kExifChoiceTable[ExifChoiceIndex(kExifAtStart)].flagName));
     text += HelpLine("--format F", "jpeg (default), png or bmp");
+    text +=
+        "  --keep-orientation     keep a JPEG's pixels in their stored order instead of turning\n"
+        "                         them upright as its Exif Orientation says; the tag is kept too\n";
     text += HelpLine("-q, --quiet", "no progress bar");
     text += "  --help, --version\n";
     return text;
@@ -172,6 +175,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             if (arg == "--no-luminance") {
                 o.values.run.params.luminance = false;
+            } else if (arg == "--keep-orientation") {
+                o.keepOrientation = true;
             } else if (arg == "-q" || arg == "--quiet") {
                 o.quiet = true;
             } else if (arg == "--help" || arg == "-h") {

@@ -22,6 +22,7 @@ struct CliOptions {
     StyleCode styleCode;
     Rgb tint{0, 0, 0};
     OutputFormat format = OutputFormat::Jpeg;
+    bool keepOrientation = false;  // pixels in the stored order, Exif Orientation as it was
     bool quiet = false;
     bool help = false;
     bool version = false;

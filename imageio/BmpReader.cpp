@@ -135,12 +135,12 @@ Masks defaultMasks(unsigned bits) {
 
 Header parseHeader(const Bytes& b) {
     if (b.U8(0) != 'B' || b.U8(1) != 'M')
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("Not a BMP file: it does not start with \"BM\"");
     Header h;
     h.pixelStart = b.U32(10);
     h.headerSize = b.U32(kFileHeaderSize);
     if (!isKnownHeaderSize(h.headerSize))
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("Unknown BMP header size");
     const std::size_t infoAt = kFileHeaderSize;
     const std::size_t headerEnd = infoAt + h.headerSize;
     if (headerEnd > b.Size())
@@ -168,16 +168,16 @@ Header parseHeader(const Bytes& b) {
             h.colorsUsed = b.U32(infoAt + 32);
     }
     if (planes != 1 || h.width <= 0 || h.height <= 0)
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("Invalid width, height or plane count");
     if (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) > kMaxBmpPixels)
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("The picture has more pixels than this program takes");
     // OS/2 2.x uses codes 3 and 4 for Huffman and RLE24, which are not read here.
     if (isOs2v2Header(h.headerSize) && h.compression >= kBiBitfields)
         ThrowInvalidBitmap();
 
     const bool palette = isPaletteBitCount(h.bits);
     if (!palette && !isDirectBitCount(h.bits))
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("Unsupported bit count");
     switch (h.compression) {
         case kBiRgb:
             break;
@@ -195,7 +195,7 @@ Header parseHeader(const Bytes& b) {
                 ThrowInvalidBitmap();
             break;
         default:
-            ThrowInvalidBitmap();
+            ThrowInvalidBitmap("Unsupported compression");
     }
     // RLE rows can only run bottom-up.
     if (isRle(h.compression) && h.topDown)
@@ -205,7 +205,7 @@ Header parseHeader(const Bytes& b) {
     // picture would cost a huge black bitmap for nothing.
     if (isRle(h.compression) && static_cast<std::uint64_t>(h.width) * h.height >
                                     kMaxRlePixelsPerByte * std::uint64_t{b.Size()})
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("The file is far too small for the picture its header declares");
 
     h.paletteStart = headerEnd;
     if (usesBitfields(h.compression)) {
@@ -222,7 +222,7 @@ Header parseHeader(const Bytes& b) {
         validateMasks(h.masks, h.bits);
 
     if (h.pixelStart < headerEnd || h.pixelStart >= b.Size())
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("The pixel data offset lies outside the file");
     return h;
 }
 
@@ -274,7 +274,7 @@ RowLayout rowLayout(const Bytes& b, const Header& h) {
     const RowLayout layout{(rowBits + 31) / 32 * 4, (rowBits + 7) / 8};
     const std::uint64_t available = b.Size() - h.pixelStart;
     if (layout.stride * static_cast<std::uint64_t>(h.height - 1) + layout.lastRow > available)
-        ThrowInvalidBitmap();
+        ThrowInvalidBitmap("The file is shorter than the rows its header declares");
     return layout;
 }
 
@@ -443,6 +443,9 @@ constexpr std::uint64_t kHeadBytes = 64 * 1024;
 constexpr std::uint64_t kBlockBytes = 1024 * 1024;
 
 WorkingBitmap decodeParsed(const Bytes& b, const Header& h) {
+    // Before the picture is allocated: a few bytes could otherwise declare a gigabyte of rows.
+    if (!isRle(h.compression))
+        rowLayout(b, h);
     WorkingBitmap out(static_cast<int>(h.width), static_cast<int>(h.height));
     if (isRle(h.compression)) {
         for (int y = 0; y < out.Height(); ++y) {

@@ -11,10 +11,13 @@
 #include <filesystem>
 
 #include "BmpReader.h"
+#include "IccProfile.h"
 #include "ImageIoError.h"
 #include "JpegCodec.h"
 #include "JpegSegment.h"
 #include "MemExif.h"
+#include "Orientation.h"
+#include "PngReader.h"
 #include "Stream.h"
 
 namespace zelqor {
@@ -32,6 +35,9 @@ bool isJpegExtension(const std::string& ext) {
 }
 bool isBmpExtension(const std::string& ext) {
     return ext == "bmp";
+}
+bool isPngExtension(const std::string& ext) {
+    return ext == "png";
 }
 
 // The folder part of `path`, "." when it has none.
@@ -135,63 +141,22 @@ std::string resolveTarget(const std::string& path) {
     return path;
 }
 
-}  // namespace
-
-std::string FileExtension(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    const auto dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
-PictureFile ReadPictureFile(const std::string& path) {
-    const std::string ext = FileExtension(path);
-    const std::string lower = lowerAscii(ext);
-    if (!isJpegExtension(lower) && !isBmpExtension(lower)) {
-        throw ImageIoError(UnknownExtensionText(ext));
-    }
-    PictureFile file;
-    file.jpeg = isJpegExtension(lower);
-    if (file.jpeg) {
-        file.bytes = ReadWholeFile(path);
-        const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
-        file.width = size.width;
-        file.height = size.height;
-    } else {
-        // A bitmap carries no metadata, so its bytes are never needed after the decode, which
-        // reads the rows from the file straight into the picture.
-        FileStream stream(path, FileStream::Mode::Read);
-        file.bitmap = DecodeBmp(stream);
-        file.width = file.bitmap.Width();
-        file.height = file.bitmap.Height();
-    }
-    return file;
-}
-
-WorkingBitmap DecodePicture(PictureFile& file) {
-    return DecodePicture(file, DecodeRequest{});
-}
-
-WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
-    if (file.jpeg) {
-        return DecodeJpeg(file.bytes.data(), file.bytes.size(),
-                          JpegDecodeOptions{request.atLeastWidth, request.atLeastHeight},
-                          std::move(request.reuse));
-    }
-    return std::move(file.bitmap);
-}
-
-MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
-                          std::optional<std::string>& error) {
-    static constexpr std::string_view kIccIdentifier("ICC_PROFILE\0", 12);
+// The APP1 payloads and ICC chunks of a JPEG's bytes, read in place. `complete` tells whether
+// the walks reached the picture data.
+MetadataBlock collectJpegMetadata(const std::vector<std::uint8_t>& bytes,
+                                  std::optional<std::string>& error,
+                                  bool& complete) {
     MetadataBlock metadata;
-    MemoryStream source(bytes);
+    ByteViewStream source(bytes);
     // A broken segment ends the other kind's walk quietly, so the second walk still keeps
     // what precedes it when the first one threw.
     const auto walk = [&](SegmentPayloads& into, std::uint8_t marker, std::string_view prefix) {
         try {
             source.SetPosition(0);
-            ReadJpegPayloadsFromStream(into, source, marker, prefix);
+            if (!ReadJpegPayloadsFromStream(into, source, marker, prefix))
+                complete = false;
         } catch (const ImageIoError& e) {
+            complete = false;
             if (!error)
                 error = e.what();
         }
@@ -201,11 +166,149 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
     return metadata;
 }
 
+// An RGB profile describes what our encoder writes; anything else (a grey or CMYK source's)
+// would tell colour-managed viewers to read the result as what it is not.
+bool profileFitsRgb(const SegmentPayloads& chunks) {
+    return ColourSpaceOf(AssembleIccProfile(chunks)) == IccColourSpace::Rgb;
+}
+
+}  // namespace
+
+std::string FileExtension(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+namespace {
+
+// The orientation the first Exif payload of a JPEG's bytes asks for (the one a save patches);
+// 1 when there is none.
+int jpegOrientation(const std::vector<std::uint8_t>& bytes) {
+    SegmentPayloads app1;
+    ByteViewStream source(bytes);
+    try {
+        ReadJpegPayloadsFromStream(app1, source, kMarkerApp1);
+    } catch (const ImageIoError&) {
+        // A broken segment after the Exif one is the metadata walk's to report.
+    }
+    for (std::size_t i = 0; i < app1.Count(); ++i) {
+        if (IsExifPayload(app1.Payload(i))) {
+            const int orientation = ReadExifOrientation(app1.Payload(i));
+            return orientation == 0 ? kOrientationUpright : orientation;
+        }
+    }
+    return kOrientationUpright;
+}
+
+void readJpeg(PictureFile& file, OrientationHandling orientation) {
+    FileStream stream(file.path, FileStream::Mode::Read);
+    // A file that merely carries the name is refused on its first bytes, not after being read
+    // whole (a 1 GiB file would cost 2 GB and seconds first).
+    std::vector<std::uint8_t> head(2);
+    head.resize(stream.Read(head.data(), head.size()));
+    CheckJpegStart(head.data(), head.size());
+    file.bytes = ReadRestOfFile(stream, std::move(head));
+    const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
+    if (orientation == OrientationHandling::Upright)
+        file.orientation = jpegOrientation(file.bytes);
+    const bool swap = OrientationSwapsSides(file.orientation);
+    file.width = swap ? size.height : size.width;
+    file.height = swap ? size.width : size.height;
+}
+
+void readPng(PictureFile& file) {
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(file.path);
+    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile);
+    file.width = file.bitmap.Width();
+    file.height = file.bitmap.Height();
+}
+
+}  // namespace
+
+PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
+    const std::string ext = FileExtension(path);
+    const std::string lower = lowerAscii(ext);
+    if (!isJpegExtension(lower) && !isBmpExtension(lower) && !isPngExtension(lower)) {
+        throw ImageIoError(UnknownExtensionText(ext)).ForFile(path);
+    }
+    PictureFile file;
+    file.path = path;
+    file.jpeg = isJpegExtension(lower);
+    try {
+        if (file.jpeg) {
+            readJpeg(file, orientation);
+        } else if (isPngExtension(lower)) {
+            readPng(file);
+        } else {
+            // A bitmap carries no metadata, so its bytes are never needed after the decode,
+            // which reads the rows from the file straight into the picture.
+            FileStream stream(path, FileStream::Mode::Read);
+            file.bitmap = DecodeBmp(stream);
+            file.width = file.bitmap.Width();
+            file.height = file.bitmap.Height();
+        }
+    } catch (const ImageIoError& e) {
+        throw e.ForFile(path);
+    }
+    return file;
+}
+
+WorkingBitmap DecodePicture(PictureFile& file) {
+    return DecodePicture(file, DecodeRequest{});
+}
+
+WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
+    if (!file.jpeg)
+        return std::move(file.bitmap);
+    const bool swap = OrientationSwapsSides(file.orientation);
+    if (swap)
+        std::swap(request.atLeastWidth, request.atLeastHeight);
+    // A picture turned a quarter goes into a bitmap of its own; the one to reuse would only
+    // be held twice meanwhile.
+    if (swap)
+        request.reuse.Clear();
+    bool endedEarly = false;
+    WorkingBitmap stored;
+    try {
+        stored = DecodeJpeg(file.bytes.data(), file.bytes.size(),
+                            JpegDecodeOptions{request.atLeastWidth, request.atLeastHeight},
+                            std::move(request.reuse), &endedEarly);
+    } catch (const ImageIoError& e) {
+        throw e.ForFile(file.path);
+    }
+    if (endedEarly)
+        file.notices.push_back(kEndedEarlyNotice);
+    return TurnUpright(std::move(stored), file.orientation);
+}
+
+MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
+                          std::optional<std::string>& error) {
+    bool complete = true;
+    return collectJpegMetadata(bytes, error, complete);
+}
+
+MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error) {
+    if (!file.pngIccProfile.empty()) {
+        MetadataBlock metadata;
+        metadata.icc = IccChunksOf(file.pngIccProfile);
+        return metadata;
+    }
+    if (!file.jpeg)
+        return {};
+    bool complete = true;
+    MetadataBlock metadata = collectJpegMetadata(file.bytes, error, complete);
+    if (!complete && !error)
+        file.notices.push_back(kMetadataUnreadNotice);
+    return metadata;
+}
+
 LoadedImage LoadImageFile(const std::string& path) {
     PictureFile file = ReadPictureFile(path);
     LoadedImage loaded;
     loaded.bitmap = DecodePicture(file);
-    loaded.exifSegmentBuffer = CollectExif(file.bytes, loaded.exifError);
+    loaded.exifSegmentBuffer = CollectMetadata(file, loaded.exifError);
+    loaded.notices = file.notices;
     return loaded;
 }
 
@@ -222,17 +325,23 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
     bool exifSeen = false;
     for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
         std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
-        // Readers take the first Exif block, so that is the one whose size must be right.
-        if (exif == ExifTreatment::FixSize && !exifSeen && IsExifPayload(payload)) {
+        // Readers take the first Exif block, so that is the one whose fields must be right.
+        const bool patch = exif == ExifTreatment::FixSize || !metadata.storedOrientation;
+        if (patch && !exifSeen && IsExifPayload(payload)) {
             exifSeen = true;
             patched = MemoryStream(std::vector<std::uint8_t>(payload.begin(), payload.end()));
-            TExifInfo().SetImageSize(patched, bitmap.Width(), bitmap.Height());
+            if (!metadata.storedOrientation)
+                SetExifOrientationUpright(std::span(patched.Data(), payload.size()));
+            if (exif == ExifTreatment::FixSize)
+                TExifInfo().SetImageSize(patched, bitmap.Width(), bitmap.Height());
             payload = patched.Bytes();
         }
         segments.push_back({kMarkerApp1, payload});
     }
-    for (std::size_t i = 0; i < metadata.icc.Count(); ++i)
-        segments.push_back({kMarkerApp2, metadata.icc.Payload(i)});
+    if (profileFitsRgb(metadata.icc)) {
+        for (std::size_t i = 0; i < metadata.icc.Count(); ++i)
+            segments.push_back({kMarkerApp2, metadata.icc.Payload(i)});
+    }
     MemoryStream source(std::move(encoded));
     MemoryStream dest;
     // Our own encoder output always reaches SOS; anything else would save a broken file.

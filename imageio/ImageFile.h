@@ -16,6 +16,10 @@ namespace zelqor {
 struct MetadataBlock {
     SegmentPayloads app1;  // every APP1 payload (Exif, XMP and others), in file order
     SegmentPayloads icc;   // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+    // The picture was kept in the file's stored order, so the Exif Orientation still describes
+    // it and travels unchanged. Otherwise the picture was turned upright on load and a copied
+    // Exif block says so (Orientation 1).
+    bool storedOrientation = false;
 
     // Lower case: callers test it as they would test a byte buffer.
     bool empty() const { return app1.bytes.empty() && icc.bytes.empty(); }
@@ -23,7 +27,7 @@ struct MetadataBlock {
 };
 
 struct LoadedImage {
-    WorkingBitmap bitmap;
+    WorkingBitmap bitmap;  // upright
     // The file's metadata; empty for files without any (bitmaps included). It keeps the name
     // of the window's buffer it fills.
     MetadataBlock exifSegmentBuffer;
@@ -31,26 +35,49 @@ struct LoadedImage {
     // segment running past the end of the file): the image is good, the block holds the
     // payloads read before the broken one, and this is the text to show the user.
     std::optional<std::string> exifError;
+    std::vector<std::string> notices;  // as PictureFile::notices
 };
 
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
 
-// A picture file read as far as a load can go before it decodes pixels: for a JPEG the whole
-// file and its size from the header. A bitmap file is decoded whole at this step, from the file
-// itself; it carries no metadata, so its bytes are not kept.
-struct PictureFile {
-    std::vector<std::uint8_t> bytes;  // a JPEG's bytes; empty for a bitmap
-    bool jpeg = false;
-    int width = 0;
-    int height = 0;
-    WorkingBitmap bitmap;  // a bitmap file's picture; empty for a JPEG until DecodePicture
+// The notices of a load that succeeded.
+inline constexpr const char* kEndedEarlyNotice =
+    "the file ends early; the missing part of the picture is grey";
+inline constexpr const char* kMetadataUnreadNotice =
+    "its metadata (Exif, colour profile) could not be read whole; what was read is kept";
+
+// How a JPEG whose Exif Orientation is 2 to 8 comes in.
+enum class OrientationHandling {
+    Upright,  // turned as the tag says, as every viewer shows it
+    AsStored  // the pixels in the order the file stores them
 };
 
-// Reads `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored). Throws
-// ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header and
-// an invalid bitmap.
-PictureFile ReadPictureFile(const std::string& path);
+// A picture file read as far as a load can go before it decodes pixels: for a JPEG the whole
+// file and its size from the header. Bitmap and PNG files are decoded whole at this step; a
+// bitmap carries no metadata, so its bytes are not kept.
+struct PictureFile {
+    std::string path;
+    std::vector<std::uint8_t> bytes;  // a JPEG's bytes; empty otherwise
+    bool jpeg = false;
+    // The picture's size as the load delivers it: upright, unless kept as stored.
+    int width = 0;
+    int height = 0;
+    // The Exif orientation DecodePicture turns a JPEG's pixels by; 1 leaves them as stored.
+    int orientation = 1;
+    WorkingBitmap bitmap;  // a bitmap's or PNG's picture; empty for a JPEG until DecodePicture
+    std::vector<std::uint8_t> pngIccProfile;  // a PNG's own profile (iCCP), whole
+    // What the user should hear of although the picture loaded (a file that ends early,
+    // metadata that could not be read), one short sentence each, without the file's name.
+    std::vector<std::string> notices;
+};
+
+// Reads `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap, "png"; case ignored). Throws
+// ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header,
+// an invalid bitmap or PNG; the error names the file. A JPEG-named file that does not start
+// as a JPEG is refused after its first bytes, before it is read whole.
+PictureFile ReadPictureFile(const std::string& path,
+                            OrientationHandling orientation = OrientationHandling::Upright);
 // What a decode may do to spare work.
 struct DecodeRequest {
     // The least size the picture is wanted at; 0 for its own. A JPEG is then decoded at a
@@ -60,15 +87,21 @@ struct DecodeRequest {
     // Pixels no longer needed: a JPEG decoded at their size goes into them.
     WorkingBitmap reuse;
 };
-// The picture's pixels; for a JPEG they are decoded here, and a library error throws.
+// The picture's pixels; for a JPEG they are decoded here (and turned upright as
+// `file.orientation` says), and a library error throws naming the file. A JPEG whose data ends
+// early still decodes (grey where data is missing) and adds a notice.
 WorkingBitmap DecodePicture(PictureFile& file);
 WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request);
 // The APP1 payloads and ICC profile chunks of a file's bytes. A segment that runs past the end
 // keeps the payloads before it and puts the stream read error in `error`.
 MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
                           std::optional<std::string>& error);
+// The metadata a save can carry from `file`: a JPEG's APP1 payloads and ICC chunks, a PNG's
+// profile as ICC chunks. When the marker walk cannot reach the picture data of a JPEG that
+// decodes, a notice says the metadata was not read whole.
+MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error);
 
-// Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap; case ignored) and
+// Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap, "png"; case ignored) and
 // collects its metadata. Throws ImageIoError for an unknown extension, a file that cannot
 // be opened and a picture that does not decode; the Exif read error goes to `exifError`.
 LoadedImage LoadImageFile(const std::string& path);
@@ -81,7 +114,9 @@ enum class ExifTreatment { None, Copy, FixSize };
 // `quality`, then, unless `metadata` is empty or `exif` is None, inserted after SOI
 // in place of the JFIF header: each APP1 payload as its own APP1 segment in its order (one
 // longer than a segment holds split over consecutive ones), then each ICC chunk as an APP2
-// segment. With FixSize a copy of the first Exif payload first gets the bitmap's size.
+// segment when the profile describes RGB, as the file written does (a grey or CMYK source's
+// profile would misdescribe it). The first Exif payload's Orientation is set to 1 unless the
+// metadata keeps the stored orientation, and with FixSize its size fields get the bitmap's size.
 // A corrupt Exif payload under FixSize throws the stream read error.
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,

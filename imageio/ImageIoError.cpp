@@ -7,6 +7,28 @@
 
 namespace zelqor {
 
+ImageIoError::ImageIoError(const std::string& text,
+                           const std::string& reason,
+                           const std::string& fileName)
+    : std::runtime_error(Compose(text, reason, fileName)), text_(text), reason_(reason) {}
+
+std::string ImageIoError::Compose(const std::string& text,
+                                  const std::string& reason,
+                                  const std::string& fileName) {
+    std::string out = text;
+    if (!fileName.empty())
+        out += ": " + fileName;
+    if (!reason.empty())
+        out += "\n" + reason;
+    return out;
+}
+
+ImageIoError ImageIoError::ForFile(const std::string& fileName) const {
+    if (fileName.empty() || text_.find(fileName) != std::string::npos)
+        return *this;
+    return ImageIoError(text_, reason_, fileName);
+}
+
 std::string FileOpenErrorText(const std::string& fileName, const std::string& reason) {
     return "ファイル " + fileName + " は開けません。 " + reason + " ";
 }

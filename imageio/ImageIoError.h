@@ -7,15 +7,34 @@
 namespace zelqor {
 
 // Every failure of imageio reaches the caller as this exception; what() is the text shown to
-// the user (UTF-8), exactly as the message box should read.
+// the user (UTF-8), exactly as the message box should read: our own text first, then the file
+// it concerns (once known), then on a second line the decoder's own words (when it gave any).
 class ImageIoError : public std::runtime_error {
   public:
-    explicit ImageIoError(const std::string& text) : std::runtime_error(text) {}
+    explicit ImageIoError(const std::string& text, const std::string& reason = {})
+        : ImageIoError(text, reason, {}) {}
+
+    // Our own text alone, as the message tables word it.
+    const std::string& Text() const { return text_; }
+    // The library's or reader's own explanation; empty when there is none.
+    const std::string& Reason() const { return reason_; }
+    // The same error naming the file it happened to; a text that already names the file (the
+    // open and create errors) is left as it is.
+    ImageIoError ForFile(const std::string& fileName) const;
+
+  private:
+    ImageIoError(const std::string& text, const std::string& reason, const std::string& fileName);
+    static std::string Compose(const std::string& text,
+                               const std::string& reason,
+                               const std::string& fileName);
+    std::string text_;
+    std::string reason_;
 };
 
 inline constexpr const char* kStreamReadErrorText = "ストリームからの読み込みエラー";
 inline constexpr const char* kStreamWriteErrorText = "ストリームへの書き込みエラー";
 inline constexpr const char* kInvalidBitmapText = "ビットマップイメージが不正です";
+inline constexpr const char* kInvalidPngText = "PNG イメージが不正です";
 
 // "ファイル %s は開けません。 %s " with the file name and the system's reason.
 std::string FileOpenErrorText(const std::string& fileName, const std::string& reason);
@@ -40,8 +59,8 @@ std::string SystemReason(int error);
 [[noreturn]] inline void ThrowStreamWriteError() {
     throw ImageIoError(kStreamWriteErrorText);
 }
-[[noreturn]] inline void ThrowInvalidBitmap() {
-    throw ImageIoError(kInvalidBitmapText);
+[[noreturn]] inline void ThrowInvalidBitmap(const char* reason = "") {
+    throw ImageIoError(kInvalidBitmapText, reason);
 }
 
 }  // namespace zelqor

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -13,6 +15,7 @@
 // jerror.h must follow jpeglib.h.
 #include <jerror.h>
 
+#include "CmykConversion.h"
 #include "ImageIoError.h"
 
 namespace zelqor {
@@ -34,30 +37,47 @@ constexpr std::uint64_t kMaxBlocksPerFileByte = 64;
 // times that does nothing but burn time.
 constexpr std::uint64_t kMaxScanPasses = 50;
 constexpr int kGreyLevels = 236;
+constexpr std::uint8_t kStartOfImage = 0xD8;  // after 0xFF: every JPEG file begins so
 constexpr std::uint8_t kOpaque = 0xFF;
 
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     int messageCode;
+    char message[JMSG_LENGTH_MAX];  // the library's own words for messageCode
+    bool endedEarly;                // the data ran out and the library filled in the rest
 };
 
 void errorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     err->messageCode = err->pub.msg_code;
+    (*err->pub.format_message)(cinfo, err->message);
     std::longjmp(err->jump, 1);
 }
 
-// Warnings and trace messages are ignored; a corrupt stream decodes as far as it goes.
-void ignoreMessage(j_common_ptr, int) {}
+// Warnings do not stop the decode: a corrupt stream decodes as far as it goes. Only the one
+// the user should hear of, data that ends early, is remembered.
+void noteWarning(j_common_ptr cinfo, int level) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF)
+        err->endedEarly = true;
+}
 void ignoreOutput(j_common_ptr) {}
 
 void installErrorManager(ErrorManager& err) {
     jpeg_std_error(&err.pub);
     err.pub.error_exit = errorExit;
-    err.pub.emit_message = ignoreMessage;
+    err.pub.emit_message = noteWarning;
     err.pub.output_message = ignoreOutput;
     err.messageCode = 0;
+    err.message[0] = '\0';
+    err.endedEarly = false;
+}
+
+// Our text for the library's failure, with its own words as the reason.
+[[noreturn]] void throwJpegError(const ErrorManager& err) {
+    throw ImageIoError(JpegErrorText(err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode),
+                       err.message);
 }
 
 std::uint64_t blocksOf(const jpeg_component_info& c) {
@@ -158,10 +178,9 @@ int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
     return 8;
 }
 
-// Reads the header only; returns 0 or libjpeg's message code.
-int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out) {
+// Reads the header only; returns 0 or libjpeg's message code (its text in `err`).
+int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out, ErrorManager& err) {
     jpeg_decompress_struct cinfo{};
-    ErrorManager err{};
     installErrorManager(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
@@ -181,13 +200,15 @@ int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out) {
 
 // Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
 // between setjmp and a possible longjmp.
+// CMYK rows pass through `row` and `cmyk`, made once the header says what the file holds.
 int decodeInto(const std::uint8_t* data,
                std::size_t size,
                const JpegDecodeOptions& options,
                WorkingBitmap& bitmap,
-               std::vector<JSAMPLE>& row) {
+               std::vector<JSAMPLE>& row,
+               std::optional<CmykToBgr>& cmyk,
+               ErrorManager& err) {
     jpeg_decompress_struct cinfo{};
-    ErrorManager err{};
     installErrorManager(err);
     cinfo.err = &err.pub;
     ScanBudget progress{};
@@ -200,10 +221,14 @@ int decodeInto(const std::uint8_t* data,
     cinfo.progress = &progress.pub;
     cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    // A CMYK file's colours are only known through its profile.
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     checkDimensions(&cinfo);
     checkFileCanHoldPicture(&cinfo, size);
     progress.maxBlocksVisited = kMaxScanPasses * totalBlocks(&cinfo);
+    const bool fourColours =
+        cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_block_smoothing = TRUE;
@@ -215,11 +240,18 @@ int decodeInto(const std::uint8_t* data,
         cinfo.desired_number_of_colors = kGreyLevels;
         cinfo.dither_mode = JDITHER_FS;
         cinfo.two_pass_quantize = FALSE;
+    } else if (fourColours) {
+        // The library turns YCCK into CMYK; the rest is the profile's or the formula's.
+        cinfo.out_color_space = JCS_CMYK;
     } else {
         // libjpeg-turbo writes blue, green, red and an opaque fourth byte straight into our rows.
         cinfo.out_color_space = JCS_EXT_BGRX;
     }
     jpeg_start_decompress(&cinfo);
+    JOCTET* profile = nullptr;
+    unsigned profileSize = 0;
+    if (fourColours && !jpeg_read_icc_profile(&cinfo, &profile, &profileSize))
+        profile = nullptr;
     // A C++ exception must not leave this frame with the library's memory still held.
     bool allocated = true;
     try {
@@ -230,18 +262,28 @@ int decodeInto(const std::uint8_t* data,
             bitmap.Resize(width, height);
         if (cinfo.quantize_colors)
             row.resize(static_cast<std::size_t>(cinfo.output_width));
+        if (fourColours) {
+            row.resize(static_cast<std::size_t>(cinfo.output_width) * 4);
+            // Files with Adobe's marker store CMYK inverted (Photoshop's habit, which every
+            // reader follows).
+            cmyk.emplace(std::span<const std::uint8_t>(profile, profile ? profileSize : 0),
+                         cinfo.saw_Adobe_marker != 0);
+        }
     } catch (const std::bad_alloc&) {
         allocated = false;
     }
+    std::free(profile);
     if (!allocated)
         ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
-    const bool direct = !cinfo.quantize_colors;
+    const bool direct = !cinfo.quantize_colors && !fourColours;
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
         JSAMPROW rows[1] = {direct ? bitmap.Row(y) : row.data()};
         if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
             break;
-        if (!direct)
+        if (fourColours)
+            cmyk->ConvertRow(row.data(), bitmap.Row(y), static_cast<int>(cinfo.output_width));
+        else if (!direct)
             storeGreyRow(&cinfo, row.data(), bitmap.Row(y));
     }
     // Rows the library never gave are black, also in pixels that held an older picture.
@@ -257,9 +299,9 @@ int decodeInto(const std::uint8_t* data,
 int encodeInto(const WorkingBitmap& bitmap,
                int quality,
                unsigned char*& out,
-               unsigned long& outSize) {
+               unsigned long& outSize,
+               ErrorManager& err) {
     jpeg_compress_struct cinfo{};
-    ErrorManager err{};
     installErrorManager(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
@@ -291,10 +333,27 @@ int encodeInto(const WorkingBitmap& bitmap,
 
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
     JpegSize out;
-    if (const int code = readHeader(data, size, out); code != 0) {
-        throw ImageIoError(JpegErrorText(code));
-    }
+    ErrorManager err{};
+    if (readHeader(data, size, out, err) != 0)
+        throwJpegError(err);
     return out;
+}
+
+void CheckJpegStart(const std::uint8_t* data, std::size_t size) {
+    if (size >= 2 && data[0] == 0xFF && data[1] == kStartOfImage)
+        return;
+    // The library's own refusal, worded as it would word it.
+    ErrorManager err{};
+    installErrorManager(err);
+    jpeg_common_struct common{};
+    common.err = &err.pub;
+    // An empty file is told as such, as the library's file source tells it.
+    err.pub.msg_code = size == 0 ? JERR_INPUT_EMPTY : JERR_NO_SOI;
+    err.pub.msg_parm.i[0] = size > 0 ? data[0] : 0;
+    err.pub.msg_parm.i[1] = size > 1 ? data[1] : 0;
+    err.messageCode = err.pub.msg_code;
+    (*err.pub.format_message)(&common, err.message);
+    throwJpegError(err);
 }
 
 WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
@@ -304,12 +363,16 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 WorkingBitmap DecodeJpeg(const std::uint8_t* data,
                          std::size_t size,
                          const JpegDecodeOptions& options,
-                         WorkingBitmap reuse) {
+                         WorkingBitmap reuse,
+                         bool* endedEarly) {
     WorkingBitmap bitmap = std::move(reuse);
     std::vector<JSAMPLE> row;
-    const int code = decodeInto(data, size, options, bitmap, row);
-    if (code != 0)
-        throw ImageIoError(JpegErrorText(code));
+    std::optional<CmykToBgr> cmyk;
+    ErrorManager err{};
+    if (decodeInto(data, size, options, bitmap, row, cmyk, err) != 0)
+        throwJpegError(err);
+    if (endedEarly)
+        *endedEarly = err.endedEarly;
     return bitmap;
 }
 
@@ -317,13 +380,14 @@ std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     const int clamped = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
-    const int code = encodeInto(bitmap, clamped, out, outSize);
+    ErrorManager err{};
+    const int code = encodeInto(bitmap, clamped, out, outSize, err);
     std::vector<std::uint8_t> bytes;
     if (code == 0)
         bytes.assign(out, out + outSize);
     std::free(out);
     if (code != 0)
-        throw ImageIoError(JpegErrorText(code));
+        throwJpegError(err);
     return bytes;
 }
 

@@ -17,7 +17,8 @@ inline constexpr unsigned kMaxJpegDimension = 65500;
 
 // Decodes a whole JPEG file held in memory at full size. Pixels are B, G, R, 0xFF (the fourth
 // byte is set opaque so the bitmap can be shown as is). Greyscale files go through libjpeg's
-// one-pass quantiser (236 levels, error diffusion). Library errors throw "JPEG エラー #%d";
+// one-pass quantiser (236 levels, error diffusion). Library errors throw "JPEG エラー #%d"
+// with the library's message text as the reason;
 // warnings (corrupt data included) are ignored and the picture decodes as far as it can (grey
 // where data is missing). A file read in several scans (progressive ones) is refused when it
 // declares far more blocks than its bytes could fill, or when its scans together would walk
@@ -37,11 +38,13 @@ struct JpegDecodeOptions {
 };
 
 // DecodeJpeg with options, into the pixels of `reuse` when it already has the size that comes
-// out (nothing is allocated then), else into a new bitmap.
+// out (nothing is allocated then), else into a new bitmap. `endedEarly`, when given, tells
+// whether the data ran out before the picture did (the rest is then the library's grey).
 WorkingBitmap DecodeJpeg(const std::uint8_t* data,
                          std::size_t size,
                          const JpegDecodeOptions& options,
-                         WorkingBitmap reuse);
+                         WorkingBitmap reuse,
+                         bool* endedEarly = nullptr);
 
 struct JpegSize {
     int width = 0;
@@ -51,6 +54,9 @@ struct JpegSize {
 // broken, whose size is beyond the limits above, or that is read in several scans and declares
 // far more blocks than its bytes could fill.
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
+// Throws the library's "not a JPEG file" error (code and words) unless `data` starts with SOI;
+// a file's first bytes are enough to refuse it before it is read whole.
+void CheckJpegStart(const std::uint8_t* data, std::size_t size);
 
 // Encodes as a baseline colour JPEG with libjpeg's defaults, the given quality (1..100,
 // clamped) and the library's JFIF header. An empty bitmap throws "JPEG エラー #%d".

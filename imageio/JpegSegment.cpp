@@ -43,6 +43,27 @@ bool readMarkerCode(Stream& source, std::uint8_t& code) {
     return true;
 }
 
+// Finds the next marker as the decoder does, so that the metadata of every file it decodes is
+// read: bytes up to an 0xFF are passed over (the decoder only warns of them), then the fill
+// bytes; 0xFF 0x00 is a stuffed data byte, not a marker.
+bool seekMarkerCode(Stream& source, std::uint8_t& code) {
+    std::uint8_t b = 0;
+    for (;;) {
+        do {
+            if (!readByte(source, b))
+                return false;
+        } while (b != kMarkerPrefix);
+        do {
+            if (!readByte(source, b))
+                return false;
+        } while (b == kMarkerPrefix);
+        if (b != 0) {
+            code = b;
+            return true;
+        }
+    }
+}
+
 // Reads a segment length field; `raw` receives its two bytes as they were.
 bool readSegmentLength(Stream& source, std::uint16_t& length, std::array<std::uint8_t, 2>& raw) {
     if (source.Read(raw.data(), raw.size()) != raw.size())
@@ -97,29 +118,31 @@ void writeBlockAsSegments(Stream& dest,
 }
 
 // Walks the markers from SOI to the first SOS and hands the payload size of every `marker`
-// segment to `collect`, which must read exactly that many bytes. Returns true at SOS.
+// segment to `collect`, which must read exactly that many bytes. Returns true at SOS, false
+// when the stream ends before it. A length below 2 counts as an empty segment and the search
+// for the next marker goes on, as in the decoder.
 template <typename Collect>
 bool walkToScan(Stream& source, std::uint8_t marker, Collect collect) {
     if (!startsWithSoi(source))
         return false;
     for (;;) {
         std::uint8_t code = 0;
-        if (!readMarkerCode(source, code))
+        if (!seekMarkerCode(source, code))
             return false;
-        if (code == marker) {
-            std::uint16_t length = 0;
-            std::array<std::uint8_t, 2> raw{};
-            if (!readSegmentLength(source, length, raw) || !isValidLength(length))
-                return false;
-            collect(payloadSize(length));
+        // The caller's marker is honoured before the stand-alone and scan codes.
+        if (code != marker && isStandaloneMarker(code))
             continue;
-        }
-        if (isStandaloneMarker(code))
-            continue;
-        if (isStartOfScan(code))
+        if (code != marker && isStartOfScan(code))
             return true;
-        if (!skipSegment(source))
+        std::uint16_t length = 0;
+        std::array<std::uint8_t, 2> raw{};
+        if (!readSegmentLength(source, length, raw))
             return false;
+        const std::uint16_t payload = isValidLength(length) ? payloadSize(length) : 0;
+        if (code == marker)
+            collect(payload);
+        else
+            source.Seek(payload, SeekOrigin::Current);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace zelqor {
 
@@ -16,6 +17,7 @@ constexpr std::size_t kValueFieldOffset = 8;
 constexpr std::uint16_t kTagImageWidth = 0x0100;
 constexpr std::uint16_t kTagImageLength = 0x0101;
 constexpr std::uint16_t kTagExifPointer = 0x8769;
+constexpr std::uint16_t kTagOrientation = 0x0112;
 constexpr std::uint16_t kTagPixelXDimension = 0xA002;
 constexpr std::uint16_t kTagPixelYDimension = 0xA003;
 
@@ -157,7 +159,55 @@ class SizePatcher {
     std::uint32_t height_;
 };
 
+// Where the value of IFD0's Orientation entry lies in `payload`, when the entry is there as a
+// SHORT; every read is checked against the payload's end, as the block comes from the file.
+std::optional<std::size_t> orientationField(std::span<const std::uint8_t> payload,
+                                            bool& bigEndian) {
+    constexpr std::size_t kHeaderEnd = kTiffHeaderOffset + 8;
+    if (!IsExifPayload(payload) || payload.size() < kHeaderEnd)
+        return std::nullopt;
+    const std::uint8_t* header = payload.data() + kTiffHeaderOffset;
+    const bool intel = header[0] == 'I' && header[1] == 'I' && header[2] == 0x2A && header[3] == 0;
+    const bool motorola =
+        header[0] == 'M' && header[1] == 'M' && header[2] == 0 && header[3] == 0x2A;
+    if (!intel && !motorola)
+        return std::nullopt;
+    bigEndian = motorola;
+    const ByteOrder order(bigEndian);
+    const std::uint64_t ifd0 = kTiffHeaderOffset + std::uint64_t{order.Get32(header + 4)};
+    if (ifd0 + 2 > payload.size())
+        return std::nullopt;
+    const std::uint16_t count = order.Get16(payload.data() + ifd0);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t at = ifd0 + 2 + i * kEntrySize;
+        if (at + kEntrySize > payload.size())
+            return std::nullopt;
+        const std::uint8_t* entry = payload.data() + at;
+        if (order.Get16(entry) == kTagOrientation && order.Get16(entry + 2) == kTypeShort)
+            return static_cast<std::size_t>(at + kValueFieldOffset);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+int ReadExifOrientation(std::span<const std::uint8_t> payload) {
+    bool bigEndian = false;
+    const auto field = orientationField(payload, bigEndian);
+    if (!field)
+        return 0;
+    const int value = ByteOrder(bigEndian).Get16(payload.data() + *field);
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+bool SetExifOrientationUpright(std::span<std::uint8_t> payload) {
+    bool bigEndian = false;
+    const auto field = orientationField(payload, bigEndian);
+    if (!field)
+        return false;
+    ByteOrder(bigEndian).Put16(payload.data() + *field, 1);
+    return true;
+}
 
 bool IsExifPayload(std::span<const std::uint8_t> payload) {
     static constexpr std::array<char, 6> kIdentifier{'e', 'x', 'i', 'f', '\0', '\0'};

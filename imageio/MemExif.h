@@ -12,6 +12,14 @@ namespace zelqor {
 // which tells the Exif block apart from the other APP1 payloads (XMP and the like).
 bool IsExifPayload(std::span<const std::uint8_t> payload);
 
+// IFD0's Orientation tag of an Exif payload: 1 to 8, or 0 when the payload has no readable tag
+// (no Exif header, no such entry, a type other than SHORT or a value outside 1 to 8).
+int ReadExifOrientation(std::span<const std::uint8_t> payload);
+// Writes 1 (stored upright) into IFD0's Orientation entry in place, in the payload's byte
+// order, once the pixels have been turned: no viewer may turn them a second time. A payload
+// without the entry is left alone (false), as is every other byte.
+bool SetExifOrientationUpright(std::span<std::uint8_t> payload);
+
 class TExifInfo {
   public:
     // Writes `width` and `height` into ImageWidth/ImageLength of IFD0 and PixelXDimension/

@@ -18,6 +18,9 @@ constexpr std::size_t kCopyPieceSize = 64 * 1024;
 }
 
 void Stream::ReadBuffer(void* buffer, std::size_t count) {
+    // An empty payload may come with a null buffer (an empty vector's data()).
+    if (count == 0)
+        return;
     if (Read(buffer, count) != count)
         ThrowStreamReadError();
 }
@@ -48,13 +51,41 @@ void Stream::CopyRest(Stream& source) {
     }
 }
 
-std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
-    if (position_ >= bytes_.size())
+namespace {
+
+// memcpy with a null pointer is undefined even for no bytes, and empty vectors hand out null.
+std::size_t readFromBytes(const std::uint8_t* bytes,
+                          std::size_t size,
+                          std::size_t& position,
+                          void* buffer,
+                          std::size_t count) {
+    if (position >= size || count == 0)
         return 0;
-    const std::size_t n = std::min(count, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
+    const std::size_t n = std::min(count, size - position);
+    std::memcpy(buffer, bytes + position, n);
+    position += n;
     return n;
+}
+
+std::size_t seekWithin(std::size_t position,
+                       std::size_t size,
+                       std::int64_t offset,
+                       SeekOrigin origin) {
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::Current)
+        base = static_cast<std::int64_t>(position);
+    if (origin == SeekOrigin::End)
+        base = static_cast<std::int64_t>(size);
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = offset < 0 ? 0 : INT64_MAX;
+    return static_cast<std::size_t>(std::max<std::int64_t>(target, 0));
+}
+
+}  // namespace
+
+std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
+    return readFromBytes(bytes_.data(), bytes_.size(), position_, buffer, count);
 }
 
 std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
@@ -69,15 +100,20 @@ std::size_t MemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
-    std::int64_t base = 0;
-    if (origin == SeekOrigin::Current)
-        base = static_cast<std::int64_t>(position_);
-    if (origin == SeekOrigin::End)
-        base = static_cast<std::int64_t>(bytes_.size());
-    std::int64_t target = 0;
-    if (__builtin_add_overflow(base, offset, &target))
-        target = offset < 0 ? 0 : INT64_MAX;
-    position_ = static_cast<std::size_t>(std::max<std::int64_t>(target, 0));
+    position_ = seekWithin(position_, bytes_.size(), offset, origin);
+    return static_cast<std::int64_t>(position_);
+}
+
+std::size_t ByteViewStream::Read(void* buffer, std::size_t count) {
+    return readFromBytes(bytes_.data(), bytes_.size(), position_, buffer, count);
+}
+
+std::size_t ByteViewStream::Write(const void*, std::size_t) {
+    return 0;
+}
+
+std::int64_t ByteViewStream::Seek(std::int64_t offset, SeekOrigin origin) {
+    position_ = seekWithin(position_, bytes_.size(), offset, origin);
     return static_cast<std::int64_t>(position_);
 }
 
@@ -177,19 +213,31 @@ void FileStream::Close() {
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     FileStream file(path, FileStream::Mode::Read);
-    // Read straight into a buffer of the file's size: growing one piece by piece copies the
-    // file over and over and faults in fresh pages each time. The loop still follows a file
-    // that grows or shrinks meanwhile.
-    std::vector<std::uint8_t> bytes(
-        static_cast<std::size_t>(std::max<std::int64_t>(file.Size(), 0)));
-    std::size_t done = 0;
+    return ReadRestOfFile(file, {});
+}
+
+std::vector<std::uint8_t> ReadRestOfFile(FileStream& file, std::vector<std::uint8_t> head) {
+    // One buffer of the file's size, filled in place: a buffer grown piece by piece (or once
+    // more at the end to see whether anything follows) would copy the file and, for a moment,
+    // hold it twice. A file that grows meanwhile is followed through a small probe.
+    std::vector<std::uint8_t> bytes = std::move(head);
+    std::size_t done = bytes.size();
+    bytes.resize(std::max<std::size_t>(
+        done, static_cast<std::size_t>(std::max<std::int64_t>(file.Size(), 0))));
     for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + kCopyPieceSize);
-        const std::size_t n = file.Read(bytes.data() + done, bytes.size() - done);
-        done += n;
+        if (done < bytes.size()) {
+            const std::size_t n = file.Read(bytes.data() + done, bytes.size() - done);
+            done += n;
+            if (n == 0)
+                break;
+            continue;
+        }
+        std::vector<std::uint8_t> probe(kCopyPieceSize);
+        const std::size_t n = file.Read(probe.data(), probe.size());
         if (n == 0)
             break;
+        bytes.insert(bytes.end(), probe.begin(), probe.begin() + static_cast<std::ptrdiff_t>(n));
+        done += n;
     }
     bytes.resize(done);
     return bytes;

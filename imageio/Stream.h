@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,21 @@ class MemoryStream : public Stream {
     std::size_t position_ = 0;
 };
 
+// Reads bytes held elsewhere without copying them (a whole file read once); writes nothing.
+class ByteViewStream : public Stream {
+  public:
+    explicit ByteViewStream(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::size_t Read(void* buffer, std::size_t count) override;
+    std::size_t Write(const void* buffer, std::size_t count) override;
+    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
 class FileStream : public Stream {
   public:
     enum class Mode { Read, Create };
@@ -99,5 +115,8 @@ class FileStream : public Stream {
 
 // Reads a whole file into memory; a file that cannot be opened throws the open error.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The rest of an open file from its position, after the `head` bytes already read from it,
+// in one buffer of the file's size.
+std::vector<std::uint8_t> ReadRestOfFile(FileStream& file, std::vector<std::uint8_t> head);
 
 }  // namespace zelqor

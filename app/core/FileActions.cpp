@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "ImageFile.h"
 #include "ImageIoError.h"
@@ -14,6 +15,13 @@ bool IsJpegFileName(const std::string& fileName) {
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return (ext == "jpg" || ext == "jpeg") && fileName.size() > ext.size() + 1;
+}
+
+std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices) {
+    std::string text = std::filesystem::path(fileName).filename().string() + ":";
+    for (std::size_t i = 0; i < notices.size(); ++i)
+        text += (i == 0 ? " " : "; ") + notices[i];
+    return text;
 }
 
 void FileActions::ActionFileOpenExecute() {
@@ -44,7 +52,12 @@ void FileActions::LoadImageFile(const std::string& fileName) {
     doc_.ClearResult();
     view_.RepaintDst();
     std::optional<std::string> exifError;
-    doc_.SetExif(CollectExif(file.bytes, exifError));
+    doc_.SetExif(CollectMetadata(file, exifError));
+    // A notice of an earlier file must not stay to be read as this one's.
+    if (!file.notices.empty() || noticeShown_) {
+        view_.ShowStatusText(file.notices.empty() ? "" : LoadNoticeText(fileName, file.notices));
+        noticeShown_ = !file.notices.empty();
+    }
     if (exifError) {
         throw ImageIoError(*exifError);
     }

@@ -13,8 +13,9 @@ namespace zelqor {
 
 // The filter of the open and save dialogs.
 inline constexpr std::string_view kPictureFilter =
-    "すべてのファイル (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG イメージファイル "
-    "(*.jpg;*jpeg)|*.jpg;*.jpeg|ビットマップ (*.bmp)|*.bmp|All Files(*.*)|*.*";
+    "すべてのファイル (*.jpg;*.jpeg;*.bmp;*.png)|*.jpg;*.jpeg;*.bmp;*.png|JPEG イメージファイル "
+    "(*.jpg;*jpeg)|*.jpg;*.jpeg|ビットマップ (*.bmp)|*.bmp|PNG イメージファイル (*.png)|*.png|"
+    "All Files(*.*)|*.*";
 
 // What the operations ask of the window around the document.
 class DocumentView {
@@ -25,6 +26,8 @@ class DocumentView {
     virtual void RepaintDst() = 0;
     // Refreshes the calculation-size label from the current source.
     virtual void RefreshCalcSizeLabel() = 0;
+    // Puts a text in the status bar: what a load that succeeded wants the user to know.
+    virtual void ShowStatusText(const std::string& text) = 0;
     virtual const std::string& Title() const = 0;
 };
 
@@ -64,7 +67,11 @@ class FileActions {
     const OptionPositions& options_;
     std::string openDialogFileName_;
     std::string saveDialogFileName_;
+    bool noticeShown_ = false;  // the status bar holds a load notice
 };
+
+// "name.jpg: notice; notice": the status text of a load that has something to say.
+std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices);
 
 // True for names ending in ".jpg" or ".jpeg" in any letter case: the only files a drop takes.
 bool IsJpegFileName(const std::string& fileName);

@@ -37,7 +37,8 @@ class PlatformServices {
     virtual std::optional<std::string> SaveFileName(const FileDialogRequest& request) = 0;
 
     // The image on the clipboard, or nullopt when there is none; an empty bitmap when one is
-    // offered but cannot be read. Throws ImageIoError for a picture beyond the pixel limit.
+    // offered but cannot be read. Transparent areas come laid over white. Throws ImageIoError
+    // for a picture beyond the pixel limit.
     virtual std::optional<WorkingBitmap> ClipboardImage() = 0;
     // Empties the clipboard and puts exactly this one image on it.
     virtual void SetClipboardImage(const WorkingBitmap& image) = 0;

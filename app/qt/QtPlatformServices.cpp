@@ -2,6 +2,7 @@
 #include "QtPlatformServices.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QCoreApplication>
@@ -12,17 +13,20 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 #include "FileDialogs.h"
 #include "ImageIoError.h"
 #include "ImageLimits.h"
+#include "PngReader.h"
 
 namespace zelqor {
 namespace {
@@ -106,24 +110,77 @@ std::optional<std::string> QtPlatformServices::SaveFileName(const FileDialogRequ
     return RunFileDialog(request, true);
 }
 
+namespace {
+
+// Qt's image reader refuses pictures over its allocation limit (128 MB, about 33 megapixels)
+// before our own limit is asked, and the paste then fails without a reason. The limit is set
+// so that any picture our limit takes fits, even at 16 bits per channel.
+constexpr int kReaderAllocationLimitMb = static_cast<int>(kMaxImagePixels * 8 / (1024 * 1024)) + 1;
+
+void refuseIfTooLarge(QSize size) {
+    if (!ImageSizeAcceptable(size.width(), size.height())) {
+        throw ImageIoError(ImageTooLargeText(size.width(), size.height()));
+    }
+}
+
+// The clipboard's picture from its encoded form (PNG, BMP and the like), its size checked
+// against our limit before a pixel is decoded; a null image when no encoded form is readable.
+QImage readEncodedImage(const QMimeData& data) {
+    for (const QString& format : data.formats()) {
+        if (!format.startsWith("image/")) {
+            continue;
+        }
+        QByteArray bytes = data.data(format);
+        QBuffer buffer(&bytes);
+        QImageReader reader(&buffer);
+        if (!reader.canRead()) {
+            continue;
+        }
+        if (reader.size().isValid()) {
+            refuseIfTooLarge(reader.size());
+        }
+        QImage image = reader.read();
+        if (!image.isNull()) {
+            return image;
+        }
+    }
+    return QImage();
+}
+
+}  // namespace
+
 std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard->mimeData();
-    if (data == nullptr || !data->hasImage()) {
+    const auto offersEncodedImage = [data] {
+        const QStringList formats = data->formats();
+        return std::any_of(formats.begin(), formats.end(),
+                           [](const QString& f) { return f.startsWith("image/"); });
+    };
+    if (data == nullptr || !(data->hasImage() || offersEncodedImage())) {
         return std::nullopt;
     }
-    const QImage image = clipboard->image();
+    QImageReader::setAllocationLimit(kReaderAllocationLimitMb);
+    QImage image = readEncodedImage(*data);
+    if (image.isNull()) {
+        image = clipboard->image();
+    }
     if (image.isNull()) {
         return WorkingBitmap{};  // an image is offered, but it cannot be read
     }
     // The same limit as a decoded file, before the picture is copied once more.
-    if (!ImageSizeAcceptable(image.width(), image.height())) {
-        throw ImageIoError(ImageTooLargeText(image.width(), image.height()));
-    }
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    refuseIfTooLarge(image.size());
+    // A transparent area shows white, not whatever colour was stored under it.
+    const bool alpha = image.hasAlphaChannel();
+    const QImage rgb = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    image = QImage();
     WorkingBitmap bitmap(rgb.width(), rgb.height());
     for (int y = 0; y < bitmap.Height(); ++y) {
         std::memcpy(bitmap.Row(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 4);
+        if (alpha) {
+            std::uint32_t* row = bitmap.RowWords(y);
+            std::transform(row, row + bitmap.Width(), row, FlattenOnWhite);
+        }
     }
     return bitmap;
 }

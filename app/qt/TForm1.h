@@ -114,6 +114,7 @@ class TForm1 : public QMainWindow,
     void RepaintSrc() override;
     void RepaintDst() override;
     void RefreshCalcSizeLabel() override;
+    void ShowStatusText(const std::string& text) override { SetStatusText(text); }
 
     // CommandWindow
     void CloseWindow() override;

@@ -103,6 +103,7 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     const Bytes camera = ReadWholeFile(kCamera);
     WriteFile(folder / "写真" / "カメラ.JPG", camera);
     WriteFile(folder / "picture.png", camera);
+    WriteFile(folder / "picture.gif", camera);
     WriteFile(folder / "empty.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xD9});
     WriteFile(folder / "noquant.jpg", WithoutQuantTables(camera));
     const WorkingBitmap cameraPixels = DecodeJpeg(camera);
@@ -118,8 +119,9 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
         {kCamera, Outcome::Loaded, true, ""},
         {(folder / "写真" / "カメラ.JPG").string(), Outcome::Loaded, true, ""},
         {(kTestData / "bmp/vgl_6434_0018a.bmp").string(), Outcome::Loaded, false, ""},
-        {(folder / "picture.png").string(), Outcome::KeptImages, false,
-         "拡張子 .png の画像形式は処理できません"},
+        {(folder / "picture.gif").string(), Outcome::KeptImages, false,
+         "拡張子 .gif の画像形式は処理できません"},
+        {(folder / "picture.png").string(), Outcome::KeptImages, false, "PNG イメージが不正です"},
         {(folder / "missing.jpg").string(), Outcome::KeptImages, false, "ファイル "},
         {(folder / "empty.jpg").string(), Outcome::KeptImages, false, "JPEG エラー #"},
         {(kTestData / "bmp/suite/b/badrle.bmp").string(), Outcome::KeptImages, false,
@@ -321,6 +323,18 @@ TEST_F(FileActionsTest, SaveCarriesTheSourceIccProfileWithItemsOneAndTwo) {
         EXPECT_EQ(iccChunks(saved), item == 0 ? decltype(profile){} : profile);
         EXPECT_EQ(app1Payloads(saved).size(), item == 0 ? 0u : 2u);
     }
+}
+
+TEST_F(FileActionsTest, ACutFileSaysItEndsEarlyAndAPortraitPhonePhotoComesUpright) {
+    const Bytes whole = EncodeJpeg(test_images::Noise(200, 200, 3), 90);
+    WriteFile(folder / "cut.jpg", Bytes(whole.begin(), whole.begin() + whole.size() / 2));
+    window.Files().LoadImageFile((folder / "cut.jpg").string());
+    const auto* status = window.findChild<QLabel*>("StatusText");
+    EXPECT_EQ(status->text().toStdString(), std::string("cut.jpg: ") + kEndedEarlyNotice);
+    window.Files().LoadImageFile((kTestData / "jpeg/exif/exiv2-bug2565.jpg").string());
+    EXPECT_EQ(window.Doc().BitmapSrc().Width(), 3024) << "stored 4032 x 3024, Orientation 6";
+    EXPECT_EQ(window.Doc().BitmapSrc().Height(), 4032);
+    EXPECT_TRUE(status->text().isEmpty());
 }
 
 TEST_F(FileActionsTest, FailedSaveKeepsThePreviousFileAndSaysWhy) {

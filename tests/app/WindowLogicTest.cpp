@@ -131,6 +131,7 @@ class FakeWindow : public RunWindow, public CommandWindow, public DocumentView {
     void RepaintSrc() override {}
     void RepaintDst() override {}
     void RefreshCalcSizeLabel() override {}
+    void ShowStatusText(const std::string& text) override { status = text; }
 
     std::string title = "ZelqorHDR", caption, status;
     RunController* runs = nullptr;

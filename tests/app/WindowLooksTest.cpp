@@ -321,7 +321,7 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
         names << filter[i];
     }
     EXPECT_EQ(shownNames, names) << "each name once, as the filter string gives it";
-    EXPECT_EQ(patterns, (QStringList{"*.jpg", "*.jpeg", "*.bmp"}));
+    EXPECT_EQ(patterns, (QStringList{"*.jpg", "*.jpeg", "*.bmp", "*.png"}));
     EXPECT_EQ(sizeTexts, (QStringList{"100 x 68", "192 x 144"}));
 }
 

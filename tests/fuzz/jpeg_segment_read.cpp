@@ -23,5 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every byte collected is a payload byte of the source, each read once.
     zelqor::fuzz::Check(block.Size() <= static_cast<std::int64_t>(size - 1),
                         "the block holds no more than the source");
+    // The same walk keeping each payload apart, as a load collects metadata.
+    zelqor::SegmentPayloads payloads;
+    source.SetPosition(0);
+    try {
+        zelqor::ReadJpegPayloadsFromStream(payloads, source, marker);
+    } catch (const zelqor::ImageIoError&) {
+    }
+    zelqor::fuzz::Check(payloads.bytes == block.Bytes(), "both walks collect the same bytes");
     return 0;
 }

@@ -120,7 +120,7 @@ TEST(BmpReader, InvalidFilesAreRefused) {
             DecodeBmp(bytes);
             ADD_FAILURE() << "accepted";
         } catch (const ImageIoError& e) {
-            EXPECT_STREQ(e.what(), "ビットマップイメージが不正です");
+            EXPECT_EQ(e.Text(), "ビットマップイメージが不正です");
         }
     }
 }

@@ -45,7 +45,7 @@ Outcome loadAll(const fs::path& folder) {
             }
             ++outcome.loaded;
         } catch (const ImageIoError& e) {
-            EXPECT_TRUE(isAllowedLoadError(e.what())) << e.what();
+            EXPECT_TRUE(isAllowedLoadError(e.Text())) << e.what();
             ++outcome.refused;
             outcome.refusedNames.push_back(item.path().filename().string());
         }

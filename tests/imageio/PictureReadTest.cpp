@@ -1,5 +1,6 @@
-// Reading picture files without a copy of the whole file: bitmaps streamed row block by row block.
+// Reading picture files without a copy of the whole file, and refusals that say why.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "ImageFile.h"
 #include "ImageIoError.h"
 #include "ImageWriters.h"
+#include "OrientedFiles.h"
 #include "Stream.h"
 #include "TempFolder.h"
 
@@ -158,6 +160,58 @@ TEST_F(PictureFileTest, BitmapFilesKeepNoBytesAndLoadTheSamePicture) {
     EXPECT_TRUE(loaded.bitmap == picture);
     EXPECT_TRUE(loaded.exifSegmentBuffer.empty());
     EXPECT_FALSE(loaded.exifError);
+}
+
+TEST(LoadErrors, OurTextThenTheFileThenTheDecodersReason) {
+    TempFolder folder;
+    const Bytes text{'h', 'e', 'l', 'l', 'o'};
+    // 60 bytes of a 24-bit bitmap declaring 16384 x 16384 pixels.
+    Bytes rows{'B', 'M', 60, 0, 0,    0, 0, 0, 0,    0, 54, 0, 0, 0, 40,
+               0,   0,   0,  0, 0x40, 0, 0, 0, 0x40, 0, 0,  1, 0, 24};
+    rows.resize(60);
+    const std::tuple<const char*, Bytes, std::string> cases[] = {
+        {"text.jpg", text, "JPEG エラー #53: %\nNot a JPEG file: starts with 0x68 0x65"},
+        {"empty.jpg", {}, "JPEG エラー #42: %\nEmpty input file"},
+        {"text.png", text,
+         "PNG イメージが不正です: %\nNot a PNG file: the PNG signature is missing"},
+        {"rows.bmp", rows,
+         "ビットマップイメージが不正です: %\nThe file is shorter than the rows its header "
+         "declares"},
+        {"text.gif", text, "拡張子 .gif の画像形式は処理できません: %"},
+    };
+    for (const auto& [name, bytes, message] : cases) {
+        const fs::path path = folder / name;
+        oriented::Write(path, bytes);
+        std::string expected = message;
+        expected.replace(expected.find('%'), 1, path.string());
+        try {
+            LoadImageFile(path.string());
+            ADD_FAILURE() << name;
+        } catch (const ImageIoError& e) {
+            EXPECT_EQ(e.what(), expected);
+        }
+    }
+}
+
+TEST(LoadErrors, HugeFileNamedJpegThatIsNoJpegIsNotReadWhole) {
+    TempFolder folder;
+    oriented::Write(folder / "huge.jpg", {'j', 'u', 'n', 'k'});
+    fs::resize_file(folder / "huge.jpg", std::uintmax_t{1} << 30);  // sparse: costs no disk
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_THROW(ReadPictureFile((folder / "huge.jpg").string()), ImageIoError);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
+}
+
+TEST(ReadWholeFile, TakesOneBufferOfTheFilesSize) {
+    TempFolder folder;
+    for (const std::size_t size : {0, 1, 65536, 65537, 3 << 20}) {
+        oriented::Write(folder / "file.bin", Bytes(size, 7));
+        const Bytes read = ReadWholeFile((folder / "file.bin").string());
+        EXPECT_EQ(read.size(), size);
+        EXPECT_EQ(read.capacity(), size);
+    }
 }
 
 }  // namespace

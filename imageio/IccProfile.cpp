@@ -1,0 +1,75 @@
+// Putting an ICC profile together from its APP2 chunks, splitting one up, reading its header.
+#include "IccProfile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zelqor {
+
+namespace {
+
+constexpr std::size_t kChunkHeader = kIccIdentifier.size() + 2;  // identifier, number, count
+constexpr std::size_t kMaxChunkData = kMaxSegmentPayload - kChunkHeader;
+constexpr std::size_t kColourSpaceOffset = 16;
+constexpr std::size_t kProfileHeaderSize = 128;
+
+bool isIccChunk(std::span<const std::uint8_t> payload) {
+    return payload.size() >= kChunkHeader &&
+           std::memcmp(payload.data(), kIccIdentifier.data(), kIccIdentifier.size()) == 0;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> AssembleIccProfile(const SegmentPayloads& chunks) {
+    const std::size_t count = chunks.Count();
+    if (count == 0 || count > 255)
+        return {};
+    std::vector<std::span<const std::uint8_t>> bySequence(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::span<const std::uint8_t> chunk = chunks.Payload(i);
+        if (!isIccChunk(chunk))
+            return {};
+        const std::size_t number = chunk[kIccIdentifier.size()];
+        const std::size_t declared = chunk[kIccIdentifier.size() + 1];
+        if (declared != count || number < 1 || number > count || !bySequence[number - 1].empty())
+            return {};
+        bySequence[number - 1] = chunk.subspan(kChunkHeader);
+    }
+    std::vector<std::uint8_t> profile;
+    for (const auto& data : bySequence)
+        profile.insert(profile.end(), data.begin(), data.end());
+    return profile;
+}
+
+SegmentPayloads IccChunksOf(std::span<const std::uint8_t> profile) {
+    SegmentPayloads chunks;
+    const std::size_t count = (profile.size() + kMaxChunkData - 1) / kMaxChunkData;
+    if (count == 0 || count > 255)
+        return chunks;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::span<const std::uint8_t> data = profile.subspan(
+            i * kMaxChunkData, std::min(kMaxChunkData, profile.size() - i * kMaxChunkData));
+        std::vector<std::uint8_t> chunk(kIccIdentifier.begin(), kIccIdentifier.end());
+        chunk.push_back(static_cast<std::uint8_t>(i + 1));
+        chunk.push_back(static_cast<std::uint8_t>(count));
+        chunk.insert(chunk.end(), data.begin(), data.end());
+        chunks.Append(chunk);
+    }
+    return chunks;
+}
+
+IccColourSpace ColourSpaceOf(std::span<const std::uint8_t> profile) {
+    if (profile.size() < kProfileHeaderSize)
+        return IccColourSpace::Unknown;
+    const std::string_view space(reinterpret_cast<const char*>(profile.data()) + kColourSpaceOffset,
+                                 4);
+    if (space == "RGB ")
+        return IccColourSpace::Rgb;
+    if (space == "GRAY")
+        return IccColourSpace::Grey;
+    if (space == "CMYK")
+        return IccColourSpace::Cmyk;
+    return IccColourSpace::Other;
+}
+
+}  // namespace zelqor

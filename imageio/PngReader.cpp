@@ -1,0 +1,142 @@
+// libpng glue for reading: transformations to B, G, R, alpha, then alpha laid over white.
+#include "PngReader.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "ImageIoError.h"
+#include "ImageLimits.h"
+
+namespace zelqor {
+
+namespace {
+
+struct Source {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position;
+};
+
+struct Failure {
+    char message[256];
+};
+
+[[noreturn]] void jumpOnError(png_structp png, png_const_charp message) {
+    auto* failure = static_cast<Failure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "%s", message ? message : "");
+    png_longjmp(png, 1);
+}
+// The default handler would print on standard error, which belongs to the caller.
+void ignoreWarning(png_structp, png_const_charp) {}
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<Source*>(png_get_io_ptr(png));
+    if (length > source->size - source->position)
+        png_error(png, "the file ends early");
+    std::memcpy(out, source->data + source->position, length);
+    source->position += length;
+}
+
+// Returns false when libpng failed, its words in `failure`. Only C objects live in this frame
+// across setjmp; the C++ ones are the caller's.
+bool readPng(Source& source,
+             Failure& failure,
+             WorkingBitmap& bitmap,
+             std::vector<std::uint8_t>& iccProfile,
+             bool& hasAlpha) {
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, jumpOnError, ignoreWarning);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &source, readFromMemory);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    // libpng keeps both sides below 2^31 on its own.
+    if (std::uint64_t{width} * height > kMaxImagePixels)
+        png_error(png, "the picture has more pixels than this program takes");
+
+    const int colourType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0;
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) {
+        png_set_tRNS_to_alpha(png);
+        hasAlpha = true;
+    }
+    if (bitDepth == 16)
+        png_set_scale_16(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    if (!hasAlpha)
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t{width} * 4)
+        png_error(png, "unexpected row layout");
+
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    bool allocated = true;
+    try {
+        if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
+            iccProfile.assign(profile, profile + profileSize);
+        // Interlaced passes fill in rows already written, so the rows start cleared.
+        bitmap = WorkingBitmap(static_cast<int>(width), static_cast<int>(height));
+    } catch (const std::bad_alloc&) {
+        allocated = false;
+    }
+    if (!allocated)
+        png_error(png, "not enough memory for the picture");
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < height; ++y)
+            png_read_row(png, bitmap.Row(static_cast<int>(y)), nullptr);
+    }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool HasPngSignature(const std::uint8_t* data, std::size_t size) {
+    return size >= 8 && png_sig_cmp(data, 0, 8) == 0;
+}
+
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        std::vector<std::uint8_t>& iccProfile) {
+    if (!HasPngSignature(data, size))
+        throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
+    Source source{data, size, 0};
+    Failure failure{};
+    WorkingBitmap bitmap;
+    bool hasAlpha = false;
+    if (!readPng(source, failure, bitmap, iccProfile, hasAlpha))
+        throw ImageIoError(kInvalidPngText, failure.message);
+    if (hasAlpha) {
+        std::uint32_t* p = bitmap.Data();
+        const std::size_t count = static_cast<std::size_t>(bitmap.Width()) * bitmap.Height();
+        for (std::size_t i = 0; i < count; ++i)
+            p[i] = FlattenOnWhite(p[i]);
+    }
+    return bitmap;
+}
+
+}  // namespace zelqor

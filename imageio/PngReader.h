@@ -1,0 +1,33 @@
+// Decoding PNG files held in memory into a WorkingBitmap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+// True when `data` starts with the PNG signature.
+bool HasPngSignature(const std::uint8_t* data, std::size_t size);
+
+// Reads every PNG kind (grey, grey with alpha, palette, RGB, RGBA; 1 to 16 bits; interlaced or
+// not). Pixels come out B, G, R, 0xFF: 16-bit samples are reduced with rounding, and a picture
+// with alpha (an alpha channel or a transparent palette entry or colour) is laid over white, as
+// a transparent picture flattened to RGB is expected to look. The file's iCCP profile, if any,
+// goes to `iccProfile`. A file that is no PNG, is broken or holds more pixels than
+// kMaxImagePixels throws "PNG イメージが不正です" with libpng's words as the reason.
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        std::vector<std::uint8_t>& iccProfile);
+
+// Lays a pixel whose fourth byte is its opacity over white, rounding to nearest.
+constexpr std::uint32_t FlattenOnWhite(std::uint32_t pixel) {
+    const std::uint32_t a = pixel >> 24;
+    const auto mix = [a](std::uint32_t c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+    return 0xFF000000u | (mix((pixel >> 16) & 0xFF) << 16) | (mix((pixel >> 8) & 0xFF) << 8) |
+           mix(pixel & 0xFF);
+}
+
+}  // namespace zelqor
