@@ -1,8 +1,24 @@
-// Repaint of a 1000x800 page showing a 24-megapixel photo: from the cache, cold, and uncached.
+// Repaint of a 1000x800 page showing a 24-megapixel photo: from the cache, cold, and uncached;
+// and the options page's live thumbnail of that photo, from a slider's change to its repaint.
 #include <benchmark/benchmark.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 #include "BenchImages.h"
+#include "LiveThumbnail.h"
 #include "PanelPainter.h"
+
+#ifdef ZELQOR_BENCH_WINDOW
+#include <QApplication>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "QtPlatformServices.h"
+#include "TForm1.h"
+#include "TPaintPanel.h"
+#endif
 
 namespace zelqor {
 namespace {
@@ -68,7 +84,148 @@ BENCHMARK(BM_UncachedRepaint)
     ->Arg(kViewSepia + 2)
     ->Unit(benchmark::kMillisecond);
 
+// The thumbnail's panel as the options page has it at the window's start size.
+constexpr Rect kThumbArea{0, 0, 185, 193};
+
+// The window's thread, played by the benchmark: what the thumbnail posts waits here.
+class QueueHost : public ThumbnailHost {
+  public:
+    void PostToWindowThread(std::function<void()> task) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        posted_.notify_one();
+    }
+    void ThumbnailChanged() override { changed = true; }
+    void RunOne() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        posted_.wait(lock, [&] { return !tasks_.empty(); });
+        std::function<void()> task = std::move(tasks_.front());
+        tasks_.pop_front();
+        lock.unlock();
+        task();
+    }
+    bool changed = false;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
+};
+
+// From the change of a slider to the repaint that shows the new picture, with the source's
+// reduction already made (it is made once per source).
+void BM_ThumbnailSliderToRepaint(benchmark::State& state) {
+    Document doc;
+    doc.SetSource(Photo24MP());
+    OptionPositions options = StartPositions();
+    QueueHost host;
+    LiveThumbnail thumb(doc, options, host);
+    thumb.SetArea(kThumbArea.right, kThumbArea.bottom);
+    while (!thumb.Idle()) {
+        host.RunOne();
+    }
+    WorkingBitmap buffer(kThumbArea.Width(), kThumbArea.Height());
+    for (auto _ : state) {
+        options[ParamId::HdrStrength] = options[ParamId::HdrStrength] == 2 ? 8 : 2;
+        host.changed = false;
+        thumb.Refresh();
+        while (!host.changed) {
+            host.RunOne();
+        }
+        thumb.Paint(buffer, kThumbArea, kThumbArea, StyleCode(kViewSepia, 2), kTint);
+        benchmark::DoNotOptimize(buffer.Data());
+    }
+}
+BENCHMARK(BM_ThumbnailSliderToRepaint)
+    ->Iterations(1)
+    ->Repetitions(20)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The thumbnail's own run on its reduced source, and the reduction made once per source.
+void BM_ThumbnailRun(benchmark::State& state) {
+    const Size size = RunTargetSize(6000, 4000, 0, kThumbArea);
+    const WorkingBitmap reduced = ScaleBitmap(Photo24MP(), size.width, size.height);
+    struct : RunObserver {
+        bool Poll(int, int) override { return false; }
+    } quiet;
+    ProcessingRun run;
+    WorkingBitmap picture;
+    for (auto _ : state) {
+        run.ProcessBitmap(picture, reduced, RunSettings{}, quiet);
+        benchmark::DoNotOptimize(picture.Data());
+    }
+}
+BENCHMARK(BM_ThumbnailRun)
+    ->Repetitions(20)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ThumbnailReduction(benchmark::State& state) {
+    const Size size = RunTargetSize(6000, 4000, 0, kThumbArea);
+    for (auto _ : state) {
+        WorkingBitmap reduced =
+            ScaleBitmap(Photo24MP(), size.width, size.height, ProcessingRun::kWorkers);
+        benchmark::DoNotOptimize(reduced.Data());
+    }
+}
+BENCHMARK(BM_ThumbnailReduction)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+#ifdef ZELQOR_BENCH_WINDOW
+// The same in the real window under the offscreen platform: the slider's own setter, the event
+// loop, the panel's paint event.
+void BM_WindowSliderToThumbnailRepaint(benchmark::State& state) {
+    QtPlatformServices services;
+    TForm1 window(services);
+    window.CreateDialogs();
+    window.show();
+    window.SetSourceImage(Photo24MP());
+    window.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+    TPaintPanel* panel = window.PaintPanelPreview;
+    int shown = 0;
+    const auto paint = panel->OnPaint;
+    panel->OnPaint = [&](TPaintPanel& p) {
+        paint(p);
+        if (window.Thumbnail().Idle() && window.Thumbnail().Picture().HoldsImage()) {
+            ++shown;
+        }
+    };
+    while (shown == 0) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    QSlider* slider = window.Slider("TrackBar_HDR");
+    for (auto _ : state) {
+        const int before = shown;
+        slider->setValue(slider->value() == 2 ? 8 : 2);
+        while (shown == before) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    state.counters["thumb_w"] = window.Thumbnail().Picture().Width();
+    state.counters["thumb_h"] = window.Thumbnail().Picture().Height();
+}
+BENCHMARK(BM_WindowSliderToThumbnailRepaint)
+    ->Iterations(1)
+    ->Repetitions(20)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+#endif
+
 }  // namespace
 }  // namespace zelqor
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+#ifdef ZELQOR_BENCH_WINDOW
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+#endif
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -49,6 +49,9 @@ struct LocalText {
 inline constexpr LocalText kPreviewQuestion{"プレビュー画像を作成しますか?",
                                             "Create Preview Image?"};
 inline constexpr LocalText kLevelDialogCaption{"表示", "View"};
+// The options page's live thumbnail group; the window starts it with the Japanese caption.
+inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
+inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
 

@@ -20,6 +20,9 @@ void Document::RefuseWhileLocked() const {
 
 void Document::SetSource(WorkingBitmap source) {
     RefuseWhileLocked();
+    if (beforeSourceChange_) {
+        beforeSourceChange_();
+    }
     bitmapSrc_ = std::move(source);
     srcGeneration_ = NextGeneration();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "ImageFile.h"
@@ -27,6 +28,12 @@ class Document {
 
     // Each of these throws std::logic_error while a run is in progress.
     void SetSource(WorkingBitmap source);
+    // Called before the source's pixels are replaced, so that a reader outside a run (the
+    // options page's thumbnail, which reduces the source on a thread of its own) can finish with
+    // them first. One hook; an empty function removes it.
+    void SetBeforeSourceChange(std::function<void()> hook) {
+        beforeSourceChange_ = std::move(hook);
+    }
     void SetResult(WorkingBitmap result);
     void ClearResult();
     void SetExif(MetadataBlock metadata);
@@ -51,6 +58,7 @@ class Document {
     WorkingBitmap bitmapSrc_;
     WorkingBitmap bitmapDst_;
     MetadataBlock metadata_;
+    std::function<void()> beforeSourceChange_;
     std::uint64_t srcGeneration_ = NextGeneration();
     std::uint64_t dstGeneration_ = NextGeneration();
     int lockCount_ = 0;

@@ -3,7 +3,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -20,11 +19,13 @@
 #include <stdexcept>
 
 #include "CaptionTable.h"
+#include "MenuBuilder.h"
 #include "SliderFill.h"
 #include "TAboutBox.h"
 #include "TCancelDlg.h"
 #include "TInputLevelForm.h"
 #include "TPaintPanel.h"
+#include "ThumbnailBox.h"
 #include "ViewSettings.h"
 #include "WindowInput.h"
 #include "WindowPlacement.h"
@@ -33,10 +34,6 @@
 using namespace zelqor;
 
 namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Stands for the window message that queues a run request to the window; the progress dialog's
 // modal loop delivers it, so the run happens while the dialog is on screen.
@@ -83,15 +80,24 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
     statusText_ = new QLabel(this);
     statusText_->setObjectName("StatusText");
     statusBar()->addWidget(statusText_, 1);
-    BuildActions();
-    BuildMenus();
+    actions_ = BuildActions(*this, [this](std::string_view name) {
+        Guarded([this, name] { commands_.Execute(name); });
+    });
+    BuildMenus(*ui->MainMenu1, *this, actions_);
+    BuildThumbnail();
     BuildOptionControls();
     FormCreate();
     // The client area as designed, below the menu bar.
     resize(513, 537 + menuBar()->sizeHint().height());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    delete previewBox_;
+}
+
+const LiveThumbnail& TForm1::Thumbnail() const {
+    return previewBox_->Thumbnail();
+}
 
 void TForm1::showEvent(QShowEvent* e) {
     input_->WatchKeys();
@@ -156,6 +162,8 @@ void TForm1::ApplyEnglishCaptions() {
                 break;
         }
     }
+    previewBox_->Thumbnail().Refresh();
+    PaintPanelPreview->update();
 }
 
 bool TForm1::GroupBoxDoubleClicked(QObject* watched, QEvent* e) {
@@ -219,34 +227,6 @@ void TForm1::FormCreate() {
     }
 }
 
-void TForm1::BuildActions() {
-    viewGroup_ = new QActionGroup(this);
-    viewGroup_->setExclusive(true);
-    for (const ActionInfo& info : ActionTable()) {
-        auto* action = new QAction(Q(info.caption), this);
-        action->setObjectName(Q(info.name));
-        // The first key is the one the menu shows.
-        QList<QKeySequence> keys{QKeySequence(Q(info.shortcut))};
-        if (!info.alternateShortcut.empty()) {
-            keys << QKeySequence(Q(info.alternateShortcut));
-        }
-        action->setShortcuts(keys);
-        action->setCheckable(info.checkable);
-        action->setChecked(info.checkedAtStart);
-        action->setVisible(info.visibleAtStart);
-        action->setData(info.tag);
-        if (info.radioGroup == 1) {
-            viewGroup_->addAction(action);
-        }
-        // Shortcuts work whether or not a menu is open or the entry is shown.
-        addAction(action);
-        actions_.emplace(std::string(info.name), action);
-        const std::string_view name = info.name;
-        connect(action, &QAction::triggered, this,
-                [this, name] { Guarded([this, name] { commands_.Execute(name); }); });
-    }
-}
-
 void TForm1::CloseWindow() {
     close();
 }
@@ -270,36 +250,6 @@ bool TForm1::ActionChecked(std::string_view action) const {
     return Action(action)->isChecked();
 }
 
-void TForm1::BuildMenus() {
-    for (const MenuInfo& menuInfo : MainMenuTable()) {
-        QMenu* menu = ui->MainMenu1->addMenu(Q(menuInfo.caption));
-        menu->setObjectName(Q(menuInfo.name));
-        for (const MenuEntryInfo& entry : menuInfo.entries) {
-            if (entry.action.empty()) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = Action(entry.action);
-            if (entry.ownShortcut.empty()) {
-                menu->addAction(action);
-                continue;
-            }
-            // An entry with a shortcut its action lacks: a proxy that follows the action.
-            auto* proxy = new QAction(action->text(), this);
-            proxy->setObjectName(Q(entry.entryName));
-            proxy->setShortcut(QKeySequence(Q(entry.ownShortcut)));
-            addAction(proxy);
-            menu->addAction(proxy);
-            connect(proxy, &QAction::triggered, action, &QAction::trigger);
-            connect(action, &QAction::changed, proxy, [action, proxy] {
-                proxy->setText(action->text());
-                proxy->setEnabled(action->isEnabled());
-                proxy->setVisible(action->isVisible());
-            });
-        }
-    }
-}
-
 void TForm1::BuildOptionControls() {
     for (const ParameterInfo& row : ParameterTable()) {
         QSlider* slider = Slider(row.slider);
@@ -312,6 +262,7 @@ void TForm1::BuildOptionControls() {
         connect(slider, &QSlider::valueChanged, this, [this, &row](int position) {
             positions_[row.id] = position;
             RefreshValueLabel(row);
+            previewBox_->Thumbnail().Refresh();
         });
         if (auto* label = findChild<QLabel*>(Q(row.valueLabel)); label != nullptr) {
             // "1/200： (120pix)" must fit the narrow box in every desktop font.
@@ -324,8 +275,10 @@ void TForm1::BuildOptionControls() {
         findChild<QGroupBox*>(Q(group))->installEventFilter(this);
     }
     ui->CheckBox_Luminance->setChecked(positions_.luminance);
-    connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this,
-            [this](bool on) { positions_.luminance = on; });
+    connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this, [this](bool on) {
+        positions_.luminance = on;
+        previewBox_->Thumbnail().Refresh();
+    });
     for (int i = 0; i < static_cast<int>(kExifChoiceTable.size()); ++i) {
         QRadioButton* item = ExifButton(i);
         item->setText(Q(kExifChoiceTable[i].caption));
@@ -336,6 +289,24 @@ void TForm1::BuildOptionControls() {
             }
         });
     }
+}
+
+void TForm1::BuildThumbnail() {
+    // The scroll box's contents follow the page, so that the preview group can take the page's
+    // free corner; they still scroll once the page is smaller than the controls.
+    ui->ScrollBox1->setWidgetResizable(true);
+    previewBox_ = new ThumbnailBox(ui->ScrollBoxContents, 295, 247, 5, doc_, positions_, [this] {
+        return std::pair(CurrentViewCode(), viewMenu_.Tint());
+    });
+    previewBox_->setObjectName(Q(kPreviewGroup));
+    previewBox_->setTitle(Q(kPreviewGroupCaption.japanese));
+    previewBox_->RunTask = [this](const std::function<void()>& task) { Guarded(task); };
+    PaintPanelPreview = previewBox_->Panel();
+    PaintPanelPreview->OnPaintError = [this](const std::string& text) {
+        services_.ShowError(title_, text);
+    };
+    // The same preview run as Ctrl+P; the action is off while a run is in progress.
+    PaintPanelPreview->OnDblClick = [this] { Action("ActionMakePreview")->trigger(); };
 }
 
 QRadioButton* TForm1::ExifButton(int index) const {
@@ -463,6 +434,10 @@ void TForm1::SetRunActionsEnabled(bool enabled) {
             Action(info.name)->setEnabled(enabled);
         }
     }
+    if (enabled) {
+        // The run is over: the thumbnail it held back catches up with the sliders.
+        previewBox_->Thumbnail().Refresh();
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
@@ -492,7 +467,16 @@ void TForm1::ActivatePage(Page page) {
 }
 
 TPaintPanel* TForm1::Panel(Page page) const {
-    return page == Page::Source ? PaintPanelSrc : page == Page::Processed ? PaintPanelDst : nullptr;
+    // The options page shows the thumbnail, in the view style like the processed page.
+    switch (page) {
+        case Page::Source:
+            return PaintPanelSrc;
+        case Page::Processed:
+            return PaintPanelDst;
+        case Page::Options:
+            return PaintPanelPreview;
+    }
+    return nullptr;
 }
 
 void TForm1::Repaint(Page page) {

@@ -13,6 +13,7 @@
 #include "Document.h"
 #include "FileActions.h"
 #include "GroupShortcuts.h"
+#include "LiveThumbnail.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
 #include "RunController.h"
@@ -20,7 +21,6 @@
 #include "WindowCommands.h"
 
 class QAction;
-class QActionGroup;
 class QSlider;
 class QLabel;
 class QRadioButton;
@@ -28,6 +28,7 @@ class TAboutBox;
 class TCancelDlg;
 class TInputLevelForm;
 class TPaintPanel;
+class ThumbnailBox;
 class WindowInput;
 
 namespace Ui {
@@ -57,6 +58,9 @@ class TForm1 : public QMainWindow,
     QSlider* Slider(std::string_view name) const;
     TPaintPanel* PaintPanelSrc = nullptr;
     TPaintPanel* PaintPanelDst = nullptr;
+    // The options page's live thumbnail.
+    TPaintPanel* PaintPanelPreview = nullptr;
+    const zelqor::LiveThumbnail& Thumbnail() const;
     TCancelDlg* CancelDlg() const { return cancelDlg_.get(); }
     TInputLevelForm* InputLevelForm() const { return inputLevelForm_.get(); }
     TAboutBox* AboutBox() const { return aboutBox_.get(); }
@@ -94,9 +98,8 @@ class TForm1 : public QMainWindow,
     void FormCreate();
     void FormShow();
     bool GroupBoxDoubleClicked(QObject* watched, QEvent* event);
-    void BuildActions();
-    void BuildMenus();
     void BuildOptionControls();
+    void BuildThumbnail();
     void RefreshValueLabel(const zelqor::ParameterInfo& row);
     QRadioButton* ExifButton(int index) const;
     // Space without Shift, Ctrl or Alt: the source page after the processed one, else the
@@ -154,8 +157,10 @@ class TForm1 : public QMainWindow,
     zelqor::WindowCommands commands_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
+    // Holds the thumbnail, whose work reads the document's source: the destructor lets it go
+    // before the document does.
+    ThumbnailBox* previewBox_ = nullptr;
     std::map<std::string, QAction*, std::less<>> actions_;
-    QActionGroup* viewGroup_ = nullptr;
     QLabel* statusText_ = nullptr;
     WindowInput* input_ = nullptr;
     std::unique_ptr<TAboutBox> aboutBox_;

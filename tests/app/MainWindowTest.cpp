@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -464,6 +465,35 @@ TEST_F(MainWindowTest, PagesPaintTheImageInTheStyle) {
     const QImage full = window.PaintPanelDst->grab().toImage();
     const QRect part(50, window.PaintPanelDst->height() / 2 - 20, 37, 41);
     EXPECT_EQ(window.PaintPanelDst->grab(part).toImage(), full.copy(part));
+}
+
+TEST_F(MainWindowTest, PreviewGroupFollowsTheOptionsAndItsDoubleClickRunsThePreview) {
+    Pages()->setCurrentIndex(2);
+    const auto* box = window.findChild<QGroupBox*>("GroupBox_Preview");
+    const auto* page = window.findChild<QWidget*>("TabSheetParams");
+    EXPECT_EQ(QRect(box->mapTo(page, QPoint()), box->size()),
+              QRect(295, 247, page->width() - 300, page->height() - 252));
+    window.SetSourceImage(Noise(300, 200, 3));
+    window.Slider("TrackBar_HDR")->setValue(0);
+    window.findChild<QCheckBox*>("CheckBox_Luminance")->setChecked(false);
+    const RunSettings strong{ToneParams{10, 382, 4, false}, 200};
+    struct : RunObserver {
+        bool Poll(int, int) override { return false; }
+    } quiet;
+    TPaintPanel* panel = window.PaintPanelPreview;
+    const Rect area = panel->ClientRectDevice();
+    WorkingBitmap expected;
+    ProcessingRun().MakeProcessedImage(window.Doc().BitmapSrc(), 0, area, strong, expected, quiet);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Thumbnail().Picture() == expected; }, 20000));
+    const Rect fit = FitRect(area, expected);
+    const QPoint centre(panel->width() / 2, panel->height() / 2);
+    window.SelectViewCode(50002);
+    EXPECT_EQ(Shown(panel, centre),
+              Styled(expected.Pixel(centre.x() - fit.left, centre.y() - fit.top), 50002));
+    // An addition: the thumbnail's double-click is Ctrl+P.
+    QTest::mouseDClick(panel, Qt::LeftButton);
+    EXPECT_EQ(window.Doc().BitmapDst().Width(), window.PaintPanelSrc->width());
+    EXPECT_EQ(Page(), 1);
 }
 
 // A file named at start goes the open dialog's way, to the same state or the same box, with a name
