@@ -1,9 +1,11 @@
 // The batch tool end to end on photo-sized files, each one-shot case in a fresh process.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include "BenchImages.h"
 #include "ImageFile.h"
 #include "ImageWriters.h"
+#include "ScaleBitmap.h"
 
 namespace zelqor {
 namespace {
@@ -28,6 +31,7 @@ namespace fs = std::filesystem;
 struct Files {
     fs::path dir;
     fs::path jpeg;                 // 14.7 MP, progressive, 4:4:4, as a phone's HDR shot
+    fs::path camera;               // 14.7 MP, baseline 4:2:2 q90, scaled from a camera photo
     fs::path bmp;                  // the same picture as a 24-bit bitmap
     std::vector<fs::path> folder;  // 12 to 24 MP, baseline 4:2:0, as a camera writes them
 };
@@ -38,9 +42,13 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-// libjpeg's own progressive script with full-resolution chroma, which the product's encoder
-// never writes.
-void WriteProgressiveJpeg(const WorkingBitmap& picture, const fs::path& path) {
+// With libjpeg's own encoder, so that the layouts the product's encoder never writes can be
+// made: luma sampled lumaH x 1 times the chroma, and optionally libjpeg's progressive script.
+void WriteJpeg(const WorkingBitmap& picture,
+               const fs::path& path,
+               int quality,
+               int lumaH,
+               bool progressive) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -52,12 +60,14 @@ void WriteProgressiveJpeg(const WorkingBitmap& picture, const fs::path& path) {
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 92, TRUE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
     for (int i = 0; i < cinfo.num_components; ++i) {
-        cinfo.comp_info[i].h_samp_factor = 1;
+        cinfo.comp_info[i].h_samp_factor = i == 0 ? lumaH : 1;
         cinfo.comp_info[i].v_samp_factor = 1;
     }
-    jpeg_simple_progression(&cinfo);
+    if (progressive) {
+        jpeg_simple_progression(&cinfo);
+    }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row[1] = {
@@ -76,7 +86,12 @@ const Files& TheFiles() {
         fs::create_directories(f.dir / "out");
         const WorkingBitmap photo = bench::PhotoLike(5120, 2880, 7);
         f.jpeg = f.dir / "photo.jpg";
-        WriteProgressiveJpeg(photo, f.jpeg);
+        WriteJpeg(photo, f.jpeg, 92, 1, true);
+        // The largest camera photo of the test data, stretched to the same size.
+        const LoadedImage shot =
+            LoadImageFile(std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/exiv2-bug2565.jpg");
+        f.camera = f.dir / "camera.jpg";
+        WriteJpeg(ScaleBitmap(shot.bitmap, 5120, 2880), f.camera, 90, 2, false);
         f.bmp = f.dir / "photo.bmp";
         WriteBytes(f.bmp, EncodeBmp(photo));
         const int sizes[][2] = {{4000, 3000}, {4608, 3456}, {5472, 3648}, {6000, 4000}};
@@ -93,8 +108,11 @@ const Files& TheFiles() {
 }
 
 // The tool's batch on `args` in a child process; the parent waits and returns the seconds the
-// child's runs reported for themselves ("… 0.21 sec (…)"), summed.
-double RunInChild(const std::vector<std::string>& args) {
+// child's runs reported for themselves ("… 0.21 sec (…)"), summed. `oneStream` false forces the
+// staged path; `peakKb` receives the child's peak resident memory.
+double RunInChild(const std::vector<std::string>& args,
+                  bool oneStream = true,
+                  long* peakKb = nullptr) {
     std::fflush(nullptr);
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
@@ -104,7 +122,8 @@ double RunInChild(const std::vector<std::string>& args) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
-        const cli::ParseResult parsed = cli::ParseCommandLine(args);
+        cli::ParseResult parsed = cli::ParseCommandLine(args);
+        parsed.options.oneStream = oneStream;
         std::ostringstream out, err;
         const int status = parsed.error ? 2 : cli::RunBatch(parsed.options, out, err, false);
         const std::string text = out.str();
@@ -119,7 +138,11 @@ double RunInChild(const std::vector<std::string>& args) {
     }
     ::close(pipeFds[0]);
     int status = 0;
-    ::waitpid(child, &status, 0);
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    if (peakKb) {
+        *peakKb = usage.ru_maxrss;
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "batch failed: status %d\n", status);
     }
@@ -157,6 +180,66 @@ void BM_DjpegPipeCjpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_DjpegPipeCjpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+// The streamed and the staged path of the tool and the codec pair on one file, full size to
+// JPEG at quality 73, interleaved in each iteration (the order turns round) so that a machine
+// that gets busier part-way weighs on all three alike. Wall times of whole processes; medians.
+// A progressive file takes the staged path either way (JpegDecodesInRows): the row shows what
+// the choice costs, nothing.
+void BM_SideBySide(benchmark::State& state) {
+    const Files& f = TheFiles();
+    const fs::path& input = state.range(0) == 0 ? f.camera : f.jpeg;
+    if (std::system("command -v djpeg >/dev/null && command -v cjpeg >/dev/null") != 0) {
+        state.SkipWithError("djpeg and cjpeg are not installed (libjpeg-turbo-progs)");
+        return;
+    }
+    const std::string out = (f.dir / "out" / "side.jpg").string();
+    const std::string codec = "djpeg '" + input.string() + "' | cjpeg -quality 73 > '" +
+                              (f.dir / "out" / "codec.jpg").string() + "'";
+    std::vector<double> seconds[3];
+    std::vector<double> peakMb[2];
+    int round = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 3; ++k) {
+            const int which = (k + round) % 3;
+            long peak = 0;
+            const auto start = std::chrono::steady_clock::now();
+            if (which == 2) {
+                if (std::system(codec.c_str()) != 0) {
+                    state.SkipWithError("djpeg | cjpeg failed");
+                    return;
+                }
+            } else {
+                RunInChild({"-q", "-o", out, input.string()}, which == 0, &peak);
+                peakMb[which].push_back(static_cast<double>(peak) / 1024.0);
+            }
+            seconds[which].push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        ++round;
+    }
+    const double codecS = Median(seconds[2]);
+    state.counters["streamed_ms"] = Median(seconds[0]) * 1000.0;
+    state.counters["staged_ms"] = Median(seconds[1]) * 1000.0;
+    state.counters["codec_ms"] = codecS * 1000.0;
+    state.counters["streamed_x"] = Median(seconds[0]) / codecS;
+    state.counters["staged_x"] = Median(seconds[1]) / codecS;
+    state.counters["streamed_MB"] = Median(peakMb[0]);
+    state.counters["staged_MB"] = Median(peakMb[1]);
+}
+BENCHMARK(BM_SideBySide)
+    ->ArgName("progressive")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(9);
+
 // One child per iteration: its start and its exit count, as the tool's own do.
 void BM_OneShotJpegToJpeg(benchmark::State& state) {
     const Files& f = TheFiles();
@@ -192,6 +275,7 @@ BENCHMARK(BM_OneShotJpegToSize1200)->Unit(benchmark::kMillisecond)->UseRealTime(
 void BM_Folder(benchmark::State& state) {
     const Files& f = TheFiles();
     const bool together = state.range(0) != 0;
+    const bool oneStream = state.range(1) != 0;
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -200,10 +284,10 @@ void BM_Folder(benchmark::State& state) {
             for (const fs::path& p : f.folder) {
                 args.push_back(p.string());
             }
-            RunInChild(args);
+            RunInChild(args, oneStream);
         } else {
             for (const fs::path& p : f.folder) {
-                RunInChild({"-q", "-o", (f.dir / "out").string(), p.string()});
+                RunInChild({"-q", "-o", (f.dir / "out").string(), p.string()}, oneStream);
             }
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -212,9 +296,10 @@ void BM_Folder(benchmark::State& state) {
         static_cast<double>(state.iterations()) * f.folder.size() * 60.0 / seconds;
 }
 BENCHMARK(BM_Folder)
-    ->ArgName("together")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"together", "streamed"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);

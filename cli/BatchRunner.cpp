@@ -21,6 +21,7 @@
 #include "ImageWriters.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
+#include "StreamedFile.h"
 
 namespace zelqor::cli {
 namespace fs = std::filesystem;
@@ -116,6 +117,11 @@ struct BatchItem {
     Size target;
     WorkingBitmap result;
     RunOutcome outcome;
+    // A file on the streamed path keeps its bytes until its run decodes them; a JPEG result
+    // comes out of that run encoded.
+    bool streamed = false;
+    PictureFile file;
+    std::vector<std::uint8_t> encoded;
 
     void Fail(const std::string& message) {
         lines.push_back({true, "zelqorhdr-cli: " + input + ": " + message + "\n"});
@@ -180,6 +186,25 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
                                                           : OrientationHandling::Upright);
         const int n = o.size > 0 ? o.size : std::max(file.width, file.height);
         item.target = RunTargetSize(file.width, file.height, n, Rect{});
+        const auto collectExif = [&] {
+            std::optional<std::string> exifError;
+            item.metadata = CollectMetadata(file, exifError);
+            item.metadata.storedOrientation = o.keepOrientation;
+            if (exifError) {
+                item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " + *exifError +
+                                                " (Exif kept as far as it could be read)\n"});
+            }
+            for (const std::string& notice : file.notices)
+                item.Warn(notice);
+        };
+        if (UsesStreamedPath(o, file)) {
+            // Decoded by the run itself, row by row.
+            item.streamed = true;
+            item.source = std::move(reuse);
+            collectExif();
+            item.file = std::move(file);
+            return;
+        }
         DecodeRequest request;
         if (item.target.width < file.width && item.target.height < file.height) {
             request.atLeastWidth = item.target.width;
@@ -187,15 +212,7 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
         }
         request.reuse = std::move(reuse);
         item.source = DecodePicture(file, std::move(request));
-        std::optional<std::string> exifError;
-        item.metadata = CollectMetadata(file, exifError);
-        item.metadata.storedOrientation = o.keepOrientation;
-        if (exifError) {
-            item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " + *exifError +
-                                            " (Exif kept as far as it could be read)\n"});
-        }
-        for (const std::string& notice : file.notices)
-            item.Warn(notice);
+        collectExif();
     });
 }
 
@@ -253,16 +270,28 @@ void Write(const CliOptions& o, BatchItem& item, bool last) {
         return;
     }
     Guarded(item, [&] {
-        if (o.styleCode != StyleCode{}) {
-            MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
-        }
         Background release;
-        WriteFileAtomically(item.plan.path, [&](Stream& out) {
-            Encode(o, item.result, item.metadata, out);
+        if (!item.encoded.empty()) {
+            // Encoded, in its view style, by the stream that ran it.
+            const std::vector<std::uint8_t> bytes =
+                AddJpegMetadata(std::move(item.encoded), item.result.Width(), item.result.Height(),
+                                item.metadata, o.values.exif);
+            item.encoded = {};
             if (last) {
                 release.Start([held = std::move(item.result)]() mutable { held.Clear(); });
             }
-        });
+            WriteFileAtomically(item.plan.path, bytes);
+        } else {
+            if (o.styleCode != StyleCode{}) {
+                MakeViewBitmapAll(&item.result, o.styleCode, o.tint);
+            }
+            WriteFileAtomically(item.plan.path, [&](Stream& out) {
+                Encode(o, item.result, item.metadata, out);
+                if (last) {
+                    release.Start([held = std::move(item.result)]() mutable { held.Clear(); });
+                }
+            });
+        }
         item.written = true;
         item.lines.push_back({false, item.input + " -> " + item.plan.path + ": " +
                                          RunEndText(item.outcome.elapsedMs, item.outcome.width,
@@ -438,6 +467,21 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                     current->Fail("the result would have no pixels");
                     return;
                 }
+                current->result = std::move(spareResult);
+                ProgressBar bar(err, progress, [&](std::string line) {
+                    current->lines.push_back({true, std::move(line)});
+                    transcript.Offer(*current, i);
+                });
+                if (current->streamed) {
+                    StreamedResult streamed = RunStreamedFile(
+                        o, std::move(current->file), current->source, current->result, bar);
+                    current->outcome = streamed.outcome;
+                    current->encoded = std::move(streamed.encoded);
+                    if (streamed.endedEarly) {
+                        current->Warn(kEndedEarlyNotice);
+                    }
+                    return;
+                }
                 // A reduced decode may round a side differently from the full one: scale to the
                 // target of the full size, as the run itself would from a full decode.
                 WorkingBitmap scaled;
@@ -447,11 +491,6 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                     scaled = ScaleBitmap(current->source, target.width, target.height,
                                          ProcessingRun::kWorkers);
                 }
-                current->result = std::move(spareResult);
-                ProgressBar bar(err, progress, [&](std::string line) {
-                    current->lines.push_back({true, std::move(line)});
-                    transcript.Offer(*current, i);
-                });
                 current->outcome = run.MakeProcessedImage(
                     scale ? scaled : current->source, std::max(target.width, target.height), Rect{},
                     o.values.run, current->result, bar);

@@ -23,6 +23,9 @@ struct CliOptions {
     Rgb tint{0, 0, 0};
     OutputFormat format = OutputFormat::Jpeg;
     bool keepOrientation = false;  // pixels in the stored order, Exif Orientation as it was
+    // False sends every file through the staged path (decode, run, encode in turn); no flag
+    // sets it: benchmarks and tests compare the two paths with it.
+    bool oneStream = true;
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -184,6 +184,31 @@ void FastAdaptation::AdaptRow(int y, std::uint32_t* out) const {
                 m.strength, m.avx2, out);
 }
 
+int FastAdaptation::SourceRowsForPrepare() const {
+    const Impl& m = *impl_;
+    return m.active && m.fft ? m.src.Height() : 0;
+}
+
+int FastAdaptation::SourceRowsForRow(int y) const {
+    const Impl& m = *impl_;
+    if (!m.active) {
+        return 0;
+    }
+    const int height = m.src.Height();
+    const int reach = m.kernel->ReachY();
+    if (m.tiles) {
+        // The first row of a band transforms the tiles of the whole band with their margin;
+        // a row summed directly instead reaches no further.
+        const int bandRows = m.tiles->BandRows();
+        return static_cast<int>(std::min<std::int64_t>(
+            height, (static_cast<std::int64_t>(y) / bandRows + 1) * bandRows + reach));
+    }
+    if (m.fft) {
+        return height;
+    }
+    return static_cast<int>(std::min<std::int64_t>(height, std::int64_t{y} + reach + 1));
+}
+
 LevelSumPath FastAdaptation::Path() const {
     return impl_->path;
 }

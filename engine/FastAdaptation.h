@@ -68,6 +68,12 @@ class FastAdaptation {
     // bit-exact with AdaptPixel (radius < 84) and AdaptPixelLarge (radius >= 84).
     void AdaptRow(int y, std::uint32_t* out) const;
 
+    // How many rows of src, from the top, Prepare reads (all of them for one transform of the
+    // whole image, none otherwise), and how many AdaptRow(y) reads: a caller whose src is still
+    // arriving row by row may call each once those rows are in.
+    int SourceRowsForPrepare() const;
+    int SourceRowsForRow(int y) const;
+
     LevelSumPath Path() const;  // the path chosen, never Auto
     bool UsesAvx2() const;
     int FftFallbackRows() const;  // rows summed directly because an FFT value was not trusted

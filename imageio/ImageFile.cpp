@@ -316,7 +316,15 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
                                         const MetadataBlock& metadata,
                                         ExifTreatment exif) {
-    std::vector<std::uint8_t> encoded = EncodeJpeg(bitmap, quality);
+    return AddJpegMetadata(EncodeJpeg(bitmap, quality), bitmap.Width(), bitmap.Height(), metadata,
+                           exif);
+}
+
+std::vector<std::uint8_t> AddJpegMetadata(std::vector<std::uint8_t> encoded,
+                                          int width,
+                                          int height,
+                                          const MetadataBlock& metadata,
+                                          ExifTreatment exif) {
     if (metadata.empty() || exif == ExifTreatment::None) {
         return encoded;
     }
@@ -333,7 +341,7 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
             if (!metadata.storedOrientation)
                 SetExifOrientationUpright(std::span(patched.Data(), payload.size()));
             if (exif == ExifTreatment::FixSize)
-                TExifInfo().SetImageSize(patched, bitmap.Width(), bitmap.Height());
+                TExifInfo().SetImageSize(patched, width, height);
             payload = patched.Bytes();
         }
         segments.push_back({kMarkerApp1, payload});

@@ -123,6 +123,13 @@ std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         const MetadataBlock& metadata,
                                         ExifTreatment exif);
 
+// The file BuildJpegFile makes, from the encoder's output `encoded` of a width x height picture.
+std::vector<std::uint8_t> AddJpegMetadata(std::vector<std::uint8_t> encoded,
+                                          int width,
+                                          int height,
+                                          const MetadataBlock& metadata,
+                                          ExifTreatment exif);
+
 // Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`, so
 // that a failed save leaves an existing file as it was and no partial file behind. A replaced
 // file keeps its permission bits; a new one gets 0666 less the umask. Throws

@@ -17,6 +17,8 @@
 
 #include "CmykConversion.h"
 #include "ImageIoError.h"
+#include "JpegRowStream.h"
+#include "RowGate.h"
 
 namespace zelqor {
 
@@ -199,15 +201,17 @@ int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out, ErrorM
 }
 
 // Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
-// between setjmp and a possible longjmp.
-// CMYK rows pass through `row` and `cmyk`, made once the header says what the file holds.
+// between setjmp and a possible longjmp. CMYK rows pass through `row` and `cmyk`, made once the
+// header says what the file holds. With `published`, each row is handed over as soon as it is in
+// the bitmap, and a closed gate ends the decode early (0 is returned then as well).
 int decodeInto(const std::uint8_t* data,
                std::size_t size,
                const JpegDecodeOptions& options,
                WorkingBitmap& bitmap,
                std::vector<JSAMPLE>& row,
                std::optional<CmykToBgr>& cmyk,
-               ErrorManager& err) {
+               ErrorManager& err,
+               RowGate* published) {
     jpeg_decompress_struct cinfo{};
     installErrorManager(err);
     cinfo.err = &err.pub;
@@ -285,10 +289,16 @@ int decodeInto(const std::uint8_t* data,
             cmyk->ConvertRow(row.data(), bitmap.Row(y), static_cast<int>(cinfo.output_width));
         else if (!direct)
             storeGreyRow(&cinfo, row.data(), bitmap.Row(y));
+        if (published && !published->Publish(y + 1)) {
+            jpeg_destroy_decompress(&cinfo);
+            return 0;
+        }
     }
     // Rows the library never gave are black, also in pixels that held an older picture.
     for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y)
         std::memset(bitmap.Row(static_cast<int>(y)), 0, std::size_t{cinfo.output_width} * 4);
+    if (published)
+        published->Publish(static_cast<int>(cinfo.output_height));
     if (cinfo.output_scanline == cinfo.output_height) {
         jpeg_finish_decompress(&cinfo);
     }
@@ -296,11 +306,18 @@ int decodeInto(const std::uint8_t* data,
     return 0;
 }
 
-int encodeInto(const WorkingBitmap& bitmap,
+// The encode was ended by its row feed; no message code is negative.
+constexpr int kEncodeStopped = -1;
+
+// A picture of width x height whose rows come from `bitmap`, or from `feed` as it hands them out.
+int encodeInto(int width,
+               int height,
+               const WorkingBitmap* bitmap,
                int quality,
                unsigned char*& out,
                unsigned long& outSize,
-               ErrorManager& err) {
+               ErrorManager& err,
+               JpegRowFeed* feed) {
     jpeg_compress_struct cinfo{};
     installErrorManager(err);
     cinfo.err = &err.pub;
@@ -310,8 +327,8 @@ int encodeInto(const WorkingBitmap& bitmap,
     }
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width());
-    cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height());
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
     // The encoder reads our blue, green, red, fourth-byte rows as they are; the colour
     // conversion is the same as from plain RGB.
     cinfo.input_components = 4;
@@ -320,8 +337,13 @@ int encodeInto(const WorkingBitmap& bitmap,
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {
-            const_cast<JSAMPLE*>(bitmap.Row(static_cast<int>(cinfo.next_scanline)))};
+        const int y = static_cast<int>(cinfo.next_scanline);
+        const std::uint8_t* row = feed ? feed->Row(y) : bitmap->Row(y);
+        if (!row) {
+            jpeg_destroy_compress(&cinfo);
+            return kEncodeStopped;
+        }
+        JSAMPROW rows[1] = {const_cast<JSAMPLE*>(row)};
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -369,7 +391,7 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, options, bitmap, row, cmyk, err) != 0)
+    if (decodeInto(data, size, options, bitmap, row, cmyk, err, nullptr) != 0)
         throwJpegError(err);
     if (endedEarly)
         *endedEarly = err.endedEarly;
@@ -381,12 +403,67 @@ std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
     unsigned long outSize = 0;
     const int clamped = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
     ErrorManager err{};
-    const int code = encodeInto(bitmap, clamped, out, outSize, err);
+    const int code =
+        encodeInto(bitmap.Width(), bitmap.Height(), &bitmap, clamped, out, outSize, err, nullptr);
     std::vector<std::uint8_t> bytes;
     if (code == 0)
         bytes.assign(out, out + outSize);
     std::free(out);
     if (code != 0)
+        throwJpegError(err);
+    return bytes;
+}
+
+bool JpegDecodesInRows(const std::uint8_t* data, std::size_t size) {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
+    // A file of several scans keeps all its coefficients until the last scan is read: its rows
+    // come only then, beside the run's bitmaps, which would raise the peak by that buffer.
+    const bool oneScan = wholeImageBlocks(&cinfo) == 0;
+    jpeg_destroy_decompress(&cinfo);
+    return oneScan && (space == JCS_GRAYSCALE || space == JCS_YCbCr || space == JCS_RGB);
+}
+
+void DecodeJpegInRows(const std::uint8_t* data,
+                      std::size_t size,
+                      WorkingBitmap& bitmap,
+                      RowGate& published,
+                      bool* endedEarly) {
+    // Closed on every way out: the waiters must never wait for rows that will not come.
+    struct CloseGate {
+        RowGate& gate;
+        ~CloseGate() { gate.Close(); }
+    } closeGate{published};
+    std::vector<JSAMPLE> row;
+    std::optional<CmykToBgr> cmyk;
+    ErrorManager err{};
+    if (decodeInto(data, size, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published) != 0)
+        throwJpegError(err);
+    if (endedEarly)
+        *endedEarly = err.endedEarly;
+}
+
+std::vector<std::uint8_t> EncodeJpegInRows(int width, int height, int quality, JpegRowFeed& feed) {
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    const int clamped = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
+    ErrorManager err{};
+    const int code = encodeInto(width, height, nullptr, clamped, out, outSize, err, &feed);
+    std::vector<std::uint8_t> bytes;
+    if (code == 0)
+        bytes.assign(out, out + outSize);
+    std::free(out);
+    if (code > 0)
         throwJpegError(err);
     return bytes;
 }

@@ -15,7 +15,9 @@ constexpr std::size_t kMapFromBytes = std::size_t{8} << 20;
 
 }  // namespace
 
-PixelBuffer::PixelBuffer(std::size_t count) : count_(count) {
+PixelBuffer::PixelBuffer(std::size_t count) : PixelBuffer(count, true) {}
+
+PixelBuffer::PixelBuffer(std::size_t count, bool populate) : count_(count) {
     if (count == 0) {
         return;
     }
@@ -25,7 +27,7 @@ PixelBuffer::PixelBuffer(std::size_t count) : count_(count) {
     const std::size_t bytes = count * sizeof(std::uint32_t);
     if (bytes >= kMapFromBytes) {
         void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+                       MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
         if (p != MAP_FAILED) {
             data_ = static_cast<std::uint32_t*>(p);
             mapped_ = true;

@@ -13,6 +13,9 @@ class PixelBuffer {
   public:
     PixelBuffer() = default;
     explicit PixelBuffer(std::size_t count);
+    // With `populate` false a large buffer's pages are left to be faulted in (and zeroed) by
+    // whichever thread first writes them.
+    PixelBuffer(std::size_t count, bool populate);
     ~PixelBuffer();
     PixelBuffer(const PixelBuffer& other);
     PixelBuffer& operator=(const PixelBuffer& other);

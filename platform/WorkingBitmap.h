@@ -15,6 +15,9 @@ class WorkingBitmap {
 
     // Negative sizes are treated as 0 so a bad caller gets an empty bitmap, not a huge allocation.
     void Resize(int width, int height);
+    // The same for a bitmap that other threads fill row by row: its pages come in as they are
+    // first written, on those threads, instead of all at once here.
+    void ResizeUnpopulated(int width, int height);
     void Clear() { Resize(0, 0); }
 
     int Width() const { return width_; }
@@ -42,6 +45,7 @@ class WorkingBitmap {
   private:
     int width_ = 0;
     int height_ = 0;
+    void Allocate(int width, int height, bool populate);
     PixelBuffer pixels_;
 };
 

@@ -1,0 +1,36 @@
+// One file decoded, run and encoded as one stream, and the choice of the files that go so.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "CliOptions.h"
+#include "ImageFile.h"
+#include "ProcessingRun.h"
+
+namespace zelqor::cli {
+
+// Whether `file` goes through the batch as one stream rather than in stages (decode, run,
+// encode). Only where the streamed result is the staged one byte for byte and its memory no
+// more than the staged path's: a JPEG that the decoder hands out row by row as it reads it
+// (JpegDecodesInRows), processed at its own size, and not to be turned upright.
+bool UsesStreamedPath(const CliOptions& o, const PictureFile& file);
+
+struct StreamedResult {
+    RunOutcome outcome;
+    std::vector<std::uint8_t> encoded;  // the encoder's own file for JPEG output; else empty
+    bool endedEarly = false;            // the file ended before the picture did
+};
+
+// Decodes the JPEG `file` into `source` (its bytes go once decoded), runs the engine into `result`
+// while rows arrive, and for JPEG output encodes the result's rows in the view style as they are
+// finished (so that `result` is then styled); PNG and BMP are left to be written from `result`.
+// Throws the decoder's error first, then the run's, then the encoder's; every thread has ended by
+// then.
+StreamedResult RunStreamedFile(const CliOptions& o,
+                               PictureFile file,
+                               WorkingBitmap& source,
+                               WorkingBitmap& result,
+                               RunObserver& observer);
+
+}  // namespace zelqor::cli

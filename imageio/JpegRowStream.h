@@ -1,0 +1,45 @@
+// JPEG decoding and encoding a row at a time, for a pipeline that works on rows as they come.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "WorkingBitmap.h"
+
+namespace zelqor {
+
+class RowGate;
+
+// Whether the decoder hands out rows of this file as it reads it, with the pixels a whole
+// decode (DecodeJpeg) gives and no buffer of the whole picture's coefficients: grey, YCbCr and
+// RGB files in one scan. False for other colour spaces (CMYK, YCCK), for files of several scans
+// (progressive ones) and for a header that does not read.
+bool JpegDecodesInRows(const std::uint8_t* data, std::size_t size);
+
+// DecodeJpeg at full size into `bitmap`, which must already have the picture's size (nothing is
+// allocated here, as other threads read its published rows meanwhile). Each row is published on
+// `published` once it is final, rows a truncated file never gave are black as in DecodeJpeg,
+// and a gate that somebody else closes ends the decode early. The gate is closed on every way
+// out; a library error throws as DecodeJpeg does, after it is closed. `endedEarly`, when given,
+// tells whether the file ended before the picture did.
+void DecodeJpegInRows(const std::uint8_t* data,
+                      std::size_t size,
+                      WorkingBitmap& bitmap,
+                      RowGate& published,
+                      bool* endedEarly = nullptr);
+
+// Hands the encoder its rows in order, on the encoder's thread.
+class JpegRowFeed {
+  public:
+    virtual ~JpegRowFeed() = default;
+    // Row y of the picture, blocking until it is ready; null ends the encode. Must not throw:
+    // it is called between the library's calls.
+    virtual const std::uint8_t* Row(int y) noexcept = 0;
+};
+
+// EncodeJpeg of a width x height picture whose rows come from `feed` (its bytes are the same
+// as EncodeJpeg's of those rows). Empty when the feed ended the encode.
+std::vector<std::uint8_t> EncodeJpegInRows(int width, int height, int quality, JpegRowFeed& feed);
+
+}  // namespace zelqor
