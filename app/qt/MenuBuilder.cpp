@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "ActionTable.h"
+#include "QtText.h"
 
 using namespace zelqor;
 

@@ -1,7 +1,6 @@
 // The window's actions and menu bar, built from the action and menu tables.
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <map>
 #include <string>
@@ -10,11 +9,6 @@
 class QAction;
 class QMenuBar;
 class QWidget;
-
-// The tables' UTF-8 texts as Qt strings.
-inline QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 using ActionMap = std::map<std::string, QAction*, std::less<>>;
 

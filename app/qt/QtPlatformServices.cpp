@@ -27,13 +27,10 @@
 #include "ImageIoError.h"
 #include "ImageLimits.h"
 #include "PngReader.h"
+#include "QtText.h"
 
 namespace zelqor {
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 std::string FileNameFrom(const QString& chosen) {
     // Names go to the C library as the bytes the file system holds them in.

@@ -20,6 +20,7 @@
 
 #include "CaptionTable.h"
 #include "MenuBuilder.h"
+#include "QtText.h"
 #include "SliderFill.h"
 #include "TAboutBox.h"
 #include "TCancelDlg.h"
