@@ -119,7 +119,7 @@ struct FftTileSum::Band {
     bool tileFailed = false;
     int readers = 0;
     int rowsServed = 0;
-    std::unique_ptr<double[]> values;  // bandRows_ x width_
+    HugeBuffer<double> values;  // bandRows_ x width_
 };
 
 FftTileSum::FftTileSum(const LevelKernel& kernel,
@@ -182,21 +182,22 @@ std::size_t FftTileSum::ScratchBytes() const {
     return (spectrum + 2 * band) * sizeof(double);
 }
 
-std::unique_ptr<double[]> FftTileSum::TakeValues() {
+HugeBuffer<double> FftTileSum::TakeValues() {
     {
         const std::lock_guard<std::mutex> lock(spareMutex_);
         if (!spare_.empty()) {
-            std::unique_ptr<double[]> values = std::move(spare_.back());
+            HugeBuffer<double> values = std::move(spare_.back());
             spare_.pop_back();
             return values;
         }
     }
-    // Not cleared: the band's tiles write every value.
-    return std::unique_ptr<double[]>(
-        new double[static_cast<std::size_t>(bandRows_) * static_cast<std::size_t>(width_)]);
+    // Not cleared: the band's tiles write every value. On huge pages, as a fresh band is
+    // megabytes that would otherwise be faulted in page by page.
+    return MakeHugeBuffer<double>(static_cast<std::size_t>(bandRows_) *
+                                  static_cast<std::size_t>(width_));
 }
 
-void FftTileSum::GiveBackValues(std::unique_ptr<double[]> values) {
+void FftTileSum::GiveBackValues(HugeBuffer<double> values) {
     if (values) {
         const std::lock_guard<std::mutex> lock(spareMutex_);
         spare_.push_back(std::move(values));
@@ -261,7 +262,7 @@ bool FftTileSum::RoundedRow(int y, double tolerance, std::int64_t* out) {
     std::unique_lock<std::mutex> lock(band.mutex);
     if (band.state == Band::State::Empty) {
         lock.unlock();
-        std::unique_ptr<double[]> values;
+        HugeBuffer<double> values;
         try {
             values = TakeValues();
         } catch (const std::bad_alloc&) {

@@ -66,8 +66,8 @@ class FftTileSum {
     struct Band;
 
     void ComputeTile(int band, int tile, double* values) const;
-    std::unique_ptr<double[]> TakeValues();
-    void GiveBackValues(std::unique_ptr<double[]> values);
+    HugeBuffer<double> TakeValues();
+    void GiveBackValues(HugeBuffer<double> values);
 
     const LevelKernel& kernel_;
     const WorkingBitmap& src_;
@@ -85,7 +85,7 @@ class FftTileSum {
     std::shared_ptr<const std::vector<double>> spectrum_;
     std::vector<std::unique_ptr<Band>> bands_;
     std::mutex spareMutex_;
-    std::vector<std::unique_ptr<double[]>> spare_;
+    std::vector<HugeBuffer<double>> spare_;
 };
 
 }  // namespace zelqor

@@ -12,6 +12,38 @@ namespace zelqor {
 namespace {
 
 constexpr std::size_t kMapFromBytes = std::size_t{8} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// A mapping of `bytes` that starts on a huge-page boundary and asks for huge pages, so that a
+// photo's worth of pixels costs a few dozen faults instead of tens of thousands.
+void* MapPixels(std::size_t bytes, bool populate) {
+    const std::size_t span = bytes + kHugePage;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) {
+        return MAP_FAILED;
+    }
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+    if (aligned > start) {
+        munmap(raw, aligned - start);
+    }
+    const std::uintptr_t end = start + span;
+    if (end > aligned + bytes) {
+        munmap(reinterpret_cast<void*>(aligned + bytes), end - aligned - bytes);
+    }
+    void* p = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+    if (populate) {
+        madvise(p, bytes, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)populate;
+#endif
+    return p;
+}
 
 }  // namespace
 
@@ -26,8 +58,7 @@ PixelBuffer::PixelBuffer(std::size_t count, bool populate) : count_(count) {
     }
     const std::size_t bytes = count * sizeof(std::uint32_t);
     if (bytes >= kMapFromBytes) {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
+        void* p = MapPixels(bytes, populate);
         if (p != MAP_FAILED) {
             data_ = static_cast<std::uint32_t*>(p);
             mapped_ = true;
