@@ -198,9 +198,9 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
                 item.Warn(notice);
         };
         if (UsesStreamedPath(o, file)) {
-            // Decoded by the run itself, row by row.
+            // Decoded by the run itself into a ring of rows: pixels kept for reuse would only
+            // sit beside it.
             item.streamed = true;
-            item.source = std::move(reuse);
             collectExif();
             item.file = std::move(file);
             return;
@@ -274,7 +274,7 @@ void Write(const CliOptions& o, BatchItem& item, bool last) {
         if (!item.encoded.empty()) {
             // Encoded, in its view style, by the stream that ran it.
             const std::vector<std::uint8_t> bytes =
-                AddJpegMetadata(std::move(item.encoded), item.result.Width(), item.result.Height(),
+                AddJpegMetadata(std::move(item.encoded), item.outcome.width, item.outcome.height,
                                 item.metadata, o.values.exif);
             item.encoded = {};
             if (last) {
@@ -473,8 +473,8 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                     transcript.Offer(*current, i);
                 });
                 if (current->streamed) {
-                    StreamedResult streamed = RunStreamedFile(
-                        o, std::move(current->file), current->source, current->result, bar);
+                    StreamedResult streamed =
+                        RunStreamedFile(o, std::move(current->file), current->result, bar);
                     current->outcome = streamed.outcome;
                     current->encoded = std::move(streamed.encoded);
                     if (streamed.endedEarly) {

@@ -16,14 +16,20 @@
 namespace zelqor::cli {
 namespace {
 
+// Rows of the result between the run and the encoder: the encoder takes them a few at a time,
+// and a slot is free again as soon as the library has copied its row in.
+constexpr int kResultRingRows = 128;
+
 // The encoder's rows: each in the view style, taken once the run has finished it. No worker
 // touches a finished row again, so the style may change it in place.
 class StyledRows final : public JpegRowFeed {
   public:
-    StyledRows(WorkingBitmap& result, RowGate& finished, StyleCode style, Rgb tint)
-        : result_(result), finished_(finished), style_(style), tint_(tint) {}
+    StyledRows(WorkingBitmap& result, RowGate& finished, RowGate& taken, StyleCode style, Rgb tint)
+        : result_(result), finished_(finished), taken_(taken), style_(style), tint_(tint) {}
 
     const std::uint8_t* Row(int y) noexcept override {
+        // Asked for row y, the library holds copies of every row above it.
+        taken_.Publish(y);
         if (finished_.WaitFor(y + 1) <= y) {
             return nullptr;
         }
@@ -36,6 +42,7 @@ class StyledRows final : public JpegRowFeed {
   private:
     WorkingBitmap& result_;
     RowGate& finished_;
+    RowGate& taken_;
     const StyleCode style_;
     const Rgb tint_;
 };
@@ -53,43 +60,60 @@ bool UsesStreamedPath(const CliOptions& o, const PictureFile& file) {
     if (target.width != file.width || target.height != file.height) {
         return false;
     }
-    return JpegDecodesInRows(file.bytes.data(), file.bytes.size());
+    switch (JpegDecodesInRows(file.bytes.data(), file.bytes.size())) {
+        case JpegRowOrder::AsRead:
+            return true;
+        case JpegRowOrder::AfterLastScan: {
+            // The coefficients of every scan are held until the first row comes, in either
+            // path. Beside them the staged decode holds the whole picture; the stream its ring
+            // of source rows and the run's scratch, and for PNG or BMP the whole result too.
+            const StreamedRunPlan plan = PlanStreamedRun(file.width, file.height, o.values.run);
+            const auto rowBytes = static_cast<std::size_t>(file.width) * 4;
+            return o.format == OutputFormat::Jpeg &&
+                   static_cast<std::size_t>(plan.sourceRows) * rowBytes + plan.scratchBytes <
+                       static_cast<std::size_t>(file.height) * rowBytes;
+        }
+        case JpegRowOrder::NotInRows:
+            break;
+    }
+    return false;
 }
 
 StreamedResult RunStreamedFile(const CliOptions& o,
                                PictureFile file,
-                               WorkingBitmap& source,
                                WorkingBitmap& result,
                                RunObserver& observer) {
     // Sized before any thread starts, because the run reads the size while rows arrive. New
     // pages come in as the decoder and the workers first write them, beside the other work,
-    // rather than all at once before it.
+    // rather than all at once before it. The source passes through a ring of the rows the run
+    // still reads, and so does the result on its way into the encoder.
     const int width = file.width;
     const int height = file.height;
-    if (source.Width() != width || source.Height() != height) {
-        source.ResizeUnpopulated(width, height);
-    }
-    if (result.Width() != width || result.Height() != height) {
+    const bool encode = o.format == OutputFormat::Jpeg;
+    WorkingBitmap source;
+    source.ResizeRing(width, height, PlanStreamedRun(width, height, o.values.run).sourceRows);
+    WorkingBitmap resultRing;
+    if (encode) {
+        resultRing.ResizeRing(width, height, kResultRingRows);
+    } else if (result.Width() != width || result.Height() != height) {
         result.ResizeUnpopulated(width, height);
     }
-    RowGate decoded;
-    RowGate finished;
+    WorkingBitmap& runResult = encode ? resultRing : result;
+    RowGate decoded, released, finished, taken;
     std::exception_ptr decodeError;
     std::exception_ptr runError;
     std::exception_ptr encodeError;
     StreamedResult streamed;
-    const bool encode = o.format == OutputFormat::Jpeg;
-    StyledRows feed(result, finished, o.styleCode, o.tint);
+    StyledRows feed(runResult, finished, taken, o.styleCode, o.tint);
 
     const auto decodeRows = [&] {
         try {
             DecodeJpegInRows(file.bytes.data(), file.bytes.size(), source, decoded,
-                             &streamed.endedEarly);
+                             &streamed.endedEarly, &released);
         } catch (...) {
             decodeError = std::current_exception();
         }
-        // Its pages go back while the run and the encoder still work: the stream holds the
-        // file, both bitmaps and the growing output at once, which the staged path never does.
+        // Its pages go back while the run and the encoder still work beside the growing output.
         file.bytes = {};
     };
     const auto encodeRows = [&] {
@@ -98,12 +122,15 @@ StreamedResult RunStreamedFile(const CliOptions& o,
         } catch (...) {
             encodeError = std::current_exception();
         }
+        // Workers waiting for a slot of the result must not wait for an encoder that is gone.
+        taken.Close();
     };
     {
         WorkerThreads helpers;
         helpers.SetOnAbandon([&] {
-            decoded.Close();
-            finished.Close();
+            for (RowGate* gate : {&decoded, &released, &finished, &taken}) {
+                gate->Close();
+            }
         });
         helpers.Start(encode ? 2 : 1, [&](int i) {
             if (i == 0) {
@@ -113,13 +140,18 @@ StreamedResult RunStreamedFile(const CliOptions& o,
             }
         });
         // Without a thread of its own a step runs here in turn: the whole decode before the
-        // run, the whole encode after it.
+        // run, the whole encode after it. Its side of the run then needs every row at once, as
+        // a ring's rows would wait for a step that has not begun.
         if (!helpers.Started(0)) {
+            source.ResizeUnpopulated(width, height);
             decodeRows();
         }
+        if (encode && !helpers.Started(1)) {
+            resultRing.ResizeUnpopulated(width, height);
+        }
         try {
-            streamed.outcome =
-                RunStreamed(source, decoded, result, finished, o.values.run, observer);
+            streamed.outcome = RunStreamed(source, decoded, runResult, finished, o.values.run,
+                                           observer, StartStdThread, RingGates{&released, &taken});
         } catch (...) {
             runError = std::current_exception();
         }

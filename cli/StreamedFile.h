@@ -12,7 +12,7 @@ namespace zelqor::cli {
 
 // Whether `file` goes through the batch as one stream rather than in stages (decode, run,
 // encode). Only where the streamed result is the staged one byte for byte and its memory no
-// more than the staged path's: a JPEG that the decoder hands out row by row as it reads it
+// more than the staged path's: a JPEG whose rows the decoder hands out one by one
 // (JpegDecodesInRows), processed at its own size, and not to be turned upright.
 bool UsesStreamedPath(const CliOptions& o, const PictureFile& file);
 
@@ -22,14 +22,13 @@ struct StreamedResult {
     bool endedEarly = false;            // the file ended before the picture did
 };
 
-// Decodes the JPEG `file` into `source` (its bytes go once decoded), runs the engine into `result`
-// while rows arrive, and for JPEG output encodes the result's rows in the view style as they are
-// finished (so that `result` is then styled); PNG and BMP are left to be written from `result`.
-// Throws the decoder's error first, then the run's, then the encoder's; every thread has ended by
-// then.
+// Decodes the JPEG `file` (its bytes go once decoded), runs the engine while rows arrive, and
+// for JPEG output encodes the result's rows in the view style as they are finished; PNG and BMP
+// are left to be written from `result`, which is then the whole unstyled result (for JPEG it is
+// left alone). Source and JPEG result pass through rings of rows, never held whole. Throws the
+// decoder's error first, then the run's, then the encoder's; every thread has ended by then.
 StreamedResult RunStreamedFile(const CliOptions& o,
                                PictureFile file,
-                               WorkingBitmap& source,
                                WorkingBitmap& result,
                                RunObserver& observer);
 

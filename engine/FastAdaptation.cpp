@@ -209,6 +209,28 @@ int FastAdaptation::SourceRowsForRow(int y) const {
     return static_cast<int>(std::min<std::int64_t>(height, std::int64_t{y} + reach + 1));
 }
 
+int FastAdaptation::FirstSourceRowForRow(int y) const {
+    const Impl& m = *impl_;
+    if (!m.active || m.fft) {
+        return 0;
+    }
+    // A band's tiles read from its first row less the reach; once a row of the band has
+    // finished, they are done, and a later row of it reads no lower than its own direct
+    // fallback does.
+    return std::clamp(y - m.kernel->ReachY(), 0, m.src.Height());
+}
+
+int FastAdaptation::SourceRowSpan() const {
+    const Impl& m = *impl_;
+    const int height = m.src.Height();
+    if (!m.active || m.fft) {
+        return height;
+    }
+    const int rows = m.tiles ? m.tiles->BandRows() : 1;
+    return static_cast<int>(
+        std::min<std::int64_t>(height, std::int64_t{rows} + 2 * m.kernel->ReachY()));
+}
+
 LevelSumPath FastAdaptation::Path() const {
     return impl_->path;
 }

@@ -73,6 +73,12 @@ class FastAdaptation {
     // arriving row by row may call each once those rows are in.
     int SourceRowsForPrepare() const;
     int SourceRowsForRow(int y) const;
+    // Once every row below y is finished, the lowest row of src that AdaptRow of y or of any
+    // later row still reads: a source held in a ring may give up the rows below it.
+    int FirstSourceRowForRow(int y) const;
+    // The most rows of src that one AdaptRow reads at once, from its first to its last; the
+    // height where Prepare reads every row.
+    int SourceRowSpan() const;
 
     LevelSumPath Path() const;  // the path chosen, never Auto
     bool UsesAvx2() const;

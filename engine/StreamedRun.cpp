@@ -1,11 +1,13 @@
 // The streamed run: two row workers that wait for their source rows and hand on finished rows.
 #include "StreamedRun.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <latch>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 #include "FastAdaptation.h"
@@ -23,12 +25,14 @@ struct StreamState {
                 RowGate& arrived,
                 WorkingBitmap& target,
                 RowGate& finished,
-                FastAdaptation& adaptation)
+                FastAdaptation& adaptation,
+                RingGates ringGates)
         : src(source),
           sourceRows(arrived),
           dst(target),
           doneRows(finished),
           fast(adaptation),
+          rings(ringGates),
           rowCount(source.Height()),
           rowDone(static_cast<std::size_t>(source.Height()), 0) {}
 
@@ -37,6 +41,7 @@ struct StreamState {
     WorkingBitmap& dst;
     RowGate& doneRows;
     FastAdaptation& fast;
+    const RingGates rings;
     const int rowCount;
     std::latch prepareDone{kWorkers};
 
@@ -55,6 +60,26 @@ struct StreamState {
     void Stop() noexcept {
         stop.store(true);
         sourceRows.Close();
+        CloseRings();
+    }
+
+    void CloseRings() noexcept {
+        for (RowGate* gate : {rings.sourceReleased, rings.resultTaken}) {
+            if (gate) {
+                gate->Close();
+            }
+        }
+    }
+
+    // Row y of a ring dst takes the slot of row y - RowsHeld(), which its reader must have taken.
+    bool HaveResultSlot(int y) {
+        const int older = y - dst.RowsHeld() + 1;
+        if (dst.RowsHeld() == dst.Height() || older <= 0 || !rings.resultTaken ||
+            rings.resultTaken->WaitFor(older) >= older) {
+            return true;
+        }
+        Stop();
+        return false;
     }
 
     bool HaveSourceRows(int rows) {
@@ -77,12 +102,17 @@ struct StreamState {
             prefix = donePrefix;
         }
         doneRows.Publish(prefix);
+        // Every row from the prefix on reads no lower than the prefix's row does.
+        if (rings.sourceReleased) {
+            rings.sourceReleased->Publish(prefix == rowCount ? rowCount
+                                                             : fast.FirstSourceRowForRow(prefix));
+        }
     }
 
     void ProcessRows() {
         int y = rowCounter.fetch_add(1);
         for (; y < rowCount && !stop.load(); y = rowCounter.fetch_add(1)) {
-            if (!HaveSourceRows(fast.SourceRowsForRow(y))) {
+            if (!HaveSourceRows(fast.SourceRowsForRow(y)) || !HaveResultSlot(y)) {
                 return;
             }
             fast.AdaptRow(y, dst.RowWords(y));
@@ -134,16 +164,21 @@ RunOutcome RunStreamed(const WorkingBitmap& src,
                        RowGate& doneRows,
                        const RunSettings& settings,
                        RunObserver& observer,
-                       const ThreadStarter& starter) {
+                       const ThreadStarter& starter,
+                       RingGates rings) {
     // Declared first, so that the gates close after the workers are joined on every way out.
     struct CloseGates {
         RowGate& a;
         RowGate& b;
+        RingGates rings;
         ~CloseGates() {
-            a.Close();
-            b.Close();
+            for (RowGate* gate : {&a, &b, rings.sourceReleased, rings.resultTaken}) {
+                if (gate) {
+                    gate->Close();
+                }
+            }
         }
-    } closeGates{sourceRows, doneRows};
+    } closeGates{sourceRows, doneRows, rings};
     CheckRunSettings(settings);
     const std::uint32_t start = TickCount();
     if (dst.Width() != src.Width() || dst.Height() != src.Height()) {
@@ -159,7 +194,11 @@ RunOutcome RunStreamed(const WorkingBitmap& src,
     }
     // Reads only the source's size; its pixels are read by Prepare and AdaptRow.
     FastAdaptation fast(src, outcome.radius, settings.params);
-    StreamState state(src, sourceRows, dst, doneRows, fast);
+    // Too small a ring would have the source's maker wait for rows that wait for it.
+    if (src.RowsHeld() < src.Height() && src.RowsHeld() < fast.SourceRowSpan()) {
+        throw std::invalid_argument("source ring too small for the run");
+    }
+    StreamState state(src, sourceRows, dst, doneRows, fast, rings);
 
     WorkerThreads threads(starter);
     threads.SetOnAbandon([&state] { state.Stop(); });
@@ -205,6 +244,19 @@ RunOutcome RunStreamed(const WorkingBitmap& src,
     outcome.width = dst.Width();
     outcome.height = dst.Height();
     return outcome;
+}
+
+StreamedRunPlan PlanStreamedRun(int width, int height, const RunSettings& settings) {
+    WorkingBitmap probe;  // only its size is read
+    probe.ResizeRing(width, height, 1);
+    const FastAdaptation fast(probe, CalcRadius(width, height, settings.divisor), settings.params);
+    const int span = fast.SourceRowSpan();
+    StreamedRunPlan plan;
+    plan.sourceRows =
+        span >= height ? height
+                       : static_cast<int>(std::min<std::int64_t>(height, std::int64_t{span} + 64));
+    plan.scratchBytes = fast.ScratchBytes();
+    return plan;
 }
 
 }  // namespace zelqor

@@ -211,7 +211,8 @@ int decodeInto(const std::uint8_t* data,
                std::vector<JSAMPLE>& row,
                std::optional<CmykToBgr>& cmyk,
                ErrorManager& err,
-               RowGate* published) {
+               RowGate* published,
+               RowGate* released) {
     jpeg_decompress_struct cinfo{};
     installErrorManager(err);
     cinfo.err = &err.pub;
@@ -280,8 +281,18 @@ int decodeInto(const std::uint8_t* data,
     if (!allocated)
         ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
     const bool direct = !cinfo.quantize_colors && !fourColours;
+    // Row y of a ring takes the slot of row y - RowsHeld(), which its readers must have let go.
+    const auto slotFree = [&](int y) {
+        const int older = y - bitmap.RowsHeld() + 1;
+        return bitmap.RowsHeld() == bitmap.Height() || older <= 0 || !released ||
+               released->WaitFor(older) >= older;
+    };
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
+        if (!slotFree(y)) {
+            jpeg_destroy_decompress(&cinfo);
+            return 0;
+        }
         JSAMPROW rows[1] = {direct ? bitmap.Row(y) : row.data()};
         if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
             break;
@@ -295,8 +306,18 @@ int decodeInto(const std::uint8_t* data,
         }
     }
     // Rows the library never gave are black, also in pixels that held an older picture.
-    for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y)
+    for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y) {
+        if (!slotFree(static_cast<int>(y))) {
+            jpeg_destroy_decompress(&cinfo);
+            return 0;
+        }
         std::memset(bitmap.Row(static_cast<int>(y)), 0, std::size_t{cinfo.output_width} * 4);
+        // Handed on one by one: in a ring a row's slot is wanted again before the last row.
+        if (published && !published->Publish(static_cast<int>(y) + 1)) {
+            jpeg_destroy_decompress(&cinfo);
+            return 0;
+        }
+    }
     if (published)
         published->Publish(static_cast<int>(cinfo.output_height));
     if (cinfo.output_scanline == cinfo.output_height) {
@@ -391,7 +412,7 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, options, bitmap, row, cmyk, err, nullptr) != 0)
+    if (decodeInto(data, size, options, bitmap, row, cmyk, err, nullptr, nullptr) != 0)
         throwJpegError(err);
     if (endedEarly)
         *endedEarly = err.endedEarly;
@@ -414,31 +435,33 @@ std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
     return bytes;
 }
 
-bool JpegDecodesInRows(const std::uint8_t* data, std::size_t size) {
+JpegRowOrder JpegDecodesInRows(const std::uint8_t* data, std::size_t size) {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     installErrorManager(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
-        return false;
+        return JpegRowOrder::NotInRows;
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     const J_COLOR_SPACE space = cinfo.jpeg_color_space;
-    // A file of several scans keeps all its coefficients until the last scan is read: its rows
-    // come only then, beside the run's bitmaps, which would raise the peak by that buffer.
     const bool oneScan = wholeImageBlocks(&cinfo) == 0;
     jpeg_destroy_decompress(&cinfo);
-    return oneScan && (space == JCS_GRAYSCALE || space == JCS_YCbCr || space == JCS_RGB);
+    if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) {
+        return JpegRowOrder::NotInRows;
+    }
+    return oneScan ? JpegRowOrder::AsRead : JpegRowOrder::AfterLastScan;
 }
 
 void DecodeJpegInRows(const std::uint8_t* data,
                       std::size_t size,
                       WorkingBitmap& bitmap,
                       RowGate& published,
-                      bool* endedEarly) {
+                      bool* endedEarly,
+                      RowGate* released) {
     // Closed on every way out: the waiters must never wait for rows that will not come.
     struct CloseGate {
         RowGate& gate;
@@ -447,7 +470,8 @@ void DecodeJpegInRows(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published) != 0)
+    if (decodeInto(data, size, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published, released) !=
+        0)
         throwJpegError(err);
     if (endedEarly)
         *endedEarly = err.endedEarly;

@@ -11,23 +11,26 @@ namespace zelqor {
 
 class RowGate;
 
-// Whether the decoder hands out rows of this file as it reads it, with the pixels a whole
-// decode (DecodeJpeg) gives and no buffer of the whole picture's coefficients: grey, YCbCr and
-// RGB files in one scan. False for other colour spaces (CMYK, YCCK), for files of several scans
-// (progressive ones) and for a header that does not read.
-bool JpegDecodesInRows(const std::uint8_t* data, std::size_t size);
+// How the decoder hands out the rows of a file, with the pixels a whole decode (DecodeJpeg)
+// gives: grey, YCbCr and RGB files as it reads them when they are in one scan, and after the
+// last scan when they are in several (progressive ones), which keeps the whole picture's
+// coefficients meanwhile. Not for other colour spaces (CMYK, YCCK) or a header that does not read.
+enum class JpegRowOrder { NotInRows, AsRead, AfterLastScan };
+JpegRowOrder JpegDecodesInRows(const std::uint8_t* data, std::size_t size);
 
 // DecodeJpeg at full size into `bitmap`, which must already have the picture's size (nothing is
 // allocated here, as other threads read its published rows meanwhile). Each row is published on
 // `published` once it is final, rows a truncated file never gave are black as in DecodeJpeg,
 // and a gate that somebody else closes ends the decode early. The gate is closed on every way
 // out; a library error throws as DecodeJpeg does, after it is closed. `endedEarly`, when given,
-// tells whether the file ended before the picture did.
+// tells whether the file ended before the picture did. A ring bitmap (ResizeRing) writes row y
+// only once `released` has passed y - RowsHeld(): its readers have let that slot go.
 void DecodeJpegInRows(const std::uint8_t* data,
                       std::size_t size,
                       WorkingBitmap& bitmap,
                       RowGate& published,
-                      bool* endedEarly = nullptr);
+                      bool* endedEarly = nullptr,
+                      RowGate* released = nullptr);
 
 // Hands the encoder its rows in order, on the encoder's thread.
 class JpegRowFeed {

@@ -18,21 +18,25 @@ class WorkingBitmap {
     // The same for a bitmap that other threads fill row by row: its pages come in as they are
     // first written, on those threads, instead of all at once here.
     void ResizeUnpopulated(int width, int height);
+    // A bitmap of width x height that keeps only its last `rowsHeld` rows (row y in slot
+    // y % rowsHeld), for rows that pass through in order: whoever writes row y must know that
+    // row y - rowsHeld is no longer read. Fewer than one row or the whole height give a whole
+    // bitmap. Pixels start unpopulated, as ResizeUnpopulated's.
+    void ResizeRing(int width, int height, int rowsHeld);
     void Clear() { Resize(0, 0); }
 
     int Width() const { return width_; }
     int Height() const { return height_; }
     bool HoldsImage() const { return width_ != 0 && height_ != 0; }
+    int RowsHeld() const { return rowsHeld_; }
     std::size_t ByteSize() const { return pixels_.size() * 4; }
 
     std::uint8_t* Row(int y) { return reinterpret_cast<std::uint8_t*>(RowWords(y)); }
     const std::uint8_t* Row(int y) const {
         return reinterpret_cast<const std::uint8_t*>(RowWords(y));
     }
-    std::uint32_t* RowWords(int y) { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
-    const std::uint32_t* RowWords(int y) const {
-        return pixels_.data() + static_cast<std::size_t>(y) * width_;
-    }
+    std::uint32_t* RowWords(int y) { return pixels_.data() + Slot(y) * width_; }
+    const std::uint32_t* RowWords(int y) const { return pixels_.data() + Slot(y) * width_; }
 
     std::uint32_t Pixel(int x, int y) const { return RowWords(y)[x]; }
     void SetPixel(int x, int y, std::uint32_t p) { RowWords(y)[x] = p; }
@@ -43,9 +47,13 @@ class WorkingBitmap {
     bool operator==(const WorkingBitmap& o) const = default;
 
   private:
+    std::size_t Slot(int y) const {
+        return static_cast<std::size_t>(rowsHeld_ == height_ ? y : y % rowsHeld_);
+    }
     int width_ = 0;
     int height_ = 0;
-    void Allocate(int width, int height, bool populate);
+    int rowsHeld_ = 0;
+    void Allocate(int width, int height, int rowsHeld, bool populate);
     PixelBuffer pixels_;
 };
 

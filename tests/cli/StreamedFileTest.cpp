@@ -74,9 +74,10 @@ TEST(StreamedFileTest, WritesTheStagedBytesForEveryLayoutRadiusAndFormat) {
         int w, h;
         std::vector<std::string> flags;
     };
-    // Divisor 20 on 1000 x 700 takes the tile sums in two bands, the second shorter; divisor 1
-    // a radius beyond the picture, summed in one transform that waits for every row; divisor 4
-    // the 64-bit mode.
+    // Divisor 20 on 1000 x 700 takes the tile sums in two bands, the second shorter; on 400 x
+    // 1500 the source's ring turns over several times beneath the bands; divisor 1 a radius
+    // beyond the picture, summed in one transform that waits for every row; divisor 4 the
+    // 64-bit mode. Progressive files hand out their rows after the last scan.
     const Row rows[] = {
         {"420", "-sample 2x2 -quality 90", 333, 250, {}},
         {"422-tiles", "-sample 2x1", 1000, 700, {"--divisor", "20", "--exif", "none"}},
@@ -86,6 +87,9 @@ TEST(StreamedFileTest, WritesTheStagedBytesForEveryLayoutRadiusAndFormat) {
         {"rgb", "-rgb", 150, 120, {"--style", "colorish:#336699"}},
         {"radius-beyond-picture", "-sample 2x1", 300, 200, {"--divisor", "1"}},
         {"large-mode", "-sample 1x2", 500, 260, {"--divisor", "4", "--format", "png"}},
+        {"tall-tiles", "-sample 2x2", 400, 1500, {"--divisor", "20", "--style", "vivid"}},
+        {"progressive", "-progressive -sample 1x1", 300, 230, {"--exif", "copy"}},
+        {"progressive-tiles", "-progressive", 1600, 1200, {"--divisor", "60"}},
     };
     for (const Row& row : rows) {
         const fs::path jpg = MakeJpeg(dir, row.name, row.w, row.h, row.cjpeg);
@@ -151,7 +155,8 @@ TEST(StreamedFileTest, StagedWhereTheStreamCannotKeepThePixels) {
         {{"--size", "320", jpg.string()}, true},
         {{"--size", "319", jpg.string()}, false},
         {{"--size", "640", jpg.string()}, false},
-        {{progressive.string()}, false},
+        {{progressive.string()}, true},
+        {{"--format", "png", progressive.string()}, false},
         {{bmp}, false}};
     for (const auto& [args, streamed] : rows) {
         EXPECT_EQ(UsesStreamedPath(ParseCommandLine(args).options, ReadPictureFile(args.back())),

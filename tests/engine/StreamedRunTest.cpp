@@ -22,7 +22,7 @@ struct Observer : RunObserver {
 };
 
 // Rows not yet arrived hold a value no picture row has here, so a row read before its turn
-// shows in the result.
+// shows in the result; in rings, so does a row read after its slot was taken by a later one.
 TEST(StreamedRunTest, MatchesTheWholeRunWhileTheSourceArrives) {
     struct Row {
         int w, h, divisor;
@@ -40,24 +40,42 @@ TEST(StreamedRunTest, MatchesTheWholeRunWhileTheSourceArrives) {
         Observer quiet(false);
         ProcessingRun().ProcessBitmap(expected, full, settings, quiet);
         for (const auto& failures : test_threads::StartFailureCases(1)) {
-            WorkingBitmap src = Uniform(row.w, row.h, 0x00FF00FF);
-            RowGate arrived, done;
-            std::thread producer([&] {
-                for (int y = 0; y < row.h; ++y) {
-                    std::memcpy(src.Row(y), full.Row(y), static_cast<std::size_t>(row.w) * 4);
-                    arrived.Publish(y + 1);
-                    std::this_thread::sleep_for(std::chrono::microseconds(30));
+            for (const bool ring : {false, true}) {
+                WorkingBitmap src = Uniform(row.w, row.h, 0x00FF00FF);
+                WorkingBitmap dst;
+                if (ring) {
+                    src.ResizeRing(row.w, row.h,
+                                   PlanStreamedRun(row.w, row.h, settings).sourceRows);
+                    dst.ResizeRing(row.w, row.h, 8);
                 }
-                arrived.Close();
-            });
-            test_threads::CountingStarter starter(failures.fails);
-            WorkingBitmap dst;
-            const RunOutcome outcome =
-                RunStreamed(src, arrived, dst, done, settings, quiet, starter.Starter());
-            producer.join();
-            EXPECT_EQ(outcome.rowsClaimed, row.h) << failures.name;
-            EXPECT_EQ(done.Published(), row.h) << failures.name;
-            EXPECT_TRUE(dst == expected) << row.w << " x " << row.h << ", " << failures.name;
+                RowGate arrived, done, released, taken;
+                const auto copyRows = [](const WorkingBitmap& from, WorkingBitmap& to,
+                                         RowGate& wait, int behind, RowGate& publish, bool pause) {
+                    for (int y = 0; y < to.Height() && wait.WaitFor(y - behind) >= y - behind;
+                         ++y) {
+                        std::memcpy(to.Row(y), from.Row(y),
+                                    static_cast<std::size_t>(to.Width()) * 4);
+                        publish.Publish(y + 1);
+                        if (pause) {
+                            std::this_thread::sleep_for(std::chrono::microseconds(30));
+                        }
+                    }
+                    publish.Close();
+                };
+                std::thread producer(copyRows, std::cref(full), std::ref(src), std::ref(released),
+                                     src.RowsHeld() - 1, std::ref(arrived), !ring);
+                WorkingBitmap out(row.w, row.h);
+                std::thread consumer(copyRows, std::cref(dst), std::ref(out), std::ref(done), -1,
+                                     std::ref(taken), false);
+                test_threads::CountingStarter starter(failures.fails);
+                const RunOutcome outcome = RunStreamed(src, arrived, dst, done, settings, quiet,
+                                                       starter.Starter(), {&released, &taken});
+                producer.join();
+                consumer.join();
+                EXPECT_EQ(outcome.rowsClaimed, row.h) << failures.name;
+                EXPECT_TRUE(out == expected) << row.w << " x " << row.h << ", " << failures.name
+                                             << (ring ? ", in rings" : "");
+            }
         }
     }
 }
