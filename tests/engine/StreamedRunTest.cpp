@@ -80,21 +80,23 @@ TEST(StreamedRunTest, MatchesTheWholeRunWhileTheSourceArrives) {
     }
 }
 
-TEST(StreamedRunTest, ASourceThatEndsEarlyOrACancelStopsTheRunAndClosesBothGates) {
+TEST(StreamedRunTest, ASourceThatEndsEarlyOrACancelStopsTheRunAndClosesEveryGate) {
     for (const bool cancel : {false, true}) {
         const WorkingBitmap src = Noise(200, 100, 3);
-        RowGate arrived, done;
+        RowGate arrived, done, released, taken;
         arrived.Publish(30);
         if (!cancel) {
             arrived.Close();
         }
         Observer observer(cancel);
         WorkingBitmap dst;
-        const RunOutcome outcome = RunStreamed(src, arrived, dst, done, RunSettings{}, observer);
+        const RunOutcome outcome = RunStreamed(src, arrived, dst, done, RunSettings{}, observer,
+                                               StartStdThread, {&released, &taken});
         EXPECT_EQ(outcome.cancelled, cancel);
         EXPECT_LT(outcome.rowsClaimed, 30);
-        EXPECT_FALSE(arrived.Publish(100));
-        EXPECT_FALSE(done.Publish(100));
+        for (RowGate* gate : {&arrived, &done, &released, &taken}) {
+            EXPECT_FALSE(gate->Publish(100));
+        }
     }
 }
 
