@@ -71,11 +71,8 @@ struct StreamState {
         }
     }
 
-    // Row y of a ring dst takes the slot of row y - RowsHeld(), which its reader must have taken.
     bool HaveResultSlot(int y) {
-        const int older = y - dst.RowsHeld() + 1;
-        if (dst.RowsHeld() == dst.Height() || older <= 0 || !rings.resultTaken ||
-            rings.resultTaken->WaitFor(older) >= older) {
+        if (WaitForRingSlot(dst, y, rings.resultTaken)) {
             return true;
         }
         Stop();

@@ -281,12 +281,7 @@ int decodeInto(const std::uint8_t* data,
     if (!allocated)
         ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
     const bool direct = !cinfo.quantize_colors && !fourColours;
-    // Row y of a ring takes the slot of row y - RowsHeld(), which its readers must have let go.
-    const auto slotFree = [&](int y) {
-        const int older = y - bitmap.RowsHeld() + 1;
-        return bitmap.RowsHeld() == bitmap.Height() || older <= 0 || !released ||
-               released->WaitFor(older) >= older;
-    };
+    const auto slotFree = [&](int y) { return WaitForRingSlot(bitmap, y, released); };
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
         if (!slotFree(y)) {

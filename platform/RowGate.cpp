@@ -38,4 +38,10 @@ int RowGate::Published() const noexcept {
     return published_;
 }
 
+bool WaitForRingSlot(const WorkingBitmap& ring, int y, RowGate* released) noexcept {
+    const int older = y - ring.RowsHeld() + 1;
+    return ring.RowsHeld() == ring.Height() || older <= 0 || released == nullptr ||
+           released->WaitFor(older) >= older;
+}
+
 }  // namespace zelqor

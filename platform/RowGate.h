@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "WorkingBitmap.h"
+
 namespace zelqor {
 
 // A count of finished rows that only grows, and a close that ends every wait. What the maker
@@ -26,5 +28,10 @@ class RowGate {
     int published_ = 0;
     bool closed_ = false;
 };
+
+// Row y of a ring bitmap (WorkingBitmap::ResizeRing) takes the slot of row y - RowsHeld(): waits
+// until `released` has passed that row, so its readers have let it go. False when the gate
+// closed first; true at once for a whole bitmap, a row whose slot is still unused, or no gate.
+bool WaitForRingSlot(const WorkingBitmap& ring, int y, RowGate* released) noexcept;
 
 }  // namespace zelqor
