@@ -157,6 +157,7 @@ TEST(StreamedFileTest, StagedWhereTheStreamCannotKeepThePixels) {
         {{"--size", "640", jpg.string()}, false},
         {{progressive.string()}, true},
         {{"--format", "png", progressive.string()}, false},
+        {{"--divisor", "1", progressive.string()}, false},  // every row at once: no ring
         {{bmp}, false}};
     for (const auto& [args, streamed] : rows) {
         EXPECT_EQ(UsesStreamedPath(ParseCommandLine(args).options, ReadPictureFile(args.back())),

@@ -100,5 +100,20 @@ TEST(StreamedRunTest, ASourceThatEndsEarlyOrACancelStopsTheRunAndClosesEveryGate
     }
 }
 
+// A maker of rows that waits for the run to let rows go, while the run waits for rows that would
+// not fit, would wait for ever: such a ring is refused before anyone waits.
+TEST(StreamedRunTest, ASourceRingTooSmallForTheRunIsRefused) {
+    WorkingBitmap src, dst;
+    src.ResizeRing(1000, 700, 10);
+    RowGate arrived, done, released;
+    Observer quiet(false);
+    RunSettings settings;
+    settings.divisor = 20;
+    EXPECT_THROW(
+        RunStreamed(src, arrived, dst, done, settings, quiet, StartStdThread, {&released, nullptr}),
+        std::invalid_argument);
+    EXPECT_FALSE(released.Publish(1));
+}
+
 }  // namespace
 }  // namespace zelqor
