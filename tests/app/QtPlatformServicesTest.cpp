@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMimeData>
 
+#include "ImageIoError.h"
 #include "QtPlatformServices.h"
 
 namespace zelqor {
@@ -36,6 +37,24 @@ TEST(QtPlatformServicesClipboard, PictureBeyondTheToolkitsDefaultLimitArrives) {
     const std::optional<WorkingBitmap> pasted = QtPlatformServices().ClipboardImage();
     ASSERT_TRUE(pasted && pasted->Width() == 7000 && pasted->Height() == 5000);
     EXPECT_EQ(pasted->Pixel(6999, 4999), MakePixel(40, 90, 160, 255));
+}
+
+// A PNG that declares 20000 x 20000 pixels (IHDR) and brings none (an empty IDAT, IEND): the
+// size alone refuses it, before the reader would allocate 1.6 GB and then fail for want of pixels.
+TEST(QtPlatformServicesClipboard, PictureBeyondOurLimitIsRefusedFromItsHeader) {
+    const QByteArray png(
+        "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x02\0\0\0\x6c\x12\xd1\x6e"
+        "\0\0\0\0IDAT\x35\xaf\x06\x1e\0\0\0\0IEND\xae\x42\x60\x82",
+        57);
+    auto* data = new QMimeData;
+    data->setData("image/png", png);
+    QGuiApplication::clipboard()->setMimeData(data);
+    try {
+        QtPlatformServices().ClipboardImage();
+        ADD_FAILURE() << "a 20000 x 20000 picture was taken";
+    } catch (const ImageIoError& e) {
+        EXPECT_EQ(e.Text(), ImageTooLargeText(20000, 20000));
+    }
 }
 
 }  // namespace
