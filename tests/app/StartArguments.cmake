@@ -19,7 +19,8 @@ endfunction()
 
 foreach(where DISPLAY NODISPLAY)
     check(${where} 0 "^zelqorhdr [0-9]+\\.[0-9]+\\.[0-9]+\n$" "^$|XDG_RUNTIME_DIR" --version)
-    check(${where} 0 "^Usage: [^\n]*zelqorhdr \\[options\\] \\[file\\]\n.*--version" "" --help)
+    check(${where} 0 "^Usage: [^\n]*zelqorhdr \\[options\\] \\[file\\]\n.*\n  -h, --help .*--version" ""
+        --help)
     check(${where} 2 "^$" "Unknown option 'bogus'.*\nUsage: [^\n]*\\[file\\]\n$" --bogus)
     check(${where} 2 "^$" "one file at a time, not 2\nUsage: " one.jpg two.jpg)
 endforeach()
