@@ -19,6 +19,7 @@
 #include "ImageIoError.h"
 #include "ImageLimits.h"
 #include "ImageWriters.h"
+#include "MessageLanguage.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
 #include "StreamedFile.h"
@@ -107,8 +108,10 @@ struct ReportLine {
 struct BatchItem {
     std::string input;
     OutputPlan plan;
-    std::string key;  // the result's canonical path, which no two results of a batch share
+    std::string key;        // the result's canonical path, which no two results of a batch share
+    bool japanese = false;  // the language of its report
     bool failed = false;
+    bool skipped = false;  // its result exists and --no-clobber keeps it
     bool written = false;
     std::vector<ReportLine> lines;
     std::size_t linesPrinted = 0;
@@ -123,19 +126,23 @@ struct BatchItem {
     PictureFile file;
     std::vector<std::uint8_t> encoded;
 
+    // One line, whatever went wrong: scripts count a failure per line.
     void Fail(const std::string& message) {
-        lines.push_back({true, "zelqorhdr-cli: " + input + ": " + message + "\n"});
+        lines.push_back(
+            {true, "zelqorhdr-cli: " + input + ": " + InMessageLanguage(message, japanese) + "\n"});
         failed = true;
     }
-    // Our text on the first line, the decoder's own reason (if any) on a second.
+    // Our text first, then the decoder's own reason (if any).
     void Fail(const ImageIoError& e) {
-        Fail(e.Text());
-        if (!e.Reason().empty())
-            lines.push_back({true, "zelqorhdr-cli: " + input + ": " + e.Reason() + "\n"});
+        Fail(e.Reason().empty() ? e.Text()
+                                : InMessageLanguage(e.Text(), japanese) + ": " + e.Reason());
     }
     void Warn(const std::string& message) {
-        lines.push_back({true, "zelqorhdr-cli: " + input + ": warning: " + message + "\n"});
+        lines.push_back({true, "zelqorhdr-cli: " + input +
+                                   ": warning: " + InMessageLanguage(message, japanese) + "\n"});
     }
+    // Nothing more is done for a file that failed or is skipped.
+    bool Done() const { return failed || skipped; }
 };
 
 // Runs one step of a file; whatever it throws fails that file alone.
@@ -170,14 +177,29 @@ void Plan(const CliOptions& o, const std::set<std::string>& written, BatchItem& 
             item.Fail(FileCreateErrorText(item.plan.path, ec.message()));
         } else if (written.count(item.key)) {
             item.Fail("a result of this batch was already written to " + item.plan.path);
+        } else if (o.noClobber && fs::exists(fs::symlink_status(item.plan.path, ec))) {
+            item.skipped = true;
+            item.lines.push_back(
+                {false, item.input + ": skipped, " + item.plan.path + " exists (--no-clobber)\n"});
         }
     });
+}
+
+// A new item for `input`, planned.
+std::unique_ptr<BatchItem> PlannedItem(const CliOptions& o,
+                                       const std::set<std::string>& written,
+                                       const std::string& input) {
+    auto item = std::make_unique<BatchItem>();
+    item->input = input;
+    item->japanese = o.japaneseMessages;
+    Plan(o, written, *item);
+    return item;
 }
 
 // Reads and decodes the file. A result smaller than the picture lets a JPEG decode at a
 // reduced scale that still covers it; `reuse` are pixels the decode may fill.
 void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
-    if (item.failed) {
+    if (item.Done()) {
         return;
     }
     Guarded(item, [&] {
@@ -191,7 +213,8 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
             item.metadata = CollectMetadata(file, exifError);
             item.metadata.storedOrientation = o.keepOrientation;
             if (exifError) {
-                item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " + *exifError +
+                item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " +
+                                                InMessageLanguage(*exifError, item.japanese) +
                                                 " (Exif kept as far as it could be read)\n"});
             }
             for (const std::string& notice : file.notices)
@@ -266,7 +289,7 @@ class Background {
 // `last`: no later run takes the result's pixels, so they go back while the file is synced and
 // renamed rather than after.
 void Write(const CliOptions& o, BatchItem& item, bool last) {
-    if (item.failed) {
+    if (item.Done()) {
         return;
     }
     Guarded(item, [&] {
@@ -333,7 +356,48 @@ class Transcript {
     int failures_ = 0;
 };
 
+// True for a name the tool gives its own results ("photo_hdr.jpg"): a folder run twice must not
+// take the first run's results for new photos.
+bool IsOwnResultName(const fs::path& file) {
+    const std::string stem = file.stem().string();
+    constexpr std::string_view kSuffix = "_hdr";
+    return stem.size() > kSuffix.size() &&
+           stem.compare(stem.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
 }  // namespace
+
+ExpandedInputs ExpandFolders(const std::vector<std::string>& inputs) {
+    ExpandedInputs expanded;
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (!fs::is_directory(input, ec)) {
+            expanded.files.push_back(input);
+            continue;
+        }
+        std::vector<fs::path> pictures;
+        for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code typeError;
+            if (it->is_regular_file(typeError) && HasPictureExtension(it->path().string()) &&
+                !IsOwnResultName(it->path())) {
+                pictures.push_back(it->path());
+            }
+        }
+        if (ec) {
+            expanded.failures.push_back(input + ": " + ec.message());
+            continue;
+        }
+        if (pictures.empty()) {
+            expanded.failures.push_back(input + ": no pictures in this folder");
+            continue;
+        }
+        std::sort(pictures.begin(), pictures.end());
+        for (const fs::path& picture : pictures) {
+            expanded.files.push_back(picture.string());
+        }
+    }
+    return expanded;
+}
 
 OutputPlan PlanOutput(const CliOptions& o, const std::string& input) {
     const fs::path in(input);
@@ -360,23 +424,48 @@ int RunTool(const std::vector<std::string>& args,
             std::ostream& out,
             std::ostream& err,
             bool errIsTerminal,
-            const char* version) {
+            const char* version,
+            bool japaneseMessages) {
     try {
         const ParseResult parsed = ParseCommandLine(args);
         if (parsed.error) {
             err << "zelqorhdr-cli: " << *parsed.error << "\n";
             return 2;
         }
-        const CliOptions& o = parsed.options;
+        CliOptions o = parsed.options;
+        // Whatever was reported, a standard output that took none of it is a failure.
+        const auto wroteOut = [&](int status) {
+            out.flush();
+            if (!out) {
+                ReportEscapedFailure(err, "write error on standard output");
+                return std::max(status, 1);
+            }
+            return status;
+        };
         if (o.help) {
             out << UsageText();
-            return 0;
+            return wroteOut(0);
         }
         if (o.version) {
             out << "zelqorhdr-cli " << version << "\n";
-            return 0;
+            return wroteOut(0);
         }
-        return RunBatch(o, out, err, !o.quiet && errIsTerminal);
+        o.japaneseMessages = japaneseMessages;
+        const ExpandedInputs expanded = ExpandFolders(o.inputs);
+        o.inputs = expanded.files;
+        // Several results need a folder to go in; without one every file would fail alike, so
+        // it is a usage error before any picture is read.
+        std::error_code ec;
+        if (o.inputs.size() > 1 && !o.output.empty() && !fs::is_directory(o.output, ec)) {
+            err << "zelqorhdr-cli: with several inputs, --output must be an existing folder: "
+                << o.output << "\n";
+            return 2;
+        }
+        for (const std::string& failure : expanded.failures) {
+            err << "zelqorhdr-cli: " << failure << "\n";
+        }
+        const int status = RunBatch(o, out, err, !o.quiet && errIsTerminal);
+        return wroteOut(expanded.failures.empty() ? status : 1);
     } catch (const std::exception& e) {
         ReportEscapedFailure(err, e.what());
     } catch (...) {
@@ -424,8 +513,7 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
     };
 
     if (count > 0) {
-        current->input = o.inputs[0];
-        Plan(o, written, *current);
+        current = PlannedItem(o, written, o.inputs[0]);
         Load(o, *current, WorkingBitmap{});
     }
     for (int i = 0; i < count; ++i) {
@@ -436,15 +524,14 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
         Background loader;
         bool loading = false;
         if (i + 1 < count) {
-            next->input = o.inputs[i + 1];
-            Plan(o, written, *next);
+            next = PlannedItem(o, written, o.inputs[i + 1]);
             std::error_code ec;
             const std::string nextInput = fs::weakly_canonical(next->input, ec).string();
             const auto clashes = [&](const BatchItem* other) {
                 return other && !other->key.empty() &&
                        (other->key == next->key || other->key == nextInput);
             };
-            if (next->failed || !(clashes(current.get()) || clashes(writing.get()))) {
+            if (next->Done() || !(clashes(current.get()) || clashes(writing.get()))) {
                 loading = true;
                 loader.Start([&o, &next, reuse = std::move(spareSource)]() mutable {
                     Load(o, *next, std::move(reuse));
@@ -452,7 +539,7 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
             }
         }
 
-        if (!current->failed) {
+        if (!current->Done()) {
             Guarded(*current, [&] {
                 const Size target = current->target;
                 // An enlargement is held three times over (copy, result, encoder); keep it to
@@ -512,9 +599,7 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
         loader.Wait();
         if (i + 1 < count && !loading) {
             collect(i);
-            next = std::make_unique<BatchItem>();
-            next->input = o.inputs[i + 1];
-            Plan(o, written, *next);
+            next = PlannedItem(o, written, o.inputs[i + 1]);
             Load(o, *next, std::move(spareSource));
         }
         current = std::move(next);

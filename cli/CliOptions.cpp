@@ -88,6 +88,8 @@ std::string ExifFlagNames() {
 std::string UsageText() {
     std::string text =
         "usage: zelqorhdr-cli [options] INPUT...\n"
+        "  INPUT                  a JPEG, PNG or BMP file, or a folder: its pictures in name\n"
+        "                         order, not its subfolders, nor the results named *_hdr.*\n"
         "  -o, --output PATH      output file (one input) or existing folder (several inputs;\n"
         "                         names kept, extension from --format)\n"
         "  --size N               long side of the result in pixels; default: the source's own "
@@ -109,6 +111,7 @@ std::string UsageText() {
     text +=
         "  --keep-orientation     keep a JPEG's pixels in their stored order instead of turning\n"
         "                         them upright as its Exif Orientation says; the tag is kept too\n";
+    text += HelpLine("--no-clobber", "keep a result file that exists; skip its input");
     text += HelpLine("-q, --quiet", "no progress bar");
     text += "  --help, --version\n";
     return text;
@@ -177,6 +180,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 o.values.run.params.luminance = false;
             } else if (arg == "--keep-orientation") {
                 o.keepOrientation = true;
+            } else if (arg == "--no-clobber") {
+                o.noClobber = true;
             } else if (arg == "-q" || arg == "--quiet") {
                 o.quiet = true;
             } else if (arg == "--help" || arg == "-h") {

@@ -13,7 +13,7 @@ namespace zelqor::cli {
 enum class OutputFormat { Jpeg, Png, Bmp };
 
 struct CliOptions {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs;  // files, or folders whose pictures are taken
     std::string output;  // file (one input) or existing folder; empty: beside the input
     int size = 0;        // long side; 0 keeps the source's own size
     // Tone values, divisor, JPEG quality and Exif treatment; the desktop program's start values
@@ -26,7 +26,10 @@ struct CliOptions {
     // False sends every file through the staged path (decode, run, encode in turn); no flag
     // sets it: benchmarks and tests compare the two paths with it.
     bool oneStream = true;
+    bool noClobber = false;  // an existing result file is kept and the input skipped
     bool quiet = false;
+    // The messages' language; from the locale, not from a flag.
+    bool japaneseMessages = false;
     bool help = false;
     bool version = false;
 };

@@ -4,13 +4,14 @@
 #include <iostream>
 
 #include "BatchRunner.h"
+#include "MessageLanguage.h"
 
 int main(int argc, char** argv) {
     using namespace zelqor::cli;
     // RunTool catches everything itself; this guards building the argument list.
     try {
         return RunTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
-                       isatty(STDERR_FILENO) != 0, ZELQOR_VERSION);
+                       isatty(STDERR_FILENO) != 0, ZELQOR_VERSION, IsJapaneseLocale());
     } catch (...) {
         ReportEscapedFailure(std::cerr, kUnexpectedFailureText);
     }

@@ -226,10 +226,15 @@ void readPng(PictureFile& file) {
 
 }  // namespace
 
+bool HasPictureExtension(const std::string& path) {
+    const std::string lower = lowerAscii(FileExtension(path));
+    return isJpegExtension(lower) || isBmpExtension(lower) || isPngExtension(lower);
+}
+
 PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
     const std::string ext = FileExtension(path);
     const std::string lower = lowerAscii(ext);
-    if (!isJpegExtension(lower) && !isBmpExtension(lower) && !isPngExtension(lower)) {
+    if (!HasPictureExtension(path)) {
         throw ImageIoError(UnknownExtensionText(ext)).ForFile(path);
     }
     PictureFile file;

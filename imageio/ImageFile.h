@@ -41,6 +41,10 @@ struct LoadedImage {
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
 
+// True when ReadPictureFile has a decoder for `path`'s extension: the one rule for which names
+// count as pictures, also where a folder is searched for them.
+bool HasPictureExtension(const std::string& path);
+
 // The notices of a load that succeeded.
 inline constexpr const char* kEndedEarlyNotice =
     "the file ends early; the missing part of the picture is grey";

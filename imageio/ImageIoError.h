@@ -50,6 +50,11 @@ std::string ImageTooLargeText(int width, int height);
 // The reason given when a path names a device, a pipe or a socket instead of a file.
 inline constexpr const char* kNotRegularFileReason = "Not a regular file";
 
+// `text` (one of the texts above, as composed) in English; a text that is English already, or
+// that none of them composed, comes back as it is. The window shows our texts as they are; the
+// batch tool speaks English outside a Japanese locale.
+std::string EnglishText(const std::string& text);
+
 // The system's reason for errno value `error`, as strerror words it.
 std::string SystemReason(int error);
 
