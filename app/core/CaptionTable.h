@@ -54,5 +54,14 @@ inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
 inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
+// Asked before a save replaces a file: {name} the file's name, {original} and {result} sizes
+// as "W x H".
+inline constexpr LocalText kReplaceQuestion{"{name} は既に存在します。\n置き換えますか?",
+                                            "{name} already exists.\nDo you want to replace it?"};
+inline constexpr LocalText kReplaceSourceQuestion{
+    "{name} は開いた元の写真 ({original}) です。\n処理結果 ({result}) で置き換えますか?\n元の写真は"
+    "残りません。",
+    "{name} is the original photo you opened ({original}).\nReplace it with the result "
+    "({result})?\nThe original is not kept."};
 
 }  // namespace zelqor

@@ -5,10 +5,46 @@
 #include <cctype>
 #include <filesystem>
 
+#include "CaptionTable.h"
 #include "ImageFile.h"
 #include "ImageIoError.h"
 
 namespace zelqor {
+namespace {
+
+std::string SizeText(int width, int height) {
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// `pattern` with each "{key}" replaced by its value.
+std::string Filled(std::string pattern,
+                   std::initializer_list<std::pair<std::string_view, std::string>> values) {
+    for (const auto& [key, value] : values) {
+        const std::string hole = "{" + std::string(key) + "}";
+        for (auto at = pattern.find(hole); at != std::string::npos;
+             at = pattern.find(hole, at + value.size())) {
+            pattern.replace(at, hole.size(), value);
+        }
+    }
+    return pattern;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+std::string SavedText(const std::string& fileName,
+                      int width,
+                      int height,
+                      std::uintmax_t bytes,
+                      const NumberFormat& fmt) {
+    return "Saved " + std::filesystem::path(fileName).filename().string() + " (" +
+           FormatGrouped(width, 0, fmt) + " x " + FormatGrouped(height, 0, fmt) + ", " +
+           FormatGrouped(static_cast<double>(bytes), 0, fmt) + " bytes)";
+}
 
 bool IsJpegFileName(const std::string& fileName) {
     std::string ext = FileExtension(fileName);
@@ -38,6 +74,9 @@ void FileActions::LoadImageFile(const std::string& fileName) {
     doc_.ClearExif();
     PictureFile file = ReadPictureFile(fileName);
     saveDialogFileName_ = fileName;
+    sourceFileName_ = fileName;
+    sourceWidth_ = file.width;
+    sourceHeight_ = file.height;
     WorkingBitmap picture;
     try {
         picture = DecodePicture(file);
@@ -131,9 +170,28 @@ void FileActions::ActionFileSaveExecute() {
     }
     const std::optional<std::string> name = services_.SaveFileName(
         FileDialogRequest{std::string(kPictureFilter), "jpg", saveDialogFileName_});
-    if (name) {
+    if (name && MayReplace(*name)) {
         SaveImageFile(*name);
     }
+}
+
+bool FileActions::MayReplace(const std::string& fileName) {
+    std::error_code ec;
+    if (!std::filesystem::exists(fileName, ec)) {
+        return true;
+    }
+    const std::string name = std::filesystem::path(fileName).filename().string();
+    const bool japanese = services_.IsJapaneseLocale();
+    // The save dialog proposes the opened photo's own name, so Enter in it would replace the
+    // original with whatever the last run made, a preview perhaps: say what is at stake.
+    const std::string question =
+        SameFile(fileName, sourceFileName_)
+            ? Filled(kReplaceSourceQuestion.In(japanese),
+                     {{"name", name},
+                      {"original", SizeText(sourceWidth_, sourceHeight_)},
+                      {"result", SizeText(doc_.BitmapDst().Width(), doc_.BitmapDst().Height())}})
+            : Filled(kReplaceQuestion.In(japanese), {{"name", name}});
+    return services_.AskYesNo(view_.Title(), question);
 }
 
 void FileActions::SaveImageFile(const std::string& fileName) {
@@ -152,6 +210,14 @@ void FileActions::SaveImageFile(const std::string& fileName) {
     } else {
         save(StyledResult());
     }
+    if (SameFile(fileName, sourceFileName_)) {
+        sourceFileName_.clear();  // the original is gone; the file holds a result now
+    }
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(fileName, ec);
+    view_.ShowStatusText(SavedText(fileName, doc_.BitmapDst().Width(), doc_.BitmapDst().Height(),
+                                   ec ? 0 : bytes, services_.LocaleNumberFormat()));
+    noticeShown_ = true;
 }
 
 }  // namespace zelqor

@@ -1,6 +1,7 @@
 // Open, drop, paste, copy and save: what they do to the document, in the window's order.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ class FileActions {
   private:
     // BitmapDst as Copy and Save hand it out: in the current view style when there is one.
     WorkingBitmap StyledResult() const;
+    // True when nothing is at `fileName` or the user agrees to replace it.
+    bool MayReplace(const std::string& fileName);
     void ShowDebugMessage(const std::string& text);
 
     Document& doc_;
@@ -67,11 +70,22 @@ class FileActions {
     const OptionPositions& options_;
     std::string openDialogFileName_;
     std::string saveDialogFileName_;
-    bool noticeShown_ = false;  // the status bar holds a load notice
+    // The last file whose picture was read, and its size: saving over it loses the original.
+    std::string sourceFileName_;
+    int sourceWidth_ = 0;
+    int sourceHeight_ = 0;
+    bool noticeShown_ = false;  // the status bar holds a text about an earlier file
 };
 
 // "name.jpg: notice; notice": the status text of a load that has something to say.
 std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices);
+
+// "Saved name.jpg (600 x 400, 48,213 bytes)": the status text after a save.
+std::string SavedText(const std::string& fileName,
+                      int width,
+                      int height,
+                      std::uintmax_t bytes,
+                      const NumberFormat& fmt);
 
 // True for names ending in ".jpg" or ".jpeg" in any letter case: the only files a drop takes.
 bool IsJpegFileName(const std::string& fileName);

@@ -27,13 +27,15 @@ class PlatformServices {
     virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
     // An OK/Cancel question; true for OK.
     virtual bool AskOkCancel(const std::string& caption, const std::string& text) = 0;
+    // A Yes/No question whose default (Enter) is No; true for Yes.
+    virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
     // The application's error box for an operation that failed with this text.
     virtual void ShowError(const std::string& caption, const std::string& text) = 0;
 
     // The colour dialog, opened on initial; nullopt when cancelled.
     virtual std::optional<Rgb> PickColour(Rgb initial) = 0;
     virtual std::optional<std::string> OpenFileName(const FileDialogRequest& request) = 0;
-    // The save dialog asks before overwriting an existing file.
+    // The save dialog does not ask about a file that exists: its caller knows what the file is.
     virtual std::optional<std::string> SaveFileName(const FileDialogRequest& request) = 0;
 
     // The image on the clipboard, or nullopt when there is none; an empty bitmap when one is

@@ -68,6 +68,13 @@ bool QtPlatformServices::AskOkCancel(const std::string& caption, const std::stri
     return box.exec() == QMessageBox::Ok;
 }
 
+bool QtPlatformServices::AskYesNo(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
+                    parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtPlatformServices::ShowError(const std::string& caption, const std::string& text) {
     QMessageBox box(QMessageBox::Critical, Q(caption), Q(text), QMessageBox::Ok, parent_);
     box.exec();
@@ -86,8 +93,10 @@ std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogReq
     QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
                        QtFileFilter(request.filter));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // Opening needs a file that exists; saving asks before it overwrites one (the default).
+    // Opening needs a file that exists. Saving over one is asked about by the save itself,
+    // which can tell the user when the file is the photo that was opened.
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
     ShowFilterNamesOnce(dialog);
     if (!save) {

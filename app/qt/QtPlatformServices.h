@@ -15,6 +15,7 @@ class QtPlatformServices : public PlatformServices {
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskOkCancel(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
     void ShowError(const std::string& caption, const std::string& text) override;
     std::optional<Rgb> PickColour(Rgb initial) override;
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;

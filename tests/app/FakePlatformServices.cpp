@@ -24,6 +24,16 @@ bool FakePlatformServices::AskOkCancel(const std::string& caption, const std::st
     return answer;
 }
 
+bool FakePlatformServices::AskYesNo(const std::string& caption, const std::string& text) {
+    Record(Kind::Question, caption, text);
+    if (yesNoAnswers.empty()) {
+        return true;
+    }
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+}
+
 void FakePlatformServices::ShowError(const std::string& caption, const std::string& text) {
     Record(Kind::Error, caption, text);
 }

@@ -21,6 +21,7 @@ class FakePlatformServices : public PlatformServices {
 
     void ShowMessage(const std::string& caption, const std::string& text) override;
     bool AskOkCancel(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
     void ShowError(const std::string& caption, const std::string& text) override;
     std::optional<Rgb> PickColour(Rgb initial) override;
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
@@ -37,8 +38,9 @@ class FakePlatformServices : public PlatformServices {
     // The texts of every box shown so far, in order.
     std::vector<std::string> Texts() const;
 
-    // Script: answers are taken from the front; an empty script answers OK / cancel.
+    // Script: answers are taken from the front; an empty script answers OK, Yes / cancel.
     std::deque<bool> okCancelAnswers;
+    std::deque<bool> yesNoAnswers;
     std::deque<std::optional<Rgb>> colourAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
     // Called with each box as it is shown, for tests that act while a box is up.
