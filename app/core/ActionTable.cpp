@@ -43,7 +43,8 @@ std::vector<ActionInfo> BuildActions() {
     std::vector<ActionInfo> actions = {
         Plain("ActionFileOpen", "File", "開く(&O)", "&Open", "Ctrl+O", false),
         Plain("ActionFileSave", "File", "保存(&S)", "&Save", "Ctrl+S"),
-        Plain("ActionFileExit", "File", "終了(&X)", "E&xit", {}, false),
+        // Ctrl+Q as on every Linux desktop.
+        Plain("ActionFileExit", "File", "終了(&X)", "E&xit", "Ctrl+Q", false),
         Plain("ActionEditCopy", "Edit", "コピー(&C)", "&Copy", "Ctrl+C"),
         // Shift+Ctrl+V keeps the Exif of the last JPEG with the pasted picture (the paste reads
         // the Shift key itself); the toolkit matches keys exactly, so the action answers both.

@@ -16,17 +16,29 @@ std::string SizeText(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// `pattern` with each "{key}" replaced by its value.
-std::string Filled(std::string pattern,
+// `pattern` with each "{key}" replaced by its value; other braces stay as they are.
+std::string Filled(std::string_view pattern,
                    std::initializer_list<std::pair<std::string_view, std::string>> values) {
-    for (const auto& [key, value] : values) {
-        const std::string hole = "{" + std::string(key) + "}";
-        for (auto at = pattern.find(hole); at != std::string::npos;
-             at = pattern.find(hole, at + value.size())) {
-            pattern.replace(at, hole.size(), value);
+    std::string out;
+    for (std::size_t at = 0; at < pattern.size();) {
+        bool filled = false;
+        if (pattern[at] == '{') {
+            const std::size_t close = pattern.find('}', at);
+            const std::string_view key =
+                close == std::string_view::npos ? "" : pattern.substr(at + 1, close - at - 1);
+            for (const auto& [name, value] : values) {
+                if (!filled && name == key) {
+                    out += value;
+                    at = close + 1;
+                    filled = true;
+                }
+            }
+        }
+        if (!filled) {
+            out += pattern[at++];
         }
     }
-    return pattern;
+    return out;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
@@ -229,6 +230,13 @@ std::vector<std::string> QtPlatformServices::SettingsFilePaths() {
         paths.push_back(FileNameFrom(QDir(config).filePath(name)));
     }
     return paths;
+}
+
+std::string QtPlatformServices::UserSettingsFilePath() {
+    // ~/.config/zelqorhdr/zelqorhdr.conf: beside the read-only .ini there, not in it.
+    return FileNameFrom(
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "zelqorhdr", "zelqorhdr")
+            .fileName());
 }
 
 void QtPlatformServices::OpenUrl(const std::string& url) {

@@ -28,6 +28,7 @@ class QtPlatformServices : public PlatformServices {
     void SetBusyCursor(bool busy) override;
     void OpenUrl(const std::string& url) override;
     std::vector<std::string> SettingsFilePaths() override;
+    std::string UserSettingsFilePath() override;
 
   private:
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <stdexcept>
@@ -104,7 +105,9 @@ void TForm1::showEvent(QShowEvent* e) {
     input_->WatchKeys();
     if (!shown_) {
         shown_ = true;
-        CentreOnScreen(*this);
+        RestoreWindowPlacement(*this, services_.UserSettingsFilePath());
+        // The window manager's frame is known only once the window is mapped.
+        QTimer::singleShot(0, this, [this] { KeepFrameOnScreens(*this); });
         FormShow();
     }
     QMainWindow::showEvent(e);
@@ -446,6 +449,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    SaveWindowPlacement(*this, services_.UserSettingsFilePath());
     QMainWindow::closeEvent(e);
 }
 

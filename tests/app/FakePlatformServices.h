@@ -34,6 +34,7 @@ class FakePlatformServices : public PlatformServices {
     void SetBusyCursor(bool busy) override { busyDepth += busy ? 1 : -1; }
     void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
     std::vector<std::string> SettingsFilePaths() override { return settingsFiles; }
+    std::string UserSettingsFilePath() override { return userSettingsFile; }
 
     // The texts of every box shown so far, in order.
     std::vector<std::string> Texts() const;
@@ -56,6 +57,7 @@ class FakePlatformServices : public PlatformServices {
     std::vector<FileDialogRequest> fileRequests;
     std::vector<std::string> openedUrls;
     std::vector<std::string> settingsFiles;
+    std::string userSettingsFile;  // empty: the window remembers nothing between tests
 
   private:
     void Record(Kind kind, const std::string& caption, const std::string& text);

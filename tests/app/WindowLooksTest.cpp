@@ -11,10 +11,12 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSlider>
 #include <QStyleOptionGroupBox>
 #include <QStyleOptionSlider>
@@ -104,6 +106,62 @@ TEST_F(WindowLooksTest, MainWindowAndDialogsOpenCentredOnTheScreen) {
         level.reject();
     });
     level.InputLevel("View", "&Uguisu(Japanese Bush-warbler)", 2);
+}
+
+// The window comes back where it was left, as large and as maximised, but always on a screen;
+// the first start centres the designed size.
+TEST(WindowPlacementTest, RemembersTheWindowAcrossStartsWithinTheScreens) {
+    TempFolder folder;
+    FakePlatformServices services;
+    services.userSettingsFile = (folder / "zelqorhdr.conf").string();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto start = [&services](const std::function<void(TForm1&)>& use) {
+        TForm1 window(services);
+        window.CreateDialogs();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        use(window);
+        window.Action("ActionFileExit")->trigger();
+        EXPECT_FALSE(window.isVisible());
+    };
+    QSize designed;
+    start([&](TForm1& w) {
+        designed = w.size();
+        ExpectCentred(w);
+        w.setGeometry(40, 50, 420, 330);
+    });
+    EXPECT_EQ(designed.width(), 513);
+    start([&](TForm1& w) {
+        EXPECT_EQ(w.geometry(), QRect(40, 50, 420, 330));
+        w.showMaximized();
+    });
+    start([&](TForm1& w) {
+        EXPECT_TRUE(w.isMaximized());
+        EXPECT_EQ(w.normalGeometry(), QRect(40, 50, 420, 330)) << "its size before maximising";
+    });
+    start([&](TForm1& w) {
+        EXPECT_TRUE(w.isMaximized()) << "closed maximised, it opens maximised";
+        EXPECT_EQ(w.normalGeometry(), QRect(40, 50, 420, 330));
+        w.showNormal();
+        // Left on a monitor that is not there at the next start.
+        w.setGeometry(available.right() + 400, 60, 420, 330);
+    });
+    start([&](TForm1& w) {
+        EXPECT_TRUE(available.contains(w.frameGeometry())) << w.frameGeometry().x();
+        EXPECT_EQ(w.size(), QSize(420, 330));
+    });
+    // A window no larger than the screen's area: the bigger one the user had there has shrunk.
+    QSettings(QString::fromStdString(services.userSettingsFile), QSettings::IniFormat)
+        .setValue("MainWindow/geometry", QRect(-30, -30, available.width() + 300, 2000));
+    start([&](TForm1& w) { EXPECT_TRUE(available.contains(w.frameGeometry())); });
+}
+
+TEST_F(WindowLooksTest, CtrlQQuitsAsTheExitEntryDoes) {
+    EXPECT_EQ(window.Action("ActionFileExit")->shortcut(), QKeySequence("Ctrl+Q"));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 // ---- captions
