@@ -156,6 +156,28 @@ TEST(WindowPlacementTest, RemembersTheWindowAcrossStartsWithinTheScreens) {
     start([&](TForm1& w) { EXPECT_TRUE(available.contains(w.frameGeometry())); });
 }
 
+// Run under a scale factor too (see the test list): a screen smaller than the designed window
+// must still show its title bar and status bar, and every dialog whole.
+TEST_F(WindowLooksTest, WindowAndDialogsFitTheScreensAvailableArea) {
+    const auto expectFits = [](const QWidget& w) {
+        const QRect available = w.screen()->availableGeometry();
+        EXPECT_TRUE(available.contains(w.frameGeometry()))
+            << w.objectName().toStdString() << ": " << w.frameGeometry().width() << " x "
+            << w.frameGeometry().height() << " at " << w.frameGeometry().x() << ","
+            << w.frameGeometry().y() << " on " << available.width() << " x " << available.height();
+    };
+    expectFits(window);
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(window.AboutBox()), static_cast<QDialog*>(window.CancelDlg()),
+          static_cast<QDialog*>(window.InputLevelForm())}) {
+        WhenActive(*dialog, [&] {
+            expectFits(*dialog);
+            dialog->done(0);
+        });
+        dialog->exec();
+    }
+}
+
 TEST_F(WindowLooksTest, CtrlQQuitsAsTheExitEntryDoes) {
     EXPECT_EQ(window.Action("ActionFileExit")->shortcut(), QKeySequence("Ctrl+Q"));
     window.activateWindow();
