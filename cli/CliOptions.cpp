@@ -113,7 +113,7 @@ std::string UsageText() {
         "                         them upright as its Exif Orientation says; the tag is kept too\n";
     text += HelpLine("--no-clobber", "keep a result file that exists; skip its input");
     text += HelpLine("-q, --quiet", "no progress bar");
-    text += "  --help, --version\n";
+    text += "  -h, --help, --version\n";
     return text;
 }
 
