@@ -10,7 +10,6 @@
 #include "BatchRunner.h"
 #include "BmpReader.h"
 #include "ImageFile.h"
-#include "ImageIoError.h"
 #include "ImageWriters.h"
 #include "JpegCodec.h"
 #include "MemExif.h"
@@ -22,11 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kPhoto = std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/Canon_40D.jpg";
-
-// What the batch printed, with the run times (which vary) masked.
-std::string Masked(const std::string& text) {
-    return std::regex_replace(text, std::regex("[0-9.]+ sec"), "T sec");
-}
 
 class BatchRunnerTest : public ::testing::Test {
   protected:
@@ -128,186 +122,78 @@ TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
     fs::create_directories(outDir);
     const auto whole = EncodeJpeg(oriented::Upright(), 95);
     oriented::Write(dir_ / "cut.jpg", {whole.begin(), whole.end() - 100});
-    const fs::path odd = dir_ / "notes.txt";
-    std::ofstream(odd) << "text";
-    // Our text, then the decoder's reason, on one line per failure in either language.
-    const struct {
-        bool japanese;
-        std::string broken, missing, odd;
-    } kLanguages[] = {
-        {true, "broken.jpg: JPEG エラー #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n",
-         "missing.jpg: ファイル [^\n]*missing.jpg は開けません。 No such file or directory \n",
+    std::ofstream(dir_ / "notes.txt") << "text";
+    // Our text, then the decoder's reason: one line per failure, in either language.
+    const std::pair<bool, std::string> kLanguages[] = {
+        {true,
+         "broken.jpg: JPEG エラー #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "missing.jpg: ファイル [^\n]*missing.jpg は開けません。 No such file or directory "
+         "\n[\\s\\S]*"
          "notes.txt: 拡張子 .txt の画像形式は処理できません\n"},
-        {false, "broken.jpg: JPEG error #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n",
-         "missing.jpg: cannot open the file [^\n]*missing.jpg: No such file or directory\n",
+        {false,
+         "broken.jpg: JPEG error #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "missing.jpg: cannot open the file [^\n]*missing.jpg: No such file or directory\n[\\s\\S]*"
          "notes.txt: pictures with the extension .txt cannot be processed\n"},
     };
-    for (const auto& language : kLanguages) {
-        fs::remove_all(outDir);
-        fs::create_directories(outDir);
+    for (const auto& [japanese, lines] : kLanguages) {
         EXPECT_EQ(Run({"--size", "200", "--format", "png", "-o", outDir.string(), broken.string(),
-                       missing.string(), kPhoto, (dir_ / "cut.jpg").string(), odd.string()},
-                      language.japanese),
+                       missing.string(), kPhoto, (dir_ / "cut.jpg").string(),
+                       (dir_ / "notes.txt").string()},
+                      japanese),
                   1);
         EXPECT_TRUE(fs::exists(outDir / "Canon_40D.png"));
         EXPECT_FALSE(fs::exists(outDir / "broken.png"));
         const std::string err = err_.str();
-        for (const std::string& line : {language.broken, language.missing, language.odd}) {
-            EXPECT_TRUE(std::regex_search(err, std::regex("zelqorhdr-cli: [^\n]*" + line)))
-                << line << " in\n"
-                << err;
-        }
+        EXPECT_TRUE(std::regex_search(err, std::regex(lines))) << err;
         EXPECT_NE(err.find("cut.jpg: warning: " + std::string(kEndedEarlyNotice)),
                   std::string::npos);
-        // Three failures and one warning.
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << "three failures, one warning";
     }
 }
 
-// What the tool answers before it reads a picture, and when its standard output takes nothing.
 TEST_F(BatchRunnerTest, ExitStatusOfUsageAndOutputErrors) {
-    const fs::path photo = dir_ / "p.jpg";
-    fs::copy_file(kPhoto, photo);
-    const fs::path aFile = dir_ / "file.jpg";
-    std::ofstream(aFile) << "x";
-    const std::string missing = (dir_ / "missing.jpg").string();
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string err;  // the whole of standard error
-    } kCases[] = {
-        {{"-o", (dir_ / "nofolder").string(), photo.string(), missing},
-         2,
-         "zelqorhdr-cli: with several inputs, --output must be an existing folder: " +
-             (dir_ / "nofolder").string() + "\n"},
-        {{"-o", aFile.string(), photo.string(), missing},
-         2,
-         "zelqorhdr-cli: with several inputs, --output must be an existing folder: " +
-             aFile.string() + "\n"},
-        // A folder of two pictures is several inputs too.
-        {{"-o", (dir_ / "nofolder").string(), std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif"},
-         2,
-         "zelqorhdr-cli: with several inputs, --output must be an existing folder: " +
-             (dir_ / "nofolder").string() + "\n"},
-        {{"--bogus"}, 2, "zelqorhdr-cli: unknown option --bogus\n"},
-    };
-    for (const auto& c : kCases) {
-        EXPECT_EQ(Tool(c.args), c.status) << c.args.front();
-        EXPECT_EQ(err_.str(), c.err);
-        EXPECT_EQ(out_.str(), "");
+    fs::copy_file(kPhoto, dir_ / "p.jpg");
+    const std::string photo = (dir_ / "p.jpg").string(), none = (dir_ / "nofolder").string();
+    // Several results and no folder for them: a usage error before any file is read (the missing
+    // input is not reported); a folder of several pictures is several inputs.
+    for (const std::string& more :
+         {(dir_ / "missing.jpg").string(), std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif"}) {
+        EXPECT_EQ(Tool({"-o", none, photo, more}), 2);
+        EXPECT_EQ(err_.str(),
+                  "zelqorhdr-cli: with several inputs, --output must be an existing "
+                  "folder: " +
+                      none + "\n");
     }
-    EXPECT_FALSE(fs::exists(dir_ / "nofolder"));
-    EXPECT_EQ(ReadAll(aFile).size(), 1u);
-
-    // Nothing written to the output is not success, for help and for a batch alike.
+    // A standard output that takes nothing is not success, for the help as for a batch.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"},
-          std::vector<std::string>{"--size", "64", photo.string()}}) {
+         {std::vector<std::string>{"--help"}, std::vector<std::string>{"--size", "64", photo}}) {
         std::ofstream full("/dev/full");
-        ASSERT_TRUE(full.is_open());
         std::ostringstream err;
         EXPECT_EQ(RunTool(args, full, err, false, "0.0"), 1) << args.front();
         EXPECT_EQ(err.str(), "zelqorhdr-cli: write error on standard output\n");
     }
-    EXPECT_TRUE(fs::exists(dir_ / "p_hdr.jpg"));
-}
-
-TEST_F(BatchRunnerTest, AFolderGivesItsPicturesInNameOrder) {
-    const fs::path in = dir_ / "in";
-    fs::create_directories(in / "sub");
-    fs::copy_file(kPhoto, in / "b.jpg");
-    fs::copy_file(std::string(ZELQOR_TESTDATA_DIR) + "/bmp/shira_bird8.bmp", in / "a.BMP");
-    fs::copy_file(kPhoto, in / "sub" / "deeper.jpg");
-    fs::copy_file(kPhoto, in / "c_hdr.jpg");  // looks like an earlier result
-    std::ofstream(in / "notes.txt") << "not a picture";
-    fs::create_directories(dir_ / "empty");
-    std::ofstream(dir_ / "empty" / "readme") << "x";
-
-    ASSERT_EQ(Tool({"--size", "64", in.string()}), 0) << err_.str();
-    EXPECT_EQ(Masked(out_.str()), in.string() + "/a.BMP -> " + in.string() +
-                                      "/a_hdr.jpg: T sec (64 x 48), radius 1\n" + in.string() +
-                                      "/b.jpg -> " + in.string() +
-                                      "/b_hdr.jpg: T sec (64 x 44), radius 1\n");
-    EXPECT_FALSE(fs::exists(in / "sub" / "deeper_hdr.jpg"));
-    EXPECT_FALSE(fs::exists(in / "c_hdr_hdr.jpg"));
-    // A second run takes the same two pictures, not the first run's results.
-    ASSERT_EQ(Tool({"--size", "64", in.string()}), 0) << err_.str();
-    const std::string again = out_.str();
-    EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 2) << again;
-
-    // A folder without pictures is a failure of its own; the other inputs still run.
-    const fs::path outDir = dir_ / "out";
-    fs::create_directories(outDir);
-    EXPECT_EQ(Tool({"--size", "64", "-o", outDir.string(), (dir_ / "empty").string(), in.string()}),
-              1);
-    EXPECT_EQ(err_.str(),
-              "zelqorhdr-cli: " + (dir_ / "empty").string() + ": no pictures in this folder\n");
-    EXPECT_TRUE(fs::exists(outDir / "a.jpg"));
-    EXPECT_TRUE(fs::exists(outDir / "b.jpg"));
 }
 
 TEST_F(BatchRunnerTest, NoClobberKeepsAnExistingResultAndSaysSo) {
-    const fs::path photo = dir_ / "p.jpg";
-    fs::copy_file(kPhoto, photo);
-    const fs::path result = dir_ / "p_hdr.jpg";
+    fs::copy_file(kPhoto, dir_ / "p.jpg");
+    fs::copy_file(kPhoto, dir_ / "q.jpg");
+    const std::string photo = (dir_ / "p.jpg").string(), result = (dir_ / "p_hdr.jpg").string();
     std::ofstream(result) << "mine";
-    const fs::path other = dir_ / "q.jpg";
-    fs::copy_file(kPhoto, other);
-
-    ASSERT_EQ(Tool({"--no-clobber", "--size", "64", photo.string(), other.string()}), 0)
-        << err_.str();
-    EXPECT_EQ(ReadAll(result), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
-    EXPECT_NE(out_.str().find(photo.string() + ": skipped, " + result.string() +
-                              " exists (--no-clobber)\n"),
-              std::string::npos)
-        << out_.str();
+    ASSERT_EQ(Tool({"--no-clobber", "--size", "64", photo, (dir_ / "q.jpg").string()}), 0);
+    EXPECT_EQ(ReadAll(result).size(), 4u);
+    EXPECT_EQ(out_.str().rfind(photo + ": skipped, " + result + " exists (--no-clobber)\n", 0), 0u);
     EXPECT_TRUE(fs::exists(dir_ / "q_hdr.jpg"));
-    EXPECT_EQ(err_.str(), "");
-
-    // Without it a result is replaced, as it always was.
-    ASSERT_EQ(Tool({"--size", "64", photo.string()}), 0) << err_.str();
-    EXPECT_EQ(ReadPictureFile(result.string()).width, 64);
+    ASSERT_EQ(Tool({"--size", "64", photo}), 0) << "without it a result is replaced, as before";
+    EXPECT_EQ(ReadPictureFile(result).width, 64);
 }
 
-TEST(MessageLanguage, JapaneseOnlyWhereTheDecidingVariableSaysSo) {
-    const struct {
-        const char* lcAll;
-        const char* lcMessages;
-        const char* lang;
-        bool japanese;
-    } kCases[] = {
-        {nullptr, nullptr, "ja_JP.UTF-8", true},  {nullptr, nullptr, "ja", true},
-        {nullptr, nullptr, "en_US.UTF-8", false}, {nullptr, nullptr, nullptr, false},
-        {nullptr, nullptr, "C", false},           {"en_GB.UTF-8", nullptr, "ja_JP.UTF-8", false},
-        {"", "ja_JP.eucJP", "en_US.UTF-8", true}, {"ja_JP.UTF-8", "C", "C", true},
-        {nullptr, nullptr, "jam", false},
-    };
-    for (const auto& c : kCases) {
-        EXPECT_EQ(IsJapaneseLocale(c.lcAll, c.lcMessages, c.lang), c.japanese)
-            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
-            << (c.lang ? c.lang : "-");
-    }
-}
-
-TEST(MessageLanguage, EveryImageErrorTextHasItsEnglishWording) {
-    const std::pair<std::string, std::string> kTexts[] = {
-        {kStreamReadErrorText, "read error in the stream"},
-        {kStreamWriteErrorText, "write error in the stream"},
-        {kInvalidBitmapText, "the bitmap image is not valid"},
-        {kInvalidPngText, "the PNG image is not valid"},
-        {FileOpenErrorText("/a b/c.jpg", "Permission denied"),
-         "cannot open the file /a b/c.jpg: Permission denied"},
-        {FileCreateErrorText("out/x.jpg", "No space left on device"),
-         "cannot create the file \"out/x.jpg\": No space left on device"},
-        {UnknownExtensionText(""), "pictures with the extension . cannot be processed"},
-        {UnknownExtensionText("tiff"), "pictures with the extension .tiff cannot be processed"},
-        {JpegErrorText(53), "JPEG error #53"},
-        {"already English", "already English"},
-    };
-    for (const auto& [text, english] : kTexts) {
-        EXPECT_EQ(InMessageLanguage(text, false), english);
-        EXPECT_EQ(InMessageLanguage(text, true), text);
-    }
+// The texts themselves are checked in both languages where a batch prints them.
+TEST(MessageLanguage, FromTheFirstLocaleVariableThatIsSet) {
+    EXPECT_TRUE(IsJapaneseLocale(nullptr, nullptr, "ja_JP.UTF-8"));
+    EXPECT_TRUE(IsJapaneseLocale("", "ja", "en_US.UTF-8"));
+    EXPECT_FALSE(IsJapaneseLocale("en_GB.UTF-8", nullptr, "ja_JP.UTF-8"));
+    EXPECT_FALSE(IsJapaneseLocale(nullptr, nullptr, nullptr));
+    EXPECT_FALSE(IsJapaneseLocale(nullptr, nullptr, "jam"));
 }
 
 TEST_F(BatchRunnerTest, NeverOverwritesAnInputOrAnEarlierResult) {
@@ -334,6 +220,31 @@ TEST_F(BatchRunnerTest, NeverOverwritesAnInputOrAnEarlierResult) {
     EXPECT_NE(err_.str().find("already written"), std::string::npos);
 
     EXPECT_EQ(Run({"-o", (dir_ / "nofolder").string(), copy.string(), copy.string()}), 1);
+}
+
+// What the batch printed, with the run times (which vary) masked.
+std::string Masked(const std::string& text) {
+    return std::regex_replace(text, std::regex("[0-9.]+ sec"), "T sec");
+}
+
+TEST_F(BatchRunnerTest, AFolderGivesItsPicturesInNameOrder) {
+    const fs::path in = dir_ / "in";
+    fs::create_directories(in / "sub");
+    fs::create_directories(dir_ / "empty");
+    fs::copy_file(kPhoto, in / "b.jpg");
+    fs::copy_file(std::string(ZELQOR_TESTDATA_DIR) + "/bmp/shira_bird8.bmp", in / "a.BMP");
+    fs::copy_file(kPhoto, in / "sub" / "deeper.jpg");
+    fs::copy_file(kPhoto, in / "c_hdr.jpg");  // an earlier run's result
+    std::ofstream(in / "notes.txt") << "not a picture";
+    ASSERT_EQ(Tool({"--size", "64", in.string()}), 0) << err_.str();
+    const std::string a = (in / "a").string(), b = (in / "b").string();
+    EXPECT_EQ(Masked(out_.str()), a + ".BMP -> " + a + "_hdr.jpg: T sec (64 x 48), radius 1\n" + b +
+                                      ".jpg -> " + b + "_hdr.jpg: T sec (64 x 44), radius 1\n");
+    // A folder without pictures is a failure of its own; the other inputs still run.
+    EXPECT_EQ(Tool({"--size", "64", "-o", in.string(), (dir_ / "empty").string(), kPhoto}), 1);
+    EXPECT_EQ(err_.str(),
+              "zelqorhdr-cli: " + (dir_ / "empty").string() + ": no pictures in this folder\n");
+    EXPECT_TRUE(fs::exists(in / "Canon_40D.jpg"));
 }
 
 // Several files overlap (one decodes, one runs, one is written); each must still come out as it
