@@ -56,7 +56,7 @@ class PlatformServices {
     // The settings files to read at start-up: the one beside the executable (its path with the
     // extension replaced by ".ini"), then the one of that name in the user's configuration folder.
     virtual std::vector<std::string> SettingsFilePaths() = 0;
-    // The user's own settings file, the one file the program writes (where the window was left);
+    // The user's own settings file, which the program writes (where the window was left);
     // never one of the read-only files above. Empty: nothing is remembered.
     virtual std::string UserSettingsFilePath() = 0;
 
