@@ -53,9 +53,10 @@ void PaintFittedImage(WorkingBitmap& buffer,
                       const Rect& client,
                       const WorkingBitmap& image,
                       StyleCode code,
-                      Rgb tint) {
+                      Rgb tint,
+                      const SharedTransform& colour) {
     // A painter whose cache lives for this one repaint.
-    PanelPainter().Paint(buffer, update, client, image, 0, code, tint);
+    PanelPainter().Paint(buffer, update, client, image, 0, code, tint, colour);
 }
 
 void PanelPainter::Paint(WorkingBitmap& buffer,
@@ -64,17 +65,27 @@ void PanelPainter::Paint(WorkingBitmap& buffer,
                          const WorkingBitmap& image,
                          std::uint64_t imageGeneration,
                          StyleCode code,
-                         Rgb tint) {
+                         Rgb tint,
+                         const SharedTransform& colour) {
     const Rect fit = FitRect(client, image);
     if (fit.Width() <= 0 || fit.Height() <= 0) {
         return;
+    }
+    const Key key{imageGeneration, image.Width(), image.Height(), fit.Width(), fit.Height()};
+    if (colour) {
+        const ShownKey shown{key, code, tint.r, tint.g, tint.b, colour};
+        DrawFitted(buffer, update, fit, Shown(image, shown), StyleCode{}, tint);
+        return;
+    }
+    if (shownValid_) {
+        shown_ = WorkingBitmap{};  // no longer shown through a transform
+        shownValid_ = false;
     }
     if (fit.Width() == image.Width() && fit.Height() == image.Height()) {
         // A same-size stretch is an exact copy, so a cached copy would only cost memory and time.
         DrawFitted(buffer, update, fit, image, code, tint);
         return;
     }
-    const Key key{imageGeneration, image.Width(), image.Height(), fit.Width(), fit.Height()};
     DrawFitted(buffer, update, fit, Fitted(image, key), code, tint);
 }
 
@@ -89,10 +100,31 @@ const WorkingBitmap& PanelPainter::Fitted(const WorkingBitmap& image, const Key&
     return fitted_;
 }
 
+const WorkingBitmap& PanelPainter::Shown(const WorkingBitmap& image, const ShownKey& key) {
+    if (shownValid_ && shownKey_ == key) {
+        return shown_;
+    }
+    shown_ = WorkingBitmap{};
+    const bool sameSize =
+        key.fitted.fitWidth == image.Width() && key.fitted.fitHeight == image.Height();
+    // The style reads the picture's own numbers; only its result is the screen's.
+    shown_ = sameSize ? image : Fitted(image, key.fitted);
+    if (key.code != StyleCode{}) {
+        MakeViewBitmapAll(&shown_, key.code, Rgb{key.tintR, key.tintG, key.tintB});
+    }
+    key.colour->ApplyAll(shown_);
+    shownKey_ = key;
+    shownValid_ = true;
+    return shown_;
+}
+
 void PanelPainter::Forget() {
     fitted_ = WorkingBitmap{};
     key_ = Key{};
     valid_ = false;
+    shown_ = WorkingBitmap{};
+    shownKey_ = ShownKey{};
+    shownValid_ = false;
 }
 
 }  // namespace zelqor

@@ -64,7 +64,7 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       services_(services),
       runs_(doc_, services, *this, positions_),
-      files_(doc_, services, *this, viewMenu_, positions_),
+      files_(doc_, services, *this, viewMenu_, positions_, colour_),
       commands_(doc_, services, files_, runs_, viewMenu_, *this, *this) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc, "PaintPanelSrc");
@@ -105,9 +105,21 @@ void TForm1::showEvent(QShowEvent* e) {
     if (!shown_) {
         shown_ = true;
         CentreOnScreen(*this);
+        if (QWindow* handle = windowHandle()) {
+            connect(handle, &QWindow::screenChanged, this, [this] { RefreshDisplayColour(); });
+        }
+        RefreshDisplayColour();
         FormShow();
     }
     QMainWindow::showEvent(e);
+}
+
+void TForm1::RefreshDisplayColour() {
+    if (colour_.SetDisplayProfile(services_.DisplayColourProfile())) {
+        for (TPaintPanel* panel : {PaintPanelSrc, PaintPanelDst, PaintPanelPreview}) {
+            panel->update();
+        }
+    }
 }
 
 void TForm1::FormShow() {
@@ -297,7 +309,8 @@ void TForm1::BuildThumbnail() {
     // free corner; they still scroll once the page is smaller than the controls.
     ui->ScrollBox1->setWidgetResizable(true);
     previewBox_ = new ThumbnailBox(ui->ScrollBoxContents, 295, 247, 5, doc_, positions_, [this] {
-        return std::pair(CurrentViewCode(), viewMenu_.Tint());
+        return ThumbnailLook{CurrentViewCode(), viewMenu_.Tint(),
+                             colour_.ToDisplay(doc_.ColourProfile())};
     });
     previewBox_->setObjectName(Q(kPreviewGroup));
     previewBox_->setTitle(Q(kPreviewGroupCaption.japanese));
@@ -513,12 +526,13 @@ void TForm1::FormKeyDown() {
 void TForm1::PaintSrcView(TPaintPanel& panel) {
     painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
                       doc_.BitmapSrc(), doc_.SrcGeneration(), commands_.SourceViewCode(),
-                      viewMenu_.Tint());
+                      viewMenu_.Tint(), colour_.ToDisplay(doc_.ColourProfile()));
 }
 
 void TForm1::PaintDstView(TPaintPanel& panel) {
     painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint());
+                      doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint(),
+                      colour_.ToDisplay(doc_.ColourProfile()));
 }
 
 void TForm1::SelectViewCode(StyleCode code) {

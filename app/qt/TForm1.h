@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "ActionTable.h"
+#include "DisplayColour.h"
 #include "Document.h"
 #include "FileActions.h"
 #include "GroupShortcuts.h"
@@ -83,6 +84,11 @@ class TForm1 : public QMainWindow,
     void SelectViewCode(zelqor::StyleCode code);
     zelqor::StyleCode LastViewCode() const { return viewMenu_.LastViewCode(); }
 
+    // The display's profile asked of the desktop again (at start and when the window moves to
+    // another screen); the pages repaint when it changes what they show.
+    void RefreshDisplayColour();
+    zelqor::DisplayColour& Colour() { return colour_; }
+
     // The English caption set, for a desktop whose language is not Japanese.
     void ApplyEnglishCaptions();
     // A double-click on an option group; sender is null when code calls it.
@@ -153,6 +159,7 @@ class TForm1 : public QMainWindow,
     zelqor::OptionPositions positions_ = zelqor::StartPositions();
     zelqor::RunController runs_;
     zelqor::ViewMenuModel viewMenu_;
+    zelqor::DisplayColour colour_;
     zelqor::FileActions files_;
     zelqor::WindowCommands commands_;
     zelqor::PanelPainter painterSrc_;

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -29,8 +31,13 @@ WorkingBitmap Blank(const Rect& update) {
     return b;
 }
 
-// Each buffer pixel on its own: the fitted image's pixel under the style, or the background.
-WorkingBitmap Model(const Rect& update, const Rect& client, const WorkingBitmap& image, int code) {
+// Each buffer pixel on its own: the fitted image's pixel under the style, then converted when
+// there is a colour transform, or the background.
+WorkingBitmap Model(const Rect& update,
+                    const Rect& client,
+                    const WorkingBitmap& image,
+                    int code,
+                    const ColourTransform* colour = nullptr) {
     WorkingBitmap out = Blank(update);
     const Rect fit = FitRect(client, image);
     const WorkingBitmap fitted = ScaleBitmap(image, fit.Width(), fit.Height());
@@ -40,6 +47,9 @@ WorkingBitmap Model(const Rect& update, const Rect& client, const WorkingBitmap&
                 WorkingBitmap one(1, 1);
                 one.SetPixel(0, 0, fitted.Pixel(x - fit.left, y - fit.top));
                 MakeViewBitmapAll(&one, code, kTint);
+                if (colour != nullptr) {
+                    colour->ApplyAll(one);
+                }
                 out.SetPixel(x - update.left, y - update.top, one.Pixel(0, 0));
             }
         }
@@ -161,6 +171,63 @@ TEST(PanelPainter, FitOfTheImagesOwnSizeDrawsTheImageItself) {
     buffer = Blank(client);
     painter.Paint(buffer, client, client, image, 1, kViewDefault, kTint);
     EXPECT_EQ(buffer, Model(client, client, image, 0));
+}
+
+SharedTransform AdobeToSrgb() {
+    std::ifstream in("/usr/share/color/icc/colord/AdobeRGB1998.icc", std::ios::binary);
+    const IccBytes adobe(std::istreambuf_iterator<char>(in), {});
+    return DisplayColour().ToDisplay(adobe);
+}
+
+TEST(PanelPainter, TaggedPictureIsStyledThenConverted) {
+    const SharedTransform colour = AdobeToSrgb();
+    ASSERT_TRUE(colour);
+    for (const Shape& s : kShapes) {
+        const WorkingBitmap image = Noise(s.imageW, s.imageH, 8);
+        PanelPainter painter;
+        for (int code : kCodes) {
+            SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code));
+            const WorkingBitmap want = Model(s.update, s.client, image, code, colour.get());
+            WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
+            PaintFittedImage(plain, s.update, s.client, image, code, kTint, colour);
+            painter.Paint(cached, s.update, s.client, image, 1, code, kTint, colour);
+            EXPECT_EQ(plain, want);
+            EXPECT_EQ(cached, want);
+        }
+    }
+    // The order is visible: sepia of converted pixels is another picture.
+    const Rect client{0, 0, 40, 30};
+    const WorkingBitmap image = Noise(80, 60, 9);
+    WorkingBitmap shown = Blank(client);
+    PaintFittedImage(shown, client, client, image, kViewSepia + 2, kTint, colour);
+    WorkingBitmap convertedFirst = Blank(client);
+    PaintFittedImage(convertedFirst, client, client, image, kViewDefault, kTint, colour);
+    MakeViewBitmapAll(&convertedFirst, kViewSepia + 2, kTint);
+    EXPECT_NE(shown, convertedFirst);
+}
+
+TEST(PanelPainter, ConvertedCopyFollowsStyleAndTransform) {
+    const Rect client{0, 0, 40, 30};
+    const WorkingBitmap image = Noise(90, 50, 13);
+    const SharedTransform adobe = AdobeToSrgb();
+    PanelPainter painter;
+    struct Step {
+        const char* name;
+        int code;
+        const SharedTransform* colour;
+    } steps[] = {
+        {"converted", kViewDefault, &adobe},
+        {"style changed", kViewVivid + 1, &adobe},
+        {"no longer converted", kViewVivid + 1, nullptr},
+        {"converted again", kViewDefault, &adobe},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const SharedTransform colour = step.colour ? *step.colour : nullptr;
+        WorkingBitmap buffer = Blank(client);
+        painter.Paint(buffer, client, client, image, 1, step.code, kTint, colour);
+        EXPECT_EQ(buffer, Model(client, client, image, step.code, colour.get()));
+    }
 }
 
 }  // namespace

@@ -135,8 +135,9 @@ class WindowLogicTest : public ::testing::Test {
     FakeWindow window;
     OptionPositions options = StartPositions();
     ViewMenuModel viewMenu;
+    DisplayColour colour;
     RunController runs{doc, services, window, options};
-    FileActions files{doc, services, window, viewMenu, options};
+    FileActions files{doc, services, window, viewMenu, options, colour};
     WindowCommands commands{doc, services, files, runs, viewMenu, window, window};
 };
 
