@@ -20,6 +20,7 @@
 
 #include "CaptionTable.h"
 #include "MenuBuilder.h"
+#include "PanelMouse.h"
 #include "QtText.h"
 #include "SliderFill.h"
 #include "TAboutBox.h"
@@ -65,7 +66,8 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
       services_(services),
       runs_(doc_, services, *this, positions_),
       files_(doc_, services, *this, viewMenu_, positions_, colour_),
-      commands_(doc_, services, files_, runs_, viewMenu_, *this, *this) {
+      zoom_(doc_, *this, services, *this),
+      commands_(doc_, services, files_, runs_, viewMenu_, zoom_, *this, *this) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc, "PaintPanelSrc");
     PaintPanelSrc->OnPaint = [this](TPaintPanel& p) { PaintSrcView(p); };
@@ -81,6 +83,7 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
     statusText_ = new QLabel(this);
     statusText_->setObjectName("StatusText");
     statusBar()->addWidget(statusText_, 1);
+    BuildZoomInput();
     actions_ = BuildActions(*this, [this](std::string_view name) {
         Guarded([this, name] { commands_.Execute(name); });
     });
@@ -510,7 +513,9 @@ void TForm1::FocusPages() {
 }
 
 Rect TForm1::PanelClient() const {
-    return Rect{0, 0, PaintPanelSrc->width(), PaintPanelSrc->height()};
+    // In device pixels: a preview fitted to the page is as sharp as the screen, and the zoom's
+    // 100 % is one image pixel per device pixel.
+    return PaintPanelSrc->ClientRectDevice();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
@@ -524,15 +529,45 @@ void TForm1::FormKeyDown() {
 // ---- view
 
 void TForm1::PaintSrcView(TPaintPanel& panel) {
-    painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapSrc(), doc_.SrcGeneration(), commands_.SourceViewCode(),
-                      viewMenu_.Tint(), colour_.ToDisplay(doc_.ColourProfile()));
+    const Rect client = panel.ClientRectDevice();
+    painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), client,
+                      zoom_.Place(Page::Source, client), doc_.BitmapSrc(), doc_.SrcGeneration(),
+                      commands_.SourceViewCode(), viewMenu_.Tint(),
+                      colour_.ToDisplay(doc_.ColourProfile()));
+    // A new picture or a resized page changes the fit's zoom.
+    zoom_.Refresh();
 }
 
 void TForm1::PaintDstView(TPaintPanel& panel) {
-    painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint(),
-                      colour_.ToDisplay(doc_.ColourProfile()));
+    const Rect client = panel.ClientRectDevice();
+    painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), client,
+                      zoom_.Place(Page::Processed, client), doc_.BitmapDst(), doc_.DstGeneration(),
+                      CurrentViewCode(), viewMenu_.Tint(), colour_.ToDisplay(doc_.ColourProfile()));
+    zoom_.Refresh();
+}
+
+void TForm1::BuildZoomInput() {
+    // At the right end, apart from the one text the runs write.
+    zoomField_ = new QLabel(this);
+    zoomField_->setObjectName("ZoomField");
+    statusBar()->addPermanentWidget(zoomField_);
+    mouse_ = new PanelMouse(this);
+    mouse_->Watch(PaintPanelSrc);
+    mouse_->Watch(PaintPanelDst);
+    mouse_->OnWheel = [this](int delta, QPointF at) {
+        Guarded([&] { zoom_.Wheel(delta, PointD{at.x(), at.y()}); });
+    };
+    mouse_->OnMiddleClick = [this](QPointF at) {
+        Guarded([&] { zoom_.MiddleClick(PointD{at.x(), at.y()}); });
+    };
+    mouse_->OnDrag = [this](double dx, double dy) { Guarded([&] { zoom_.Drag(dx, dy); }); };
+    mouse_->CanPan = [this] { return zoom_.CanPan(); };
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this] { zoom_.Refresh(); });
+}
+
+void TForm1::ShowZoom(const std::string& text, bool canPan) {
+    zoomField_->setText(Q(text));
+    mouse_->ShowPanCursor(canPan);
 }
 
 void TForm1::SelectViewCode(StyleCode code) {

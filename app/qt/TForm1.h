@@ -15,6 +15,7 @@
 #include "FileActions.h"
 #include "GroupShortcuts.h"
 #include "LiveThumbnail.h"
+#include "PageZoom.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
 #include "RunController.h"
@@ -28,6 +29,7 @@ class QRadioButton;
 class TAboutBox;
 class TCancelDlg;
 class TInputLevelForm;
+class PanelMouse;
 class TPaintPanel;
 class ThumbnailBox;
 class WindowInput;
@@ -39,7 +41,8 @@ class TForm1;
 class TForm1 : public QMainWindow,
                private zelqor::RunWindow,
                private zelqor::DocumentView,
-               private zelqor::CommandWindow {
+               private zelqor::CommandWindow,
+               private zelqor::ZoomView {
     Q_OBJECT
 
   public:
@@ -53,6 +56,8 @@ class TForm1 : public QMainWindow,
     zelqor::Document& Doc() { return doc_; }
     zelqor::RunController& Runs() { return runs_; }
     const zelqor::ViewMenuModel& ViewMenu() const { return viewMenu_; }
+    // The zoom and centre both image pages share.
+    const zelqor::ViewZoom& Zoom() const { return zoom_.State(); }
     const std::string& Title() const override { return title_; }
     zelqor::FileActions& Files() { return files_; }
     QAction* Action(std::string_view name) const;
@@ -133,6 +138,10 @@ class TForm1 : public QMainWindow,
     bool ActionChecked(std::string_view action) const override;
     void SyncViewActions() override;
 
+    // ZoomView
+    void ShowZoom(const std::string& text, bool canPan) override;
+    void BuildZoomInput();
+
     // RunWindow
     void SetWindowCaption(const std::string& caption) override;
     void SetStatusText(const std::string& text) override;
@@ -161,6 +170,7 @@ class TForm1 : public QMainWindow,
     zelqor::ViewMenuModel viewMenu_;
     zelqor::DisplayColour colour_;
     zelqor::FileActions files_;
+    zelqor::PageZoom zoom_;
     zelqor::WindowCommands commands_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
@@ -169,6 +179,8 @@ class TForm1 : public QMainWindow,
     ThumbnailBox* previewBox_ = nullptr;
     std::map<std::string, QAction*, std::less<>> actions_;
     QLabel* statusText_ = nullptr;
+    QLabel* zoomField_ = nullptr;
+    PanelMouse* mouse_ = nullptr;
     WindowInput* input_ = nullptr;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TCancelDlg> cancelDlg_;
