@@ -204,9 +204,9 @@ void PanelPainter::Paint(WorkingBitmap& buffer,
     } else if (place.crisp) {
         DrawCrisp(buffer, update, visible, shown, image);
     } else {
-        DrawScaled(
-            buffer, update, client, visible, shown, image,
-            Key{imageGeneration, image.Width(), image.Height(), shown.Width(), shown.Height()});
+        DrawScaled(buffer, update, client, visible, shown, image,
+                   Key{imageGeneration, image.Width(), image.Height(), shown.Width(),
+                       shown.Height(), StyleCode{}, 0, 0, 0, nullptr});
     }
     Present(buffer, update, visible, code, tint);
 }

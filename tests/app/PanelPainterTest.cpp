@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
+#include "ColourReference.h"
 #include "PanelPainter.h"
 #include "ScaleBitmap.h"
 
@@ -80,18 +79,28 @@ const Shape kShapes[] = {
 };
 const int kCodes[] = {kViewDefault, kViewVivid + 3, kViewSepia + 2, kViewColorish};
 
+// A picture tagged Adobe RGB, shown on an sRGB screen.
+SharedTransform AdobeToSrgb() {
+    static const SharedTransform t =
+        DisplayColour().ToDisplay(test::ColordProfile("AdobeRGB1998.icc"));
+    return t;
+}
+
 TEST(PanelPainter, CachedAndUncachedMatchTheModel) {
     for (const Shape& s : kShapes) {
         const WorkingBitmap image = Noise(s.imageW, s.imageH, 7);
-        PanelPainter painter;
-        for (int code : kCodes) {
-            SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code));
-            const WorkingBitmap want = Model(s.update, s.client, image, code);
-            WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
-            PaintFittedImage(plain, s.update, s.client, image, code, kTint);
-            painter.Paint(cached, s.update, s.client, image, 1, code, kTint);
-            EXPECT_EQ(plain, want);
-            EXPECT_EQ(cached, want);
+        PanelPainter painter;  // one for every style and colour, as a page has
+        for (const SharedTransform& colour : {SharedTransform{}, AdobeToSrgb()}) {
+            for (int code : kCodes) {
+                SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code) +
+                             (colour ? ", tagged" : ""));
+                const WorkingBitmap want = Model(s.update, s.client, image, code, colour.get());
+                WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
+                PaintFittedImage(plain, s.update, s.client, image, code, kTint, colour);
+                painter.Paint(cached, s.update, s.client, image, 1, code, kTint, colour);
+                EXPECT_EQ(plain, want);
+                EXPECT_EQ(cached, want);
+            }
         }
     }
 }
@@ -173,63 +182,6 @@ TEST(PanelPainter, FitOfTheImagesOwnSizeDrawsTheImageItself) {
     EXPECT_EQ(buffer, Model(client, client, image, 0));
 }
 
-SharedTransform AdobeToSrgb() {
-    std::ifstream in("/usr/share/color/icc/colord/AdobeRGB1998.icc", std::ios::binary);
-    const IccBytes adobe(std::istreambuf_iterator<char>(in), {});
-    return DisplayColour().ToDisplay(adobe);
-}
-
-TEST(PanelPainter, TaggedPictureIsStyledThenConverted) {
-    const SharedTransform colour = AdobeToSrgb();
-    ASSERT_TRUE(colour);
-    for (const Shape& s : kShapes) {
-        const WorkingBitmap image = Noise(s.imageW, s.imageH, 8);
-        PanelPainter painter;
-        for (int code : kCodes) {
-            SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code));
-            const WorkingBitmap want = Model(s.update, s.client, image, code, colour.get());
-            WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
-            PaintFittedImage(plain, s.update, s.client, image, code, kTint, colour);
-            painter.Paint(cached, s.update, s.client, image, 1, code, kTint, colour);
-            EXPECT_EQ(plain, want);
-            EXPECT_EQ(cached, want);
-        }
-    }
-    // The order is visible: sepia of converted pixels is another picture.
-    const Rect client{0, 0, 40, 30};
-    const WorkingBitmap image = Noise(80, 60, 9);
-    WorkingBitmap shown = Blank(client);
-    PaintFittedImage(shown, client, client, image, kViewSepia + 2, kTint, colour);
-    WorkingBitmap convertedFirst = Blank(client);
-    PaintFittedImage(convertedFirst, client, client, image, kViewDefault, kTint, colour);
-    MakeViewBitmapAll(&convertedFirst, kViewSepia + 2, kTint);
-    EXPECT_NE(shown, convertedFirst);
-}
-
-TEST(PanelPainter, ConvertedCopyFollowsStyleAndTransform) {
-    const Rect client{0, 0, 40, 30};
-    const WorkingBitmap image = Noise(90, 50, 13);
-    const SharedTransform adobe = AdobeToSrgb();
-    PanelPainter painter;
-    struct Step {
-        const char* name;
-        int code;
-        const SharedTransform* colour;
-    } steps[] = {
-        {"converted", kViewDefault, &adobe},
-        {"style changed", kViewVivid + 1, &adobe},
-        {"no longer converted", kViewVivid + 1, nullptr},
-        {"converted again", kViewDefault, &adobe},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.name);
-        const SharedTransform colour = step.colour ? *step.colour : nullptr;
-        WorkingBitmap buffer = Blank(client);
-        painter.Paint(buffer, client, client, image, 1, step.code, kTint, colour);
-        EXPECT_EQ(buffer, Model(client, client, image, step.code, colour.get()));
-    }
-}
-
 // Each buffer pixel on its own for a placed picture: the run's reduction of the whole picture to
 // the shown size, or the picture pixel a device pixel falls in when crisp; styled.
 WorkingBitmap PlacedModel(const Rect& update,
@@ -275,11 +227,10 @@ TEST(PanelPainter, ZoomedPicturesMatchTheModel) {
         {"own size at an offset", 600, 500, {{-100, -70, 500, 430}, false}, client},
         {"update outside the picture", 600, 500, {{150, 120, 750, 620}, false}, {0, 0, 20, 20}},
     };
-    const SharedTransform adobe = AdobeToSrgb();
     for (const Case& c : cases) {
         const WorkingBitmap image = Noise(c.imageW, c.imageH, 31);
         PanelPainter painter;
-        for (const SharedTransform& colour : {SharedTransform{}, adobe}) {
+        for (const SharedTransform& colour : {SharedTransform{}, AdobeToSrgb()}) {
             for (int code : {static_cast<int>(kViewDefault), kViewSepia + 2}) {
                 SCOPED_TRACE(std::string(c.name) + ", code " + std::to_string(code) +
                              (colour ? ", tagged" : ""));
