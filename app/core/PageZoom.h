@@ -45,7 +45,11 @@ class PageZoom {
     // picture. Tells the view only what changed.
     void Refresh();
 
-    const ViewZoom& State() const { return zoom_; }
+    // As the pages show it now: a new source has already brought it back to fit.
+    const ViewZoom& State() {
+        FollowSource();
+        return zoom_;
+    }
 
   private:
     // Every new source, paste or drop starts at fit.

@@ -57,7 +57,7 @@ class TForm1 : public QMainWindow,
     zelqor::RunController& Runs() { return runs_; }
     const zelqor::ViewMenuModel& ViewMenu() const { return viewMenu_; }
     // The zoom and centre both image pages share.
-    const zelqor::ViewZoom& Zoom() const { return zoom_.State(); }
+    const zelqor::ViewZoom& Zoom() { return zoom_.State(); }
     const std::string& Title() const override { return title_; }
     zelqor::FileActions& Files() { return files_; }
     QAction* Action(std::string_view name) const;

@@ -100,12 +100,9 @@ TEST(ScaleBitmap, RegionIsThatPartOfTheWhole) {
         Rect region;
     } cases[] = {
         {"shrink, middle", {75, 39}, {10, 7, 60, 30}},
-        {"shrink, top-left corner", {75, 39}, {0, 0, 9, 4}},
-        {"shrink, bottom-right corner", {75, 39}, {70, 30, 75, 39}},
-        {"strong shrink, one pixel", {19, 10}, {18, 9, 19, 10}},
+        {"strong shrink, bottom-right pixel", {19, 10}, {18, 9, 19, 10}},
         {"grow", {900, 470}, {450, 200, 580, 331}},
         {"shrink across, grow down", {100, 400}, {33, 390, 100, 400}},
-        {"same size, a crop", {301, 157}, {100, 50, 201, 90}},
         {"clipped to the scaled size", {75, 39}, {60, -5, 90, 12}},
     };
     for (const Case& c : cases) {
