@@ -117,14 +117,11 @@ void ColourTransform::ApplyAll(WorkingBitmap& bitmap) const {
 }
 
 bool DisplayColour::SetDisplayProfile(IccBytes profile) {
-    if (!profile.empty()) {
-        // A display that sRGB already describes is taken as sRGB, so that untagged pictures
-        // skip the conversion entirely; one that cannot be a target is taken as sRGB too.
-        const SharedTransform fromSrgb = BuildTransform({}, profile);
-        ++built_;
-        if (!fromSrgb || ChangesNothing(*fromSrgb)) {
-            profile.clear();
-        }
+    // A display that sRGB already describes is taken as sRGB, so that untagged pictures skip the
+    // conversion entirely; one that cannot be a target is taken as sRGB too. The look-up keeps
+    // the untagged pictures' transform for when the display is used.
+    if (!profile.empty() && !Lookup({}, profile)) {
+        profile.clear();
     }
     if (profile == display_) {
         return false;
