@@ -1,9 +1,13 @@
-// Repaint of a 1000x800 page showing a 24-megapixel photo: from the cache, cold, and uncached;
-// and the options page's live thumbnail of that photo, from a slider's change to its repaint.
+// Repaint of a 1000x800 page showing a 24-megapixel photo: from the cache, cold, and uncached,
+// untagged and tagged Adobe RGB (shown through its profile); and the options page's live
+// thumbnail of that photo, from a slider's change to its repaint.
 #include <benchmark/benchmark.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "BenchImages.h"
@@ -56,6 +60,70 @@ BENCHMARK(BM_CachedFullRepaint)
     ->Arg(kViewSepia + 2)
     ->Unit(benchmark::kMillisecond);
 
+// Adobe RGB (colord's reference profile) to the sRGB screen.
+SharedTransform AdobeToScreen() {
+    static DisplayColour colour;
+    std::ifstream in("/usr/share/color/icc/colord/AdobeRGB1998.icc", std::ios::binary);
+    const IccBytes adobe(std::istreambuf_iterator<char>(in), {});
+    return colour.ToDisplay(adobe);
+}
+
+// As BM_CachedFullRepaint, for a tagged photo: the converted copy is kept with the fitted one.
+void BM_CachedFullRepaintTagged(benchmark::State& state) {
+    const int code = static_cast<int>(state.range(0));
+    const WorkingBitmap& image = Photo24MP();
+    const SharedTransform colour = AdobeToScreen();
+    WorkingBitmap buffer = PageBuffer();
+    PanelPainter painter;
+    painter.Paint(buffer, kPage, kPage, image, 1, code, kTint, colour);
+    for (auto _ : state) {
+        painter.Paint(buffer, kPage, kPage, image, 1, code, kTint, colour);
+        benchmark::DoNotOptimize(buffer.Data());
+    }
+}
+BENCHMARK(BM_CachedFullRepaintTagged)
+    ->ArgName("code")
+    ->Arg(kViewDefault)
+    ->Arg(kViewSepia + 2)
+    ->Unit(benchmark::kMillisecond);
+
+// The 24 MP photo at 100 %, the page showing a part of its middle: untagged (0) and tagged (1)
+// repaints once the page's tiles are made.
+void BM_ActualSizeRepaint(benchmark::State& state) {
+    const WorkingBitmap& image = Photo24MP();
+    const SharedTransform colour = state.range(0) != 0 ? AdobeToScreen() : nullptr;
+    const PicturePlacement place{{-2500, -1600, -2500 + image.Width(), -1600 + image.Height()},
+                                 false};
+    WorkingBitmap buffer = PageBuffer();
+    PanelPainter painter;
+    painter.Paint(buffer, kPage, kPage, place, image, 1, kViewDefault, kTint, colour);
+    for (auto _ : state) {
+        painter.Paint(buffer, kPage, kPage, place, image, 1, kViewDefault, kTint, colour);
+        benchmark::DoNotOptimize(buffer.Data());
+    }
+}
+BENCHMARK(BM_ActualSizeRepaint)->ArgName("tagged")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What a painter would pay at every repaint if it converted the visible page of the 24 MP photo
+// at 100 % instead of keeping it converted: copying the page's area (0) against copying and
+// converting it (1).
+void BM_PageAreaAtFullSize(benchmark::State& state) {
+    const WorkingBitmap& image = Photo24MP();
+    const SharedTransform colour = AdobeToScreen();
+    WorkingBitmap buffer = PageBuffer();
+    for (auto _ : state) {
+        for (int y = 0; y < buffer.Height(); ++y) {
+            std::memcpy(buffer.Row(y), image.Row(y + 1600) + 4 * 2500,
+                        static_cast<std::size_t>(buffer.Width()) * 4);
+        }
+        if (state.range(0) != 0) {
+            colour->ApplyAll(buffer);
+        }
+        benchmark::DoNotOptimize(buffer.Data());
+    }
+}
+BENCHMARK(BM_PageAreaAtFullSize)->ArgName("convert")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // The first repaint after a run: every iteration brings a new generation, so the fit is rebuilt.
 void BM_ColdFirstFit(benchmark::State& state) {
     const WorkingBitmap& image = Photo24MP();
@@ -68,6 +136,20 @@ void BM_ColdFirstFit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ColdFirstFit)->Unit(benchmark::kMillisecond);
+
+// The same for a tagged photo: the fit is scaled and then converted whole.
+void BM_ColdFirstFitTagged(benchmark::State& state) {
+    const WorkingBitmap& image = Photo24MP();
+    const SharedTransform colour = AdobeToScreen();
+    WorkingBitmap buffer = PageBuffer();
+    PanelPainter painter;
+    std::uint64_t generation = 0;
+    for (auto _ : state) {
+        painter.Paint(buffer, kPage, kPage, image, ++generation, kViewDefault, kTint, colour);
+        benchmark::DoNotOptimize(buffer.Data());
+    }
+}
+BENCHMARK(BM_ColdFirstFitTagged)->Unit(benchmark::kMillisecond);
 
 void BM_UncachedRepaint(benchmark::State& state) {
     const int code = static_cast<int>(state.range(0));

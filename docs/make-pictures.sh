@@ -21,7 +21,7 @@ convert "$photo" -filter Box -resize 480x480 -strip -quality 73 "$docs/before.jp
 
 # One display of our own, free of whatever else runs here.
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 700x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 800x700x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
@@ -57,4 +57,21 @@ shot() {
 }
 shot ja_JP.UTF-8 0:ja-source.jpg 1:ja-processed.jpg 2:ja-options.png
 shot en_US.UTF-8 1:en-processed.jpg
+
+# The processed page at 100 % after a full-size run (Ctrl+F), on a photo with fine detail; the
+# middle click zooms to 100 % about the pointer.
+zoom_photo=${ZOOM_PHOTO:-$root/../shared/testdata/jpeg/exif/hdr_iphone_hdr_YES.jpg}
+LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 QT_QPA_PLATFORMTHEME= "$app" "$zoom_photo" 2>/dev/null &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --pid "$pid" | head -1)
+sleep 1
+xdotool windowsize "$window" 760 620 windowmove "$window" 0 0 2>/dev/null
+xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key ctrl+f 2>/dev/null
+sleep 8
+xdotool mousemove --window "$window" 330 250 click 2 2>/dev/null
+sleep 1
+import -window "$window" -strip -quality 78 "$docs/zoom-100.jpg"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
 ls -l "$docs"

@@ -35,25 +35,29 @@ void Normalise(std::vector<std::int32_t>& w, std::size_t from) {
     w[largest] += kWeightOne - sum;
 }
 
-AxisWeights MakeWeights(int src, int dst) {
+// The weights of outputs [from, to) of an axis scaled from src to dst, stored from index 0: an
+// output's weights depend on its own index only, so a part of the axis gets exactly the weights
+// the whole axis would give it.
+AxisWeights MakeWeights(int src, int dst, int from, int to) {
     AxisWeights a;
-    a.first.resize(dst);
-    a.offset.resize(dst + 1);
+    const int n = to - from;
+    a.first.resize(n);
+    a.offset.resize(n + 1);
     if (src == dst) {
-        for (int i = 0; i < dst; ++i) {
-            a.first[i] = i;
-            a.offset[i] = i;
+        for (int i = from; i < to; ++i) {
+            a.first[i - from] = i;
+            a.offset[i - from] = i - from;
             a.weights.push_back(kWeightOne);
         }
     } else if (dst < src) {
         // Output i covers [i*src, (i+1)*src) and source j covers [j*dst, (j+1)*dst), in 1/dst.
-        for (int i = 0; i < dst; ++i) {
+        for (int i = from; i < to; ++i) {
             const std::int64_t lo = static_cast<std::int64_t>(i) * src;
             const std::int64_t hi = lo + src;
             const int j0 = static_cast<int>(lo / dst);
             const int j1 = static_cast<int>((hi - 1) / dst);
-            a.first[i] = j0;
-            a.offset[i] = static_cast<int>(a.weights.size());
+            a.first[i - from] = j0;
+            a.offset[i - from] = static_cast<int>(a.weights.size());
             const std::size_t from = a.weights.size();
             for (int j = j0; j <= j1; ++j) {
                 const std::int64_t overlap = std::min(hi, static_cast<std::int64_t>(j + 1) * dst) -
@@ -64,7 +68,7 @@ AxisWeights MakeWeights(int src, int dst) {
             Normalise(a.weights, from);
         }
     } else {
-        for (int i = 0; i < dst; ++i) {
+        for (int i = from; i < to; ++i) {
             double pos = (i + 0.5) * src / dst - 0.5;
             pos = std::clamp(pos, 0.0, static_cast<double>(src - 1));
             int j0 = static_cast<int>(pos);
@@ -73,15 +77,15 @@ AxisWeights MakeWeights(int src, int dst) {
             }
             const std::int32_t w1 =
                 src == 1 ? 0 : static_cast<std::int32_t>(std::lround((pos - j0) * kWeightOne));
-            a.first[i] = j0;
-            a.offset[i] = static_cast<int>(a.weights.size());
+            a.first[i - from] = j0;
+            a.offset[i - from] = static_cast<int>(a.weights.size());
             a.weights.push_back(kWeightOne - w1);
             if (src > 1) {
                 a.weights.push_back(w1);
             }
         }
     }
-    a.offset[dst] = static_cast<int>(a.weights.size());
+    a.offset[n] = static_cast<int>(a.weights.size());
     return a;
 }
 
@@ -279,17 +283,32 @@ WorkingBitmap ScaleBitmap(const WorkingBitmap& src,
     if (width == src.Width() && height == src.Height()) {
         return src;
     }
-    WorkingBitmap dst(width, height);
-    const AxisWeights ax = MakeWeights(src.Width(), width);
+    return ScaleBitmapRegion(src, width, height, Rect{0, 0, width, height}, threads, starter);
+}
+
+WorkingBitmap ScaleBitmapRegion(const WorkingBitmap& src,
+                                int width,
+                                int height,
+                                const Rect& region,
+                                int threads,
+                                const ThreadStarter& starter) {
+    const Rect r{std::max(region.left, 0), std::max(region.top, 0), std::min(region.right, width),
+                 std::min(region.bottom, height)};
+    if (width <= 0 || height <= 0 || !src.HoldsImage() || r.Width() <= 0 || r.Height() <= 0) {
+        return WorkingBitmap{};
+    }
+    WorkingBitmap dst(r.Width(), r.Height());
+    const AxisWeights ax = MakeWeights(src.Width(), width, r.left, r.right);
     const PairedWeights paired = PairUp(ax, src.Width());
-    const AxisWeights ay = MakeWeights(src.Height(), height);
-    threads = std::clamp(threads, 1, std::max(1, height / 16));
+    const AxisWeights ay = MakeWeights(src.Height(), height, r.top, r.bottom);
+    const int rows = r.Height();
+    threads = std::clamp(threads, 1, std::max(1, rows / 16));
     // Each band's rows depend only on the weights, so whichever thread scales it, the bytes are
     // the same.
     RunWorkers(
         threads,
         [&](int t) {
-            ScaleBand(src, dst, ax, paired, ay, height * t / threads, height * (t + 1) / threads);
+            ScaleBand(src, dst, ax, paired, ay, rows * t / threads, rows * (t + 1) / threads);
         },
         starter);
     return dst;

@@ -19,6 +19,16 @@ WorkingBitmap ScaleBitmap(const WorkingBitmap& src,
                           int threads,
                           const ThreadStarter& starter);
 
+// The pixels inside region of ScaleBitmap(src, width, height), byte for byte, computed without
+// the rest: a viewer shows a part of a large reduction without making all of it. The region is
+// clipped to the scaled size; an empty one gives an empty bitmap.
+WorkingBitmap ScaleBitmapRegion(const WorkingBitmap& src,
+                                int width,
+                                int height,
+                                const Rect& region,
+                                int threads = 1,
+                                const ThreadStarter& starter = StartStdThread);
+
 // The largest rectangle of the bitmap's aspect ratio inside target, centred, relative to the
 // target's top-left corner; empty for an empty bitmap or target.
 Rect FitRect(const Rect& target, int bitmapWidth, int bitmapHeight);

@@ -73,6 +73,15 @@ std::vector<ActionInfo> BuildActions() {
                               "&Affect Original Image");
     affect.checkable = true;
     actions.push_back(affect);
+    // Looking closely: the keys photographers know from other viewers.
+    actions.push_back(
+        Plain("ActionViewFit", "View", "画面に合わせる(&F)", "&Fit to Window", "Ctrl+0"));
+    actions.push_back(
+        Plain("ActionViewActualPixels", "View", "等倍表示(&P)", "Actual &Pixels", "Ctrl+1"));
+    // Ctrl++ is Shift+= on most layouts; the keypad's + reaches Ctrl++ by itself.
+    actions.push_back(WithAlternateShortcut(
+        Plain("ActionViewZoomIn", "View", "拡大(&I)", "Zoom &In", "Ctrl++"), "Ctrl+="));
+    actions.push_back(Plain("ActionViewZoomOut", "View", "縮小(&O)", "Zoom &Out", "Ctrl+-"));
     return actions;
 }
 
@@ -83,6 +92,11 @@ std::vector<MenuEntryInfo> ViewMenuEntries() {
     }
     entries.push_back({});
     entries.push_back({"ActionViewAffectSrc", {}, {}});
+    entries.push_back({});
+    for (const std::string_view zoom :
+         {"ActionViewFit", "ActionViewActualPixels", "ActionViewZoomIn", "ActionViewZoomOut"}) {
+        entries.push_back({zoom, {}, {}});
+    }
     return entries;
 }
 

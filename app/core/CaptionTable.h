@@ -52,6 +52,8 @@ inline constexpr LocalText kLevelDialogCaption{"表示", "View"};
 // The options page's live thumbnail group; the window starts it with the Japanese caption.
 inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
 inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
+// Put before the fit's zoom in the status bar's zoom field.
+inline constexpr LocalText kZoomFitMark{"全体 ", "Fit "};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
 // Asked before a save replaces a file: {name} the file's name, {original} and {result} sizes

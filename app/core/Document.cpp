@@ -4,6 +4,8 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "IccProfile.h"
+
 namespace zelqor {
 
 std::uint64_t Document::NextGeneration() {
@@ -40,6 +42,7 @@ void Document::ClearResult() {
 void Document::SetExif(MetadataBlock metadata) {
     RefuseWhileLocked();
     metadata_ = std::move(metadata);
+    colourProfile_ = AssembleIccProfile(metadata_.icc);
 }
 
 void Document::ClearExif() {

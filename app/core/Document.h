@@ -18,6 +18,9 @@ class Document {
     const std::vector<std::uint8_t>& ExifSegmentBuffer() const { return metadata_.app1.bytes; }
     // Those payloads with where each starts, and the source's ICC profile: what a save carries.
     const MetadataBlock& Metadata() const { return metadata_; }
+    // The ICC profile those chunks make, whole; empty for an untagged picture. Both images are
+    // in its colours: a run keeps the source's.
+    const std::vector<std::uint8_t>& ColourProfile() const { return colourProfile_; }
 
     // Bumped whenever the pixels of the image change; never repeats within a run of the program.
     std::uint64_t SrcGeneration() const { return srcGeneration_; }
@@ -58,6 +61,7 @@ class Document {
     WorkingBitmap bitmapSrc_;
     WorkingBitmap bitmapDst_;
     MetadataBlock metadata_;
+    std::vector<std::uint8_t> colourProfile_;
     std::function<void()> beforeSourceChange_;
     std::uint64_t srcGeneration_ = NextGeneration();
     std::uint64_t dstGeneration_ = NextGeneration();

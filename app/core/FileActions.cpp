@@ -74,7 +74,7 @@ std::string LoadNoticeText(const std::string& fileName, const std::vector<std::s
 
 void FileActions::ActionFileOpenExecute() {
     const std::optional<std::string> name = services_.OpenFileName(
-        FileDialogRequest{std::string(kPictureFilter), "jpg", openDialogFileName_});
+        FileDialogRequest{std::string(kPictureFilter), "jpg", openDialogFileName_, &colour_});
     if (name) {
         LoadImageFile(*name);
     }
@@ -104,6 +104,9 @@ void FileActions::LoadImageFile(const std::string& fileName) {
     view_.RepaintDst();
     std::optional<std::string> exifError;
     doc_.SetExif(CollectMetadata(file, exifError));
+    if (const auto notice = colour_.UnusableProfileNotice(doc_.ColourProfile())) {
+        file.notices.push_back(*notice);
+    }
     // A notice of an earlier file must not stay to be read as this one's.
     if (!file.notices.empty() || noticeShown_) {
         view_.ShowStatusText(file.notices.empty() ? "" : LoadNoticeText(fileName, file.notices));
@@ -172,7 +175,12 @@ void FileActions::ActionEditCopyExecute() {
         services_.ShowMessage(view_.Title(), "no output bitmap");
         return;
     }
-    services_.SetClipboardImage(StyledResult());
+    // The clipboard carries no profile, and other programs read what it holds as sRGB.
+    WorkingBitmap copy = StyledResult();
+    if (const SharedTransform toSrgb = colour_.ToSrgb(doc_.ColourProfile())) {
+        toSrgb->ApplyAll(copy);
+    }
+    services_.SetClipboardImage(copy);
 }
 
 void FileActions::ActionFileSaveExecute() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DisplayColour.h"
 #include "Document.h"
 #include "ParameterTable.h"
 #include "PlatformServices.h"
@@ -38,8 +39,14 @@ class FileActions {
                 PlatformServices& services,
                 DocumentView& view,
                 const ViewMenuModel& viewMenu,
-                const OptionPositions& options)
-        : doc_(doc), services_(services), view_(view), viewMenu_(viewMenu), options_(options) {}
+                const OptionPositions& options,
+                DisplayColour& colour)
+        : doc_(doc),
+          services_(services),
+          view_(view),
+          viewMenu_(viewMenu),
+          options_(options),
+          colour_(colour) {}
 
     // Each of these reports its own messages; errors of the file and picture layers are
     // thrown for the window's error box, with the document as the failing step left it.
@@ -68,6 +75,7 @@ class FileActions {
     DocumentView& view_;
     const ViewMenuModel& viewMenu_;
     const OptionPositions& options_;
+    DisplayColour& colour_;
     std::string openDialogFileName_;
     std::string saveDialogFileName_;
     // The last file whose picture was read, and its size: saving over it loses the original.

@@ -218,8 +218,9 @@ void LiveThumbnail::Paint(WorkingBitmap& buffer,
                           const Rect& update,
                           const Rect& client,
                           StyleCode code,
-                          Rgb tint) {
-    painter_.Paint(buffer, update, client, picture_, pictureGeneration_, code, tint);
+                          Rgb tint,
+                          const SharedTransform& colour) {
+    painter_.Paint(buffer, update, client, picture_, pictureGeneration_, code, tint, colour);
 }
 
 }  // namespace zelqor

@@ -46,13 +46,14 @@ class LiveThumbnail {
     // The processed thumbnail, unstyled; empty without a source.
     const WorkingBitmap& Picture() const { return picture_; }
     // One repaint of the panel: buffer holds update (panel device pixels, filled with the
-    // background); the picture is centred in client and shown in the style as the processed page
-    // would show it.
+    // background); the picture is centred in client and shown in the style, and through the
+    // source's colour transform, as the processed page would show it.
     void Paint(WorkingBitmap& buffer,
                const Rect& update,
                const Rect& client,
                StyleCode code,
-               Rgb tint);
+               Rgb tint,
+               const SharedTransform& colour = nullptr);
 
   private:
     // What a picture is made from: the source (by its generation) reduced to a size, and the

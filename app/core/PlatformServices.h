@@ -2,6 +2,7 @@
 // keyboard, cursor and the shell. Qt provides it in the product; tests use a scripted fake.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,10 +14,14 @@
 
 namespace zelqor {
 
+class DisplayColour;
+
 struct FileDialogRequest {
     std::string filter;            // "Description|*.a;*.b|..." pairs
     std::string defaultExtension;  // without the dot
     std::string fileName;          // preset name, may be empty
+    // What the open dialog's preview is converted into for the screen; null: shown unconverted.
+    DisplayColour* colour = nullptr;
 };
 
 class PlatformServices {
@@ -44,6 +49,10 @@ class PlatformServices {
     virtual std::optional<WorkingBitmap> ClipboardImage() = 0;
     // Empties the clipboard and puts exactly this one image on it.
     virtual void SetClipboardImage(const WorkingBitmap& image) = 0;
+
+    // The ICC profile of the screen the window is on, as the desktop's colour manager sets it;
+    // empty when none is set or the desktop cannot tell, and the screen then counts as sRGB.
+    virtual std::vector<std::uint8_t> DisplayColourProfile() = 0;
 
     // Asked afresh at every call: the user may change the language while the program runs.
     virtual bool IsJapaneseLocale() = 0;

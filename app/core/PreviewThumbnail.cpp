@@ -7,6 +7,7 @@
 #include <exception>
 #include <span>
 
+#include "IccProfile.h"
 #include "ImageFile.h"
 #include "JpegCodec.h"
 #include "MemExif.h"
@@ -93,7 +94,8 @@ WorkingBitmap CameraThumbnail(const PictureFile& file, int boxWidth, int boxHeig
 
 std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
                                                      int boxWidth,
-                                                     int boxHeight) {
+                                                     int boxHeight,
+                                                     DisplayColour* colour) {
     if (boxWidth <= 0 || boxHeight <= 0) {
         return std::nullopt;
     }
@@ -125,6 +127,14 @@ std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
         // One thread: the picture is small by now, and the dialog waits for nothing else.
         thumb.picture =
             ScaleBitmap(decoded, std::max(fit.Width(), 1), std::max(fit.Height(), 1), 1);
+        if (colour != nullptr) {
+            std::optional<std::string> unread;  // what could be read of the profile is enough
+            const std::vector<std::uint8_t> profile =
+                AssembleIccProfile(CollectMetadata(file, unread).icc);
+            if (const SharedTransform toScreen = colour->ToDisplay(profile)) {
+                toScreen->ApplyAll(thumb.picture);
+            }
+        }
         return thumb;
     } catch (const std::exception&) {
         // Unreadable, unknown or broken: the preview shows nothing rather than an error box.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "DisplayColour.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -16,9 +17,12 @@ struct PreviewThumbnail {
 
 // Reads `path` as the open dialog's loader would (by its extension). A JPEG is decoded at the
 // smallest reduced scale (1/8, 1/4, 1/2) that still covers the box, then shrunk by area to fit
-// it. Nothing for a file that cannot be read or decoded: the preview then stays empty.
+// it. Nothing for a file that cannot be read or decoded: the preview then stays empty. With
+// `colour` the copy is converted from the file's profile for the screen, as the window shows
+// the picture once loaded.
 std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
                                                      int boxWidth,
-                                                     int boxHeight);
+                                                     int boxHeight,
+                                                     DisplayColour* colour = nullptr);
 
 }  // namespace zelqor

@@ -40,6 +40,14 @@ void WindowCommands::Execute(std::string_view name) {
         files_.PasteFromClipboard();
     } else if (name == "ActionHelpAbout") {
         window_.ShowAboutBox();
+    } else if (name == "ActionViewFit") {
+        zoom_.Execute(ZoomCommand::Fit);
+    } else if (name == "ActionViewActualPixels") {
+        zoom_.Execute(ZoomCommand::ActualPixels);
+    } else if (name == "ActionViewZoomIn") {
+        zoom_.Execute(ZoomCommand::ZoomIn);
+    } else if (name == "ActionViewZoomOut") {
+        zoom_.Execute(ZoomCommand::ZoomOut);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "Document.h"
 #include "FileActions.h"
+#include "PageZoom.h"
 #include "PlatformServices.h"
 #include "RunController.h"
 #include "ViewMenuModel.h"
@@ -36,6 +37,7 @@ class WindowCommands {
                    FileActions& files,
                    RunController& runs,
                    ViewMenuModel& viewMenu,
+                   PageZoom& zoom,
                    RunWindow& pages,
                    CommandWindow& window)
         : doc_(doc),
@@ -43,6 +45,7 @@ class WindowCommands {
           files_(files),
           runs_(runs),
           viewMenu_(viewMenu),
+          zoom_(zoom),
           pages_(pages),
           window_(window) {}
 
@@ -61,6 +64,7 @@ class WindowCommands {
     FileActions& files_;
     RunController& runs_;
     ViewMenuModel& viewMenu_;
+    PageZoom& zoom_;
     RunWindow& pages_;
     CommandWindow& window_;
 };

@@ -12,9 +12,9 @@ void ShowFilterNamesOnce(QFileDialog& dialog) {
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
 }
 
-PicturePreview* AddPicturePreview(QFileDialog& dialog) {
+PicturePreview* AddPicturePreview(QFileDialog& dialog, zelqor::DisplayColour* colour) {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    auto* preview = new PicturePreview(&dialog);
+    auto* preview = new PicturePreview(&dialog, colour);
     // Qt's dialog lays itself out on a grid: the folder row, the file list (row 1), the name
     // and the filter rows. The preview takes a new column beside the list.
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {

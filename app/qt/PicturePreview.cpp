@@ -11,8 +11,8 @@
 
 #include "PreviewThumbnail.h"
 
-PicturePreview::PicturePreview(QWidget* parent)
-    : QWidget(parent), picture_(new QLabel(this)), size_(new QLabel(this)) {
+PicturePreview::PicturePreview(QWidget* parent, zelqor::DisplayColour* colour)
+    : QWidget(parent), picture_(new QLabel(this)), size_(new QLabel(this)), colour_(colour) {
     setObjectName("PicturePreview");
     picture_->setObjectName("PreviewPicture");
     size_->setObjectName("PreviewSize");
@@ -36,7 +36,7 @@ void PicturePreview::ShowFile(const QString& path) {
     // The frame takes a little of the box.
     const int inner = kBox - 2 * picture_->frameWidth();
     const auto thumb =
-        zelqor::MakePreviewThumbnail(QFile::encodeName(path).toStdString(), inner, inner);
+        zelqor::MakePreviewThumbnail(QFile::encodeName(path).toStdString(), inner, inner, colour_);
     if (!thumb) {
         return;
     }

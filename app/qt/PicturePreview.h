@@ -5,6 +5,9 @@
 #include <QWidget>
 
 class QLabel;
+namespace zelqor {
+class DisplayColour;
+}
 
 class PicturePreview : public QWidget {
     Q_OBJECT
@@ -13,7 +16,8 @@ class PicturePreview : public QWidget {
     // The box the thumbnail is fitted into, in pixels.
     static constexpr int kBox = 160;
 
-    explicit PicturePreview(QWidget* parent = nullptr);
+    // `colour`, when given, converts the thumbnails for the screen; it must outlive the preview.
+    explicit PicturePreview(QWidget* parent = nullptr, zelqor::DisplayColour* colour = nullptr);
 
     // Shows `path`'s thumbnail and its size in pixels under it; nothing for a folder or a file
     // that cannot be read as a picture.
@@ -26,4 +30,5 @@ class PicturePreview : public QWidget {
   private:
     QLabel* picture_;
     QLabel* size_;
+    zelqor::DisplayColour* colour_;
 };

@@ -29,6 +29,7 @@
 #include "ImageLimits.h"
 #include "PngReader.h"
 #include "QtText.h"
+#include "X11ScreenProfile.h"
 
 namespace zelqor {
 namespace {
@@ -101,7 +102,7 @@ std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogReq
     dialog.setDefaultSuffix(Q(request.defaultExtension));
     ShowFilterNamesOnce(dialog);
     if (!save) {
-        AddPicturePreview(dialog);
+        AddPicturePreview(dialog, request.colour);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -198,6 +199,10 @@ void QtPlatformServices::SetClipboardImage(const WorkingBitmap& bitmap) {
         std::memcpy(image.scanLine(y), bitmap.Row(y), static_cast<std::size_t>(bitmap.Width()) * 4);
     }
     QGuiApplication::clipboard()->setImage(image);
+}
+
+std::vector<std::uint8_t> QtPlatformServices::DisplayColourProfile() {
+    return X11ScreenProfile(parent_ ? parent_->screen() : QGuiApplication::primaryScreen());
 }
 
 bool QtPlatformServices::IsJapaneseLocale() {

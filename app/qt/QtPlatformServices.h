@@ -22,6 +22,7 @@ class QtPlatformServices : public PlatformServices {
     std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override;
     void SetClipboardImage(const WorkingBitmap& image) override;
+    std::vector<std::uint8_t> DisplayColourProfile() override;
     bool IsJapaneseLocale() override;
     NumberFormat LocaleNumberFormat() override;
     bool IsShiftKeyDown() override;

@@ -21,6 +21,7 @@
 
 #include "CaptionTable.h"
 #include "MenuBuilder.h"
+#include "PanelMouse.h"
 #include "QtText.h"
 #include "SliderFill.h"
 #include "TAboutBox.h"
@@ -65,8 +66,9 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       services_(services),
       runs_(doc_, services, *this, positions_),
-      files_(doc_, services, *this, viewMenu_, positions_),
-      commands_(doc_, services, files_, runs_, viewMenu_, *this, *this) {
+      files_(doc_, services, *this, viewMenu_, positions_, colour_),
+      zoom_(doc_, *this, services, *this),
+      commands_(doc_, services, files_, runs_, viewMenu_, zoom_, *this, *this) {
     ui->setupUi(this);
     PaintPanelSrc = MakePanel(ui->TabSheetSrc, "PaintPanelSrc");
     PaintPanelSrc->OnPaint = [this](TPaintPanel& p) { PaintSrcView(p); };
@@ -82,6 +84,7 @@ TForm1::TForm1(PlatformServices& services, QWidget* parent)
     statusText_ = new QLabel(this);
     statusText_->setObjectName("StatusText");
     statusBar()->addWidget(statusText_, 1);
+    BuildZoomInput();
     actions_ = BuildActions(*this, [this](std::string_view name) {
         Guarded([this, name] { commands_.Execute(name); });
     });
@@ -108,9 +111,21 @@ void TForm1::showEvent(QShowEvent* e) {
         RestoreWindowPlacement(*this, services_.UserSettingsFilePath());
         // The window manager's frame is known only once the window is mapped.
         QTimer::singleShot(0, this, [this] { KeepFrameOnScreens(*this); });
+        if (QWindow* handle = windowHandle()) {
+            connect(handle, &QWindow::screenChanged, this, [this] { RefreshDisplayColour(); });
+        }
+        RefreshDisplayColour();
         FormShow();
     }
     QMainWindow::showEvent(e);
+}
+
+void TForm1::RefreshDisplayColour() {
+    if (colour_.SetDisplayProfile(services_.DisplayColourProfile())) {
+        for (TPaintPanel* panel : {PaintPanelSrc, PaintPanelDst, PaintPanelPreview}) {
+            panel->update();
+        }
+    }
 }
 
 void TForm1::FormShow() {
@@ -300,7 +315,8 @@ void TForm1::BuildThumbnail() {
     // free corner; they still scroll once the page is smaller than the controls.
     ui->ScrollBox1->setWidgetResizable(true);
     previewBox_ = new ThumbnailBox(ui->ScrollBoxContents, 295, 247, 5, doc_, positions_, [this] {
-        return std::pair(CurrentViewCode(), viewMenu_.Tint());
+        return ThumbnailLook{CurrentViewCode(), viewMenu_.Tint(),
+                             colour_.ToDisplay(doc_.ColourProfile())};
     });
     previewBox_->setObjectName(Q(kPreviewGroup));
     previewBox_->setTitle(Q(kPreviewGroupCaption.japanese));
@@ -501,7 +517,9 @@ void TForm1::FocusPages() {
 }
 
 Rect TForm1::PanelClient() const {
-    return Rect{0, 0, PaintPanelSrc->width(), PaintPanelSrc->height()};
+    // In device pixels: a preview fitted to the page is as sharp as the screen, and the zoom's
+    // 100 % is one image pixel per device pixel.
+    return PaintPanelSrc->ClientRectDevice();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
@@ -515,14 +533,45 @@ void TForm1::FormKeyDown() {
 // ---- view
 
 void TForm1::PaintSrcView(TPaintPanel& panel) {
-    painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapSrc(), doc_.SrcGeneration(), commands_.SourceViewCode(),
-                      viewMenu_.Tint());
+    const Rect client = panel.ClientRectDevice();
+    painterSrc_.Paint(*panel.Buffer(), panel.PaintRectDevice(), client,
+                      zoom_.Place(Page::Source, client), doc_.BitmapSrc(), doc_.SrcGeneration(),
+                      commands_.SourceViewCode(), viewMenu_.Tint(),
+                      colour_.ToDisplay(doc_.ColourProfile()));
+    // A new picture or a resized page changes the fit's zoom.
+    zoom_.Refresh();
 }
 
 void TForm1::PaintDstView(TPaintPanel& panel) {
-    painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), panel.ClientRectDevice(),
-                      doc_.BitmapDst(), doc_.DstGeneration(), CurrentViewCode(), viewMenu_.Tint());
+    const Rect client = panel.ClientRectDevice();
+    painterDst_.Paint(*panel.Buffer(), panel.PaintRectDevice(), client,
+                      zoom_.Place(Page::Processed, client), doc_.BitmapDst(), doc_.DstGeneration(),
+                      CurrentViewCode(), viewMenu_.Tint(), colour_.ToDisplay(doc_.ColourProfile()));
+    zoom_.Refresh();
+}
+
+void TForm1::BuildZoomInput() {
+    // At the right end, apart from the one text the runs write.
+    zoomField_ = new QLabel(this);
+    zoomField_->setObjectName("ZoomField");
+    statusBar()->addPermanentWidget(zoomField_);
+    mouse_ = new PanelMouse(this);
+    mouse_->Watch(PaintPanelSrc);
+    mouse_->Watch(PaintPanelDst);
+    mouse_->OnWheel = [this](int delta, QPointF at) {
+        Guarded([&] { zoom_.Wheel(delta, PointD{at.x(), at.y()}); });
+    };
+    mouse_->OnMiddleClick = [this](QPointF at) {
+        Guarded([&] { zoom_.MiddleClick(PointD{at.x(), at.y()}); });
+    };
+    mouse_->OnDrag = [this](double dx, double dy) { Guarded([&] { zoom_.Drag(dx, dy); }); };
+    mouse_->CanPan = [this] { return zoom_.CanPan(); };
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this] { zoom_.Refresh(); });
+}
+
+void TForm1::ShowZoom(const std::string& text, bool canPan) {
+    zoomField_->setText(Q(text));
+    mouse_->ShowPanCursor(canPan);
 }
 
 void TForm1::SelectViewCode(StyleCode code) {

@@ -10,10 +10,12 @@
 #include <string_view>
 
 #include "ActionTable.h"
+#include "DisplayColour.h"
 #include "Document.h"
 #include "FileActions.h"
 #include "GroupShortcuts.h"
 #include "LiveThumbnail.h"
+#include "PageZoom.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
 #include "RunController.h"
@@ -27,6 +29,7 @@ class QRadioButton;
 class TAboutBox;
 class TCancelDlg;
 class TInputLevelForm;
+class PanelMouse;
 class TPaintPanel;
 class ThumbnailBox;
 class WindowInput;
@@ -38,7 +41,8 @@ class TForm1;
 class TForm1 : public QMainWindow,
                private zelqor::RunWindow,
                private zelqor::DocumentView,
-               private zelqor::CommandWindow {
+               private zelqor::CommandWindow,
+               private zelqor::ZoomView {
     Q_OBJECT
 
   public:
@@ -52,6 +56,8 @@ class TForm1 : public QMainWindow,
     zelqor::Document& Doc() { return doc_; }
     zelqor::RunController& Runs() { return runs_; }
     const zelqor::ViewMenuModel& ViewMenu() const { return viewMenu_; }
+    // The zoom and centre both image pages share.
+    const zelqor::ViewZoom& Zoom() { return zoom_.State(); }
     const std::string& Title() const override { return title_; }
     zelqor::FileActions& Files() { return files_; }
     QAction* Action(std::string_view name) const;
@@ -82,6 +88,11 @@ class TForm1 : public QMainWindow,
     zelqor::StyleCode CurrentViewCode() const { return viewMenu_.CurrentViewCode(); }
     void SelectViewCode(zelqor::StyleCode code);
     zelqor::StyleCode LastViewCode() const { return viewMenu_.LastViewCode(); }
+
+    // The display's profile asked of the desktop again (at start and when the window moves to
+    // another screen); the pages repaint when it changes what they show.
+    void RefreshDisplayColour();
+    zelqor::DisplayColour& Colour() { return colour_; }
 
     // The English caption set, for a desktop whose language is not Japanese.
     void ApplyEnglishCaptions();
@@ -127,6 +138,10 @@ class TForm1 : public QMainWindow,
     bool ActionChecked(std::string_view action) const override;
     void SyncViewActions() override;
 
+    // ZoomView
+    void ShowZoom(const std::string& text, bool canPan) override;
+    void BuildZoomInput();
+
     // RunWindow
     void SetWindowCaption(const std::string& caption) override;
     void SetStatusText(const std::string& text) override;
@@ -153,7 +168,9 @@ class TForm1 : public QMainWindow,
     zelqor::OptionPositions positions_ = zelqor::StartPositions();
     zelqor::RunController runs_;
     zelqor::ViewMenuModel viewMenu_;
+    zelqor::DisplayColour colour_;
     zelqor::FileActions files_;
+    zelqor::PageZoom zoom_;
     zelqor::WindowCommands commands_;
     zelqor::PanelPainter painterSrc_;
     zelqor::PanelPainter painterDst_;
@@ -162,6 +179,8 @@ class TForm1 : public QMainWindow,
     ThumbnailBox* previewBox_ = nullptr;
     std::map<std::string, QAction*, std::less<>> actions_;
     QLabel* statusText_ = nullptr;
+    QLabel* zoomField_ = nullptr;
+    PanelMouse* mouse_ = nullptr;
     WindowInput* input_ = nullptr;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TCancelDlg> cancelDlg_;

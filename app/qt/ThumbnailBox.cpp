@@ -14,7 +14,7 @@ ThumbnailBox::ThumbnailBox(QWidget* page,
                            int margin,
                            zelqor::Document& doc,
                            const zelqor::OptionPositions& options,
-                           std::function<std::pair<zelqor::StyleCode, zelqor::Rgb>()> style)
+                           std::function<ThumbnailLook()> look)
     : QGroupBox(page),
       left_(left),
       top_(top),
@@ -24,9 +24,10 @@ ThumbnailBox::ThumbnailBox(QWidget* page,
           std::make_unique<zelqor::LiveThumbnail>(doc,
                                                   options,
                                                   static_cast<zelqor::ThumbnailHost&>(*this))) {
-    panel_->OnPaint = [this, style = std::move(style)](TPaintPanel& p) {
-        const auto [code, tint] = style();
-        thumbnail_->Paint(*p.Buffer(), p.PaintRectDevice(), p.ClientRectDevice(), code, tint);
+    panel_->OnPaint = [this, look = std::move(look)](TPaintPanel& p) {
+        const ThumbnailLook shown = look();
+        thumbnail_->Paint(*p.Buffer(), p.PaintRectDevice(), p.ClientRectDevice(), shown.code,
+                          shown.tint, shown.colour);
     };
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel_);

@@ -13,19 +13,26 @@
 
 class TPaintPanel;
 
+// How the thumbnail is shown: the view style, its tint and the conversion for the screen.
+struct ThumbnailLook {
+    zelqor::StyleCode code;
+    zelqor::Rgb tint;
+    zelqor::SharedTransform colour;
+};
+
 class ThumbnailBox : public QGroupBox, private zelqor::ThumbnailHost {
     Q_OBJECT
 
   public:
     // A child of page from left, top to margin short of the page's right and bottom edges,
-    // showing the thumbnail of doc's source at the options' values in the style that style gives.
+    // showing the thumbnail of doc's source at the options' values as `look` says.
     ThumbnailBox(QWidget* page,
                  int left,
                  int top,
                  int margin,
                  zelqor::Document& doc,
                  const zelqor::OptionPositions& options,
-                 std::function<std::pair<zelqor::StyleCode, zelqor::Rgb>()> style);
+                 std::function<ThumbnailLook()> look);
     ~ThumbnailBox() override;
 
     TPaintPanel* Panel() const { return panel_; }

@@ -28,6 +28,7 @@ class FakePlatformServices : public PlatformServices {
     std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override { return clipboard; }
     void SetClipboardImage(const WorkingBitmap& image) override { clipboard = image; }
+    std::vector<std::uint8_t> DisplayColourProfile() override { return displayProfile; }
     bool IsJapaneseLocale() override { return japanese; }
     NumberFormat LocaleNumberFormat() override { return numberFormat; }
     bool IsShiftKeyDown() override { return shiftDown; }
@@ -52,6 +53,7 @@ class FakePlatformServices : public PlatformServices {
     NumberFormat numberFormat;
     int busyDepth = 0;
     std::optional<WorkingBitmap> clipboard;
+    std::vector<std::uint8_t> displayProfile;
     std::vector<Box> boxes;
     std::vector<Rgb> colourRequests;
     std::vector<FileDialogRequest> fileRequests;

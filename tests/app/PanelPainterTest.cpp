@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "ColourReference.h"
 #include "PanelPainter.h"
 #include "ScaleBitmap.h"
 
@@ -29,8 +30,13 @@ WorkingBitmap Blank(const Rect& update) {
     return b;
 }
 
-// Each buffer pixel on its own: the fitted image's pixel under the style, or the background.
-WorkingBitmap Model(const Rect& update, const Rect& client, const WorkingBitmap& image, int code) {
+// Each buffer pixel on its own: the fitted image's pixel under the style, then converted when
+// there is a colour transform, or the background.
+WorkingBitmap Model(const Rect& update,
+                    const Rect& client,
+                    const WorkingBitmap& image,
+                    int code,
+                    const ColourTransform* colour = nullptr) {
     WorkingBitmap out = Blank(update);
     const Rect fit = FitRect(client, image);
     const WorkingBitmap fitted = ScaleBitmap(image, fit.Width(), fit.Height());
@@ -40,6 +46,9 @@ WorkingBitmap Model(const Rect& update, const Rect& client, const WorkingBitmap&
                 WorkingBitmap one(1, 1);
                 one.SetPixel(0, 0, fitted.Pixel(x - fit.left, y - fit.top));
                 MakeViewBitmapAll(&one, code, kTint);
+                if (colour != nullptr) {
+                    colour->ApplyAll(one);
+                }
                 out.SetPixel(x - update.left, y - update.top, one.Pixel(0, 0));
             }
         }
@@ -70,18 +79,28 @@ const Shape kShapes[] = {
 };
 const int kCodes[] = {kViewDefault, kViewVivid + 3, kViewSepia + 2, kViewColorish};
 
+// A picture tagged Adobe RGB, shown on an sRGB screen.
+SharedTransform AdobeToSrgb() {
+    static const SharedTransform t =
+        DisplayColour().ToDisplay(test::ColordProfile("AdobeRGB1998.icc"));
+    return t;
+}
+
 TEST(PanelPainter, CachedAndUncachedMatchTheModel) {
     for (const Shape& s : kShapes) {
         const WorkingBitmap image = Noise(s.imageW, s.imageH, 7);
-        PanelPainter painter;
-        for (int code : kCodes) {
-            SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code));
-            const WorkingBitmap want = Model(s.update, s.client, image, code);
-            WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
-            PaintFittedImage(plain, s.update, s.client, image, code, kTint);
-            painter.Paint(cached, s.update, s.client, image, 1, code, kTint);
-            EXPECT_EQ(plain, want);
-            EXPECT_EQ(cached, want);
+        PanelPainter painter;  // one for every style and colour, as a page has
+        for (const SharedTransform& colour : {SharedTransform{}, AdobeToSrgb()}) {
+            for (int code : kCodes) {
+                SCOPED_TRACE(std::string(s.name) + ", code " + std::to_string(code) +
+                             (colour ? ", tagged" : ""));
+                const WorkingBitmap want = Model(s.update, s.client, image, code, colour.get());
+                WorkingBitmap plain = Blank(s.update), cached = Blank(s.update);
+                PaintFittedImage(plain, s.update, s.client, image, code, kTint, colour);
+                painter.Paint(cached, s.update, s.client, image, 1, code, kTint, colour);
+                EXPECT_EQ(plain, want);
+                EXPECT_EQ(cached, want);
+            }
         }
     }
 }
@@ -161,6 +180,97 @@ TEST(PanelPainter, FitOfTheImagesOwnSizeDrawsTheImageItself) {
     buffer = Blank(client);
     painter.Paint(buffer, client, client, image, 1, kViewDefault, kTint);
     EXPECT_EQ(buffer, Model(client, client, image, 0));
+}
+
+// Each buffer pixel on its own for a placed picture: the run's reduction of the whole picture to
+// the shown size, or the picture pixel a device pixel falls in when crisp; styled.
+WorkingBitmap PlacedModel(const Rect& update,
+                          const PicturePlacement& place,
+                          const WorkingBitmap& image,
+                          int code,
+                          const ColourTransform* colour = nullptr) {
+    WorkingBitmap out = Blank(update);
+    const Rect& s = place.shown;
+    const WorkingBitmap scaled =
+        place.crisp ? WorkingBitmap{} : ScaleBitmap(image, s.Width(), s.Height());
+    for (int y = std::max(update.top, s.top); y < std::min(update.bottom, s.bottom); ++y) {
+        for (int x = std::max(update.left, s.left); x < std::min(update.right, s.right); ++x) {
+            WorkingBitmap one(1, 1);
+            one.SetPixel(0, 0,
+                         place.crisp ? image.Pixel((x - s.left) * image.Width() / s.Width(),
+                                                   (y - s.top) * image.Height() / s.Height())
+                                     : scaled.Pixel(x - s.left, y - s.top));
+            MakeViewBitmapAll(&one, code, kTint);
+            if (colour != nullptr) {
+                colour->ApplyAll(one);
+            }
+            out.SetPixel(x - update.left, y - update.top, one.Pixel(0, 0));
+        }
+    }
+    return out;
+}
+
+TEST(PanelPainter, ZoomedPicturesMatchTheModel) {
+    const Rect client{0, 0, 300, 200};
+    struct Case {
+        const char* name;
+        int imageW, imageH;
+        PicturePlacement place;
+        Rect update;
+    } cases[] = {
+        {"reduced, running off every side", 1500, 700, {{-100, -50, 650, 300}, false}, client},
+        {"reduced, a strip repainted", 1500, 700, {{-100, -50, 650, 300}, false}, {5, 3, 17, 199}},
+        {"reduced, smaller than the page", 1500, 700, {{30, 20, 217, 107}, false}, client},
+        {"enlarged 3x, crisp", 200, 150, {{-70, -40, 530, 410}, true}, client},
+        {"enlarged by a fraction, crisp", 210, 130, {{-3, -2, 500, 377}, true}, {7, 9, 300, 100}},
+        {"one pixel, 16x", 1, 1, {{142, 92, 158, 108}, true}, client},
+        {"own size at an offset", 600, 500, {{-100, -70, 500, 430}, false}, client},
+        {"update outside the picture", 600, 500, {{150, 120, 750, 620}, false}, {0, 0, 20, 20}},
+    };
+    for (const Case& c : cases) {
+        const WorkingBitmap image = Noise(c.imageW, c.imageH, 31);
+        PanelPainter painter;
+        for (const SharedTransform& colour : {SharedTransform{}, AdobeToSrgb()}) {
+            for (int code : {static_cast<int>(kViewDefault), kViewSepia + 2}) {
+                SCOPED_TRACE(std::string(c.name) + ", code " + std::to_string(code) +
+                             (colour ? ", tagged" : ""));
+                WorkingBitmap buffer = Blank(c.update);
+                painter.Paint(buffer, c.update, client, c.place, image, 1, code, kTint, colour);
+                EXPECT_EQ(buffer, PlacedModel(c.update, c.place, image, code, colour.get()));
+            }
+        }
+    }
+}
+
+// Panning a reduction reuses what it made and lets go of what is far off the page: pixels
+// changed in place under the same generation still show the picture as it was made near the
+// page, and as it is now once that part went out of reach and came back.
+TEST(PanelPainter, PanReusesNearTilesAndHoldsOnlyThem) {
+    const Rect client{0, 0, 200, 150};
+    WorkingBitmap image = Noise(3000, 2000, 41);
+    const WorkingBitmap before = image;
+    const int w = 1500, h = 1000;
+    const auto at = [&](int left, int top) {
+        return PicturePlacement{{left, top, left + w, top + h}, false};
+    };
+    PanelPainter painter;
+    WorkingBitmap buffer = Blank(client);
+    constexpr int t = PanelPainter::kTileSize;
+    // Tiles the page touches, and the kept margin around them.
+    const std::size_t bound = (200 / t + 2 + 4) * (150 / t + 2 + 4);
+    for (int left = 0; left > -(w - 200); left -= 37) {
+        painter.Paint(buffer, client, client, at(left, -300), image, 1, kViewDefault, kTint);
+        ASSERT_LE(painter.TilesHeld(), bound) << left;
+    }
+    ASSERT_LT(bound, static_cast<std::size_t>((w / t + 1) * (h / t + 1)));
+
+    painter.Paint(buffer, client, client, at(-40, -30), image, 1, kViewDefault, kTint);
+    image = Noise(3000, 2000, 42);
+    painter.Paint(buffer, client, client, at(-50, -40), image, 1, kViewDefault, kTint);
+    EXPECT_EQ(buffer, PlacedModel(client, at(-50, -40), before, 0)) << "near: reused";
+    painter.Paint(buffer, client, client, at(-1300, -850), image, 1, kViewDefault, kTint);
+    painter.Paint(buffer, client, client, at(-50, -40), image, 1, kViewDefault, kTint);
+    EXPECT_EQ(buffer, PlacedModel(client, at(-50, -40), image, 0)) << "far and back: made anew";
 }
 
 }  // namespace

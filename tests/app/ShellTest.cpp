@@ -200,7 +200,8 @@ TEST_F(ShellTest, SettingsFilesRevealHiddenViewEntries) {
     EXPECT_EQ(shown.join("|"),
               QString::fromUtf8("標準(&D)|鮮やか(&V)|白黒(&K)|まったり(&M)|セピア(&S)|"
                                 "鶯(&U)|「○色」っぽい(&C)|青っぽい(&B)・試作|"
-                                "[処理前] の表示も変える(&A)"));
+                                "[処理前] の表示も変える(&A)|画面に合わせる(&F)|等倍表示(&P)|"
+                                "拡大(&I)|縮小(&O)"));
 }
 
 TEST_F(ShellTest, VersionDialogShowsTheTitleAndItsMailLinkGoesToTheDesktop) {

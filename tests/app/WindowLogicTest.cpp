@@ -84,7 +84,7 @@ TEST(CaptionTable, ExifItemsDialogRowsAndTwoLanguageTexts) {
 }
 
 // A window that records what the run and the commands ask of it.
-class FakeWindow : public RunWindow, public CommandWindow, public DocumentView {
+class FakeWindow : public RunWindow, public CommandWindow, public DocumentView, public ZoomView {
   public:
     const std::string& Title() const override { return title; }
     void SetWindowCaption(const std::string& c) override { caption = c; }
@@ -123,8 +123,9 @@ class FakeWindow : public RunWindow, public CommandWindow, public DocumentView {
     void RepaintDst() override {}
     void RefreshCalcSizeLabel() override {}
     void ShowStatusText(const std::string& text) override { status = text; }
+    void ShowZoom(const std::string& text, bool) override { zoomText = text; }
 
-    std::string title = "ZelqorHDR", caption, status;
+    std::string title = "ZelqorHDR", caption, status, zoomText;
     RunController* runs = nullptr;
     std::function<void()> onProgress;
     Page page = Page::Options;
@@ -142,9 +143,11 @@ class WindowLogicTest : public ::testing::Test {
     FakeWindow window;
     OptionPositions options = StartPositions();
     ViewMenuModel viewMenu;
+    DisplayColour colour;
     RunController runs{doc, services, window, options};
-    FileActions files{doc, services, window, viewMenu, options};
-    WindowCommands commands{doc, services, files, runs, viewMenu, window, window};
+    FileActions files{doc, services, window, viewMenu, options, colour};
+    PageZoom zoom{doc, window, services, window};
+    WindowCommands commands{doc, services, files, runs, viewMenu, zoom, window, window};
 };
 
 TEST_F(WindowLogicTest, MakeCommandsRunAtTheirSizeWithTheOptionsValues) {

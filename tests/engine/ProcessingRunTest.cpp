@@ -90,6 +90,44 @@ TEST(ScaleBitmap, SameSizeIsExactAndZeroIsEmpty) {
     EXPECT_FALSE(ScaleBitmap(WorkingBitmap{}, 10, 10).HoldsImage());
 }
 
+// A region is the same bytes as that part of the whole, on every kind of axis and at the edges,
+// and whether it is split over threads or not.
+TEST(ScaleBitmap, RegionIsThatPartOfTheWhole) {
+    const WorkingBitmap src = Noise(301, 157, 9);
+    struct Case {
+        const char* name;
+        Size size;
+        Rect region;
+    } cases[] = {
+        {"shrink, middle", {75, 39}, {10, 7, 60, 30}},
+        {"strong shrink, bottom-right pixel", {19, 10}, {18, 9, 19, 10}},
+        {"grow", {900, 470}, {450, 200, 580, 331}},
+        {"shrink across, grow down", {100, 400}, {33, 390, 100, 400}},
+        {"clipped to the scaled size", {75, 39}, {60, -5, 90, 12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WorkingBitmap whole = ScaleBitmap(src, c.size.width, c.size.height);
+        const Rect r{std::max(c.region.left, 0), std::max(c.region.top, 0),
+                     std::min(c.region.right, c.size.width),
+                     std::min(c.region.bottom, c.size.height)};
+        for (int threads : {1, 2}) {
+            const WorkingBitmap part =
+                ScaleBitmapRegion(src, c.size.width, c.size.height, c.region, threads);
+            ASSERT_EQ(part.Width(), r.Width());
+            ASSERT_EQ(part.Height(), r.Height());
+            for (int y = 0; y < part.Height(); ++y) {
+                for (int x = 0; x < part.Width(); ++x) {
+                    ASSERT_EQ(part.Pixel(x, y), whole.Pixel(x + r.left, y + r.top))
+                        << x << "," << y;
+                }
+            }
+        }
+    }
+    EXPECT_FALSE(ScaleBitmapRegion(src, 75, 39, Rect{80, 0, 90, 10}).HoldsImage());
+    EXPECT_FALSE(ScaleBitmapRegion(WorkingBitmap{}, 75, 39, Rect{0, 0, 10, 10}).HoldsImage());
+}
+
 TEST(ScaleBitmap, AreaAveragingAndEnlargement) {
     // A 2x2 checker of black and white halves to mid grey; uniform stays uniform either way.
     WorkingBitmap checker(64, 48);
