@@ -20,6 +20,7 @@ enum class CaptionTarget {
     RadioItems,    // the items of a radio group, one text each
     DialogTitle,   // a dialog's window caption
     DialogButton,  // a button of a dialog
+    ToolTip,       // a control's tooltip
 };
 
 struct CaptionRow {
@@ -52,6 +53,12 @@ inline constexpr LocalText kLevelDialogCaption{"表示", "View"};
 // The options page's live thumbnail group; the window starts it with the Japanese caption.
 inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
 inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
+// What a click on the preview does; the window starts it with the Japanese text.
+inline constexpr LocalText kPreviewToolTip{
+    "クリックでフルサイズの結果を等倍表示（もう一度クリックか Esc で戻る、ドラッグで移動）\n"
+    "ダブルクリックでプレビュー",
+    "Click to see the full-size result at actual pixels (click again or Esc to go back, drag "
+    "to move)\nDouble-click for a preview"};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
 
