@@ -55,10 +55,12 @@ inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
 inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
 // What a click on the preview does; the window starts it with the Japanese text.
 inline constexpr LocalText kPreviewToolTip{
-    "クリックでフルサイズの結果を等倍表示（もう一度クリックか Esc で戻る、ドラッグで移動）\n"
-    "ダブルクリックでプレビュー",
-    "Click to see the full-size result at actual pixels (click again or Esc to go back, drag "
-    "to move)\nDouble-click for a preview"};
+    "クリック: フルサイズの結果を等倍で表示\n"
+    "ドラッグ: 表示位置を移動 / もう一度クリックか Esc: 戻る\n"
+    "ダブルクリック: プレビュー",
+    "Click: the full-size result at actual pixels\n"
+    "Drag: move the spot / click again or Esc: back\n"
+    "Double-click: preview run"};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
 
