@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
+#include <vector>
 
 #include "ProcessingRun.h"
 #include "RegionRun.h"
@@ -22,13 +22,7 @@ WorkingBitmap FullSizeRun(const WorkingBitmap& src, const RunSettings& settings)
 }
 
 WorkingBitmap Crop(const WorkingBitmap& image, const Rect& r) {
-    WorkingBitmap out(r.Width(), r.Height());
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) {
-            out.SetPixel(x - r.left, y - r.top, image.Pixel(x, y));
-        }
-    }
-    return out;
+    return test_images::Crop(image, r.left, r.top, r.Width(), r.Height());
 }
 
 // Noise with a hard-edged bright block, so that a window cut wrongly at the region's edge
@@ -43,58 +37,43 @@ WorkingBitmap Scene(int w, int h, unsigned seed) {
     return b;
 }
 
-// A 40 x 30 rectangle at a corner, an edge or the centre: column and row each 0 (left, top),
-// 1 (centre) or 2 (right, bottom).
-Rect At(int column, int row, int w, int h) {
-    const int left = column == 0 ? 0 : column == 1 ? (w - 40) / 2 : w - 40;
-    const int top = row == 0 ? 0 : row == 1 ? (h - 30) / 2 : h - 30;
-    return Rect{left, top, left + 40, top + 30};
-}
-
-struct Case {
-    const char* name;
-    int width;
-    int height;
-    int divisor;
-    ToneParams params;
-    FastAdaptationOptions options;
-    int threads;
-};
-
 TEST(RegionRunTest, EqualsTheFullSizeRunAtTheCentreEveryEdgeAndCorner) {
-    FastAdaptationOptions tiles;
+    FastAdaptationOptions tiles, direct;
     tiles.fftTileSide = 100;  // a few exact columns per tile: the region spans several
-    FastAdaptationOptions direct;
     direct.path = LevelSumPath::Direct;
     const ToneParams strong{10, 100, 58, false};
-    const Case cases[] = {
-        {"small radius, direct", 180, 120, 30, {}, {}, 1},            // r = 6
-        {"small radius, no luminance", 180, 120, 18, strong, {}, 2},  // r = 10
-        {"large radius, transform tiles", 180, 120, 4, {}, {}, 2},    // r = 45
-        {"large radius, many small tiles", 180, 120, 4, strong, tiles, 1},
-        {"large radius summed directly", 180, 120, 4, {}, direct, 1},
-        {"radius past the height", 300, 40, 3, {}, {}, 2},  // r = 100
-        {"tall image", 60, 200, 10, {}, {}, 1},             // r = 20
+    const struct {
+        int width, height, divisor;
+        ToneParams params;
+        FastAdaptationOptions options;
+        int threads;
+    } cases[] = {
+        {180, 120, 30, {}, {}, 1},        // r = 6, direct
+        {180, 120, 18, strong, {}, 2},    // r = 10, no luminance
+        {180, 120, 4, {}, {}, 2},         // r = 45, transform tiles
+        {180, 120, 4, strong, tiles, 1},  // many small tiles
+        {180, 120, 4, {}, direct, 1},     // a large radius summed directly
+        {300, 40, 3, {}, {}, 2},          // r = 100, past the height
+        {60, 200, 10, {}, {}, 1},         // r = 20, tall
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const WorkingBitmap src = Scene(c.width, c.height, 17);
         const RunSettings settings{c.params, c.divisor};
         const WorkingBitmap full = FullSizeRun(src, settings);
-        std::vector<std::pair<std::string, Rect>> regions = {
-            {"whole", Rect{0, 0, c.width, c.height}},
-            {"one pixel", Rect{c.width / 3, c.height / 3, c.width / 3 + 1, c.height / 3 + 1}},
-            {"one row", Rect{0, c.height - 1, c.width, c.height}},
-        };
-        for (int row = 0; row < 3; ++row) {
-            for (int column = 0; column < 3; ++column) {
-                regions.emplace_back("at " + std::to_string(column) + "," + std::to_string(row),
-                                     At(column, row, c.width, c.height));
+        std::vector<Rect> regions = {
+            {0, 0, c.width, c.height},
+            {c.width / 3, c.height / 3, c.width / 3 + 1, c.height / 3 + 1}};
+        // 40 x 30 at each corner, at the middle of each edge and at the centre.
+        for (const int left : {0, (c.width - 40) / 2, c.width - 40}) {
+            for (const int top : {0, (c.height - 30) / 2, c.height - 30}) {
+                regions.push_back({left, top, left + 40, top + 30});
             }
         }
-        for (const auto& [where, region] : regions) {
+        for (const Rect& r : regions) {
             WorkingBitmap out;
-            ASSERT_TRUE(ProcessRegion(src, region, settings, out, c.threads, nullptr, c.options));
-            EXPECT_EQ(out, Crop(full, region)) << c.name << ", " << where;
+            ASSERT_TRUE(ProcessRegion(src, r, settings, out, c.threads, nullptr, c.options));
+            EXPECT_EQ(out, Crop(full, r)) << c.width << "x" << c.height << " /" << c.divisor
+                                          << " at " << r.left << "," << r.top;
         }
     }
 }
