@@ -127,13 +127,25 @@ FftTileSum::FftTileSum(const LevelKernel& kernel,
                        bool luminance,
                        bool avx2,
                        FftTileShape shape)
+    : FftTileSum(kernel, src, luminance, avx2, shape, Rect{0, 0, src.Width(), src.Height()}) {}
+
+FftTileSum::FftTileSum(const LevelKernel& kernel,
+                       const WorkingBitmap& src,
+                       bool luminance,
+                       bool avx2,
+                       FftTileShape shape,
+                       const Rect& area)
     : kernel_(kernel),
       src_(src),
       luminance_(luminance),
       avx2_(avx2),
       shape_(shape),
-      width_(src.Width()),
-      height_(src.Height()),
+      imageWidth_(src.Width()),
+      imageHeight_(src.Height()),
+      left_(area.left),
+      top_(area.top),
+      width_(area.Width()),
+      height_(area.Height()),
       bandRows_(shape.height - 2 * kernel.ReachY()),
       tileColumns_(shape.width - 2 * kernel.ReachX()),
       tilesPerBand_((width_ + tileColumns_ - 1) / tileColumns_) {
@@ -212,14 +224,14 @@ void FftTileSum::ComputeTile(int band, int tile, double* values) const {
     const int rowLength = 2 * (nx / 2 + 1);
     double* data = ThreadTileBuffer(static_cast<std::size_t>(ny) * rowLength);
 
-    const int left = tile * tileColumns_ - rx;
-    const int top = band * bandRows_ - ry;
+    const int left = left_ + tile * tileColumns_ - rx;
+    const int top = top_ + band * bandRows_ - ry;
     const int from = std::max(0, left);
-    const int to = std::min(width_, left + nx);
+    const int to = std::min(imageWidth_, left + nx);
     for (int j = 0; j < ny; ++j) {
         double* row = data + static_cast<std::size_t>(j) * rowLength;
         const int y = top + j;
-        if (y < 0 || y >= height_ || from >= to) {
+        if (y < 0 || y >= imageHeight_ || from >= to) {
             std::fill(row, row + nx, 0.0);
             continue;
         }
@@ -253,10 +265,10 @@ void FftTileSum::ComputeTile(int band, int tile, double* values) const {
 }
 
 bool FftTileSum::RoundedRow(int y, double tolerance, std::int64_t* out) {
-    if (!Ready() || y < 0 || y >= height_) {
+    if (!Ready() || y < top_ || y >= top_ + height_) {
         return false;
     }
-    const int index = y / bandRows_;
+    const int index = (y - top_) / bandRows_;
     Band& band = *bands_[static_cast<std::size_t>(index)];
     const int rowsInBand = std::min(bandRows_, height_ - index * bandRows_);
     std::unique_lock<std::mutex> lock(band.mutex);
@@ -303,9 +315,9 @@ bool FftTileSum::RoundedRow(int y, double tolerance, std::int64_t* out) {
     ++band.readers;
     lock.unlock();
     const bool trusted =
-        ready &&
-        RoundLevelSums(band.values.get() + static_cast<std::size_t>(y - index * bandRows_) * width_,
-                       width_, tolerance, avx2_, out);
+        ready && RoundLevelSums(band.values.get() +
+                                    static_cast<std::size_t>(y - top_ - index * bandRows_) * width_,
+                                width_, tolerance, avx2_, out);
     lock.lock();
     --band.readers;
     if (++band.rowsServed >= rowsInBand && band.readers == 0) {

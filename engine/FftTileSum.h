@@ -10,6 +10,7 @@
 
 #include "FftLevelSum.h"
 #include "LevelKernel.h"
+#include "Rect.h"
 #include "WorkingBitmap.h"
 
 namespace zelqor {
@@ -40,6 +41,15 @@ class FftTileSum {
                bool luminance,
                bool avx2,
                FftTileShape shape);
+    // The sums of the pixels of `area` only (inside src, right and bottom exclusive): the tiles
+    // start at its corner and cover it alone, each still reading the reach around it, so the
+    // sums are those of the whole image there.
+    FftTileSum(const LevelKernel& kernel,
+               const WorkingBitmap& src,
+               bool luminance,
+               bool avx2,
+               FftTileShape shape,
+               const Rect& area);
     ~FftTileSum();
     FftTileSum(const FftTileSum&) = delete;
     FftTileSum& operator=(const FftTileSum&) = delete;
@@ -49,11 +59,11 @@ class FftTileSum {
     void Prepare();
     bool Ready() const { return spectrum_ != nullptr; }
 
-    // Rounds the sums of w * (L - Offset()) over the window of every pixel of row y into
-    // out[0..width-1]. False when a value was not trusted (see RoundLevelSums) or the row's band
-    // could not be computed (memory); out is then not the sums. The first thread to ask for a
-    // row of a band starts its tiles and every thread asking for the band meanwhile takes some;
-    // the band's values are let go once each of its rows was asked for. Thread-safe.
+    // Rounds the sums of w * (L - Offset()) over the window of every pixel of row y (of src) in
+    // the area into out[0..area width-1]. False when a value was not trusted (see RoundLevelSums)
+    // or the row's band could not be computed (memory); out is then not the sums. The first thread
+    // to ask for a row of a band starts its tiles and every thread asking for the band meanwhile
+    // takes some; the band's values are let go once each of its rows was asked for. Thread-safe.
     bool RoundedRow(int y, double tolerance, std::int64_t* out);
 
     std::int64_t Offset() const;
@@ -74,7 +84,11 @@ class FftTileSum {
     const bool luminance_;
     const bool avx2_;
     const FftTileShape shape_;
-    const int width_;
+    const int imageWidth_;
+    const int imageHeight_;
+    const int left_;  // the area's corner in src
+    const int top_;
+    const int width_;  // the area's size
     const int height_;
     const int bandRows_;     // rows of exact sums per tile
     const int tileColumns_;  // columns of exact sums per tile

@@ -97,6 +97,34 @@ void FillLevelRow(const std::uint32_t* src,
     std::fill(row + layout.width, paddedRow + layout.stride, std::int16_t{0});
 }
 
+void FillLevelRowAt(const std::uint32_t* src,
+                    int srcWidth,
+                    int left,
+                    const LevelRowLayout& layout,
+                    bool luminance,
+                    bool avx2,
+                    std::int16_t* paddedRow) {
+    // Offset k of the padded row is image column first + k.
+    const long first = static_cast<long>(left) - layout.pad;
+    const int from = static_cast<int>(std::clamp<long>(-first, 0, layout.stride));
+    const int to = static_cast<int>(std::clamp<long>(srcWidth - first, from, layout.stride));
+    std::fill(paddedRow, paddedRow + from, std::int16_t{0});
+    std::fill(paddedRow + to, paddedRow + layout.stride, std::int16_t{0});
+    if (to == from) {
+        return;
+    }
+    const std::uint32_t* pixels = src + (first + from);
+    std::int16_t* row = paddedRow + from;
+    if (avx2) {
+        FillLevelsAvx2(pixels, to - from, luminance, row);
+    } else {
+        const int centre = LevelCentre(luminance);
+        for (int x = 0; x < to - from; ++x) {
+            row[x] = static_cast<std::int16_t>(PixelLevel(pixels[x], luminance) - centre);
+        }
+    }
+}
+
 const std::int16_t* const* LevelRowRing::Rows(const WorkingBitmap& src,
                                               const LevelRowLayout& layout,
                                               bool luminance,

@@ -51,6 +51,17 @@ void FillLevelRow(const std::uint32_t* src,
                   bool avx2,
                   std::int16_t* paddedRow);
 
+// The same row for a span of a wider image: element x (at offset pad + x) holds the level of
+// column left + x of the image row src (srcWidth pixels), and the pads hold the real neighbours
+// where the image has them, zero beyond its edges, so sums over the span are the whole row's.
+void FillLevelRowAt(const std::uint32_t* src,
+                    int srcWidth,
+                    int left,
+                    const LevelRowLayout& layout,
+                    bool luminance,
+                    bool avx2,
+                    std::int16_t* paddedRow);
+
 // L - centre of count pixels as doubles, the input of the transforms.
 void FillLevelValues(const std::uint32_t* src, int count, bool luminance, bool avx2, double* out);
 

@@ -38,6 +38,7 @@ constexpr ControlCaption kControlCaptions[] = {
      kPreviewGroup,
      kPreviewGroupCaption.japanese,
      kPreviewGroupCaption.english},
+    {CaptionTarget::ToolTip, {}, kPreviewGroup, kPreviewToolTip.japanese, kPreviewToolTip.english},
     {CaptionTarget::DialogTitle, "TCancelDlg", "TCancelDlg", "処理中です", "Processing..."},
     {CaptionTarget::DialogButton, "TCancelDlg", "CancelBtn", "キャンセル(&C)", "&Cancel"},
     {CaptionTarget::DialogButton, "TInputLevelForm", "OkButton", "&Ok", "&Ok"},

@@ -20,6 +20,7 @@ enum class CaptionTarget {
     RadioItems,    // the items of a radio group, one text each
     DialogTitle,   // a dialog's window caption
     DialogButton,  // a button of a dialog
+    ToolTip,       // a control's tooltip
 };
 
 struct CaptionRow {
@@ -54,6 +55,14 @@ inline constexpr std::string_view kPreviewGroup = "GroupBox_Preview";
 inline constexpr LocalText kPreviewGroupCaption{"プレビュー", "Preview"};
 // Put before the fit's zoom in the status bar's zoom field.
 inline constexpr LocalText kZoomFitMark{"全体 ", "Fit "};
+// What a click on the preview does; the window starts it with the Japanese text.
+inline constexpr LocalText kPreviewToolTip{
+    "クリック: フルサイズの結果を等倍で表示\n"
+    "ドラッグ: 表示位置を移動 / もう一度クリックか Esc: 戻る\n"
+    "ダブルクリック: プレビュー",
+    "Click: the full-size result at actual pixels\n"
+    "Drag: move the spot / click again or Esc: back\n"
+    "Double-click: preview run"};
 inline constexpr LocalText kLargeSizeNotice{"大サイズ演算モード（低速演算）で実行します",
                                             "Large-size calculation mode (slower calculation)"};
 // Asked before a save replaces a file: {name} the file's name, {original} and {result} sizes

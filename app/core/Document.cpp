@@ -22,11 +22,22 @@ void Document::RefuseWhileLocked() const {
 
 void Document::SetSource(WorkingBitmap source) {
     RefuseWhileLocked();
-    if (beforeSourceChange_) {
-        beforeSourceChange_();
+    // A copy: a listener may add or remove listeners while it is told.
+    const auto listeners = beforeSourceChange_;
+    for (const auto& [id, listener] : listeners) {
+        listener();
     }
     bitmapSrc_ = std::move(source);
     srcGeneration_ = NextGeneration();
+}
+
+Document::ListenerId Document::AddBeforeSourceChange(std::function<void()> listener) {
+    beforeSourceChange_.emplace_back(++lastListener_, std::move(listener));
+    return lastListener_;
+}
+
+void Document::RemoveBeforeSourceChange(ListenerId id) {
+    std::erase_if(beforeSourceChange_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void Document::SetResult(WorkingBitmap result) {

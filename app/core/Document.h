@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "ImageFile.h"
@@ -31,12 +32,12 @@ class Document {
 
     // Each of these throws std::logic_error while a run is in progress.
     void SetSource(WorkingBitmap source);
-    // Called before the source's pixels are replaced, so that a reader outside a run (the
-    // options page's thumbnail, which reduces the source on a thread of its own) can finish with
-    // them first. One hook; an empty function removes it.
-    void SetBeforeSourceChange(std::function<void()> hook) {
-        beforeSourceChange_ = std::move(hook);
-    }
+    // Each listener is called, in the order they were added, before the source's pixels are
+    // replaced, so that the readers outside a run (the options page's thumbnail and loupe, which
+    // read the source on threads of their own) can finish with them first.
+    using ListenerId = std::uint64_t;
+    ListenerId AddBeforeSourceChange(std::function<void()> listener);
+    void RemoveBeforeSourceChange(ListenerId id);
     void SetResult(WorkingBitmap result);
     void ClearResult();
     void SetExif(MetadataBlock metadata);
@@ -62,7 +63,8 @@ class Document {
     WorkingBitmap bitmapDst_;
     MetadataBlock metadata_;
     std::vector<std::uint8_t> colourProfile_;
-    std::function<void()> beforeSourceChange_;
+    std::vector<std::pair<ListenerId, std::function<void()>>> beforeSourceChange_;
+    ListenerId lastListener_ = 0;
     std::uint64_t srcGeneration_ = NextGeneration();
     std::uint64_t dstGeneration_ = NextGeneration();
     int lockCount_ = 0;

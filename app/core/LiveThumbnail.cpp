@@ -61,11 +61,11 @@ bool LiveThumbnail::Key::operator==(const Key& o) const {
 
 LiveThumbnail::LiveThumbnail(Document& doc, const OptionPositions& options, ThumbnailHost& host)
     : doc_(doc), options_(options), host_(host) {
-    doc_.SetBeforeSourceChange([this] { LetGoOfSource(); });
+    sourceListener_ = doc_.AddBeforeSourceChange([this] { LetGoOfSource(); });
 }
 
 LiveThumbnail::~LiveThumbnail() {
-    doc_.SetBeforeSourceChange({});
+    doc_.RemoveBeforeSourceChange(sourceListener_);
     job_.reset();
 }
 

@@ -82,6 +82,7 @@ class LiveThumbnail {
     Document& doc_;
     const OptionPositions& options_;
     ThumbnailHost& host_;
+    Document::ListenerId sourceListener_ = 0;
     int areaWidth_ = 0;
     int areaHeight_ = 0;
     bool startPosted_ = false;

@@ -104,6 +104,10 @@ const LiveThumbnail& TForm1::Thumbnail() const {
     return previewBox_->Thumbnail();
 }
 
+const PreviewLoupe& TForm1::Loupe() const {
+    return previewBox_->Loupe();
+}
+
 void TForm1::showEvent(QShowEvent* e) {
     input_->WatchKeys();
     if (!shown_) {
@@ -179,9 +183,12 @@ void TForm1::ApplyEnglishCaptions() {
                     dialog->findChild<QAbstractButton*>(Q(row.object))->setText(english);
                 }
                 break;
+            case CaptionTarget::ToolTip:
+                findChild<QWidget*>(Q(row.object))->setToolTip(english);
+                break;
         }
     }
-    previewBox_->Thumbnail().Refresh();
+    previewBox_->Refresh();
     PaintPanelPreview->update();
 }
 
@@ -281,7 +288,7 @@ void TForm1::BuildOptionControls() {
         connect(slider, &QSlider::valueChanged, this, [this, &row](int position) {
             positions_[row.id] = position;
             RefreshValueLabel(row);
-            previewBox_->Thumbnail().Refresh();
+            previewBox_->Refresh();
         });
         if (auto* label = findChild<QLabel*>(Q(row.valueLabel)); label != nullptr) {
             // "1/200： (120pix)" must fit the narrow box in every desktop font.
@@ -296,7 +303,7 @@ void TForm1::BuildOptionControls() {
     ui->CheckBox_Luminance->setChecked(positions_.luminance);
     connect(ui->CheckBox_Luminance, &QCheckBox::toggled, this, [this](bool on) {
         positions_.luminance = on;
-        previewBox_->Thumbnail().Refresh();
+        previewBox_->Refresh();
     });
     for (int i = 0; i < static_cast<int>(kExifChoiceTable.size()); ++i) {
         QRadioButton* item = ExifButton(i);
@@ -320,6 +327,7 @@ void TForm1::BuildThumbnail() {
     });
     previewBox_->setObjectName(Q(kPreviewGroup));
     previewBox_->setTitle(Q(kPreviewGroupCaption.japanese));
+    previewBox_->setToolTip(Q(kPreviewToolTip.japanese));
     previewBox_->RunTask = [this](const std::function<void()>& task) { Guarded(task); };
     PaintPanelPreview = previewBox_->Panel();
     PaintPanelPreview->OnPaintError = [this](const std::string& text) {
@@ -456,7 +464,7 @@ void TForm1::SetRunActionsEnabled(bool enabled) {
     }
     if (enabled) {
         // The run is over: the thumbnail it held back catches up with the sliders.
-        previewBox_->Thumbnail().Refresh();
+        previewBox_->Refresh();
     }
 }
 

@@ -18,6 +18,7 @@
 #include "PageZoom.h"
 #include "PanelPainter.h"
 #include "PlatformServices.h"
+#include "PreviewLoupe.h"
 #include "RunController.h"
 #include "ViewMenuModel.h"
 #include "WindowCommands.h"
@@ -67,6 +68,8 @@ class TForm1 : public QMainWindow,
     // The options page's live thumbnail.
     TPaintPanel* PaintPanelPreview = nullptr;
     const zelqor::LiveThumbnail& Thumbnail() const;
+    // Its loupe, which a click on the thumbnail opens.
+    const zelqor::PreviewLoupe& Loupe() const;
     TCancelDlg* CancelDlg() const { return cancelDlg_.get(); }
     TInputLevelForm* InputLevelForm() const { return inputLevelForm_.get(); }
     TAboutBox* AboutBox() const { return aboutBox_.get(); }

@@ -1,16 +1,19 @@
 // The options page's preview group: it keeps to the page's free corner as the page grows, holds
-// the panel that shows the live thumbnail, and hands the thumbnail's work back to the window's
-// thread.
+// the panel that shows the live thumbnail or the loupe, hands their work back to the window's
+// thread, and forwards the panel's clicks, drags and Esc to the loupe.
 #pragma once
 
 #include <QGroupBox>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "LiveThumbnail.h"
+#include "PreviewLoupe.h"
 
+class QShortcut;
 class TPaintPanel;
 
 // How the thumbnail is shown: the view style, its tint and the conversion for the screen.
@@ -37,6 +40,9 @@ class ThumbnailBox : public QGroupBox, private zelqor::ThumbnailHost {
 
     TPaintPanel* Panel() const { return panel_; }
     zelqor::LiveThumbnail& Thumbnail() const { return *thumbnail_; }
+    zelqor::PreviewLoupe& Loupe() const { return *loupe_; }
+    // The sliders, the check box or the end of a run: the thumbnail and the loupe catch up.
+    void Refresh();
     // Runs the thumbnail's tasks on the window's thread, reporting what they throw.
     std::function<void(const std::function<void()>&)> RunTask;
 
@@ -49,6 +55,8 @@ class ThumbnailBox : public QGroupBox, private zelqor::ThumbnailHost {
   private:
     void FollowPage();
     void RunPosted();
+    bool PanelMouse(QEvent* event);
+    void LoupeMayHaveChanged();
     // ThumbnailHost: callable from any thread.
     void PostToWindowThread(std::function<void()> task) override;
     void ThumbnailChanged() override;
@@ -62,4 +70,8 @@ class ThumbnailBox : public QGroupBox, private zelqor::ThumbnailHost {
     std::mutex postedMutex_;
     std::vector<std::function<void()>> posted_;
     std::unique_ptr<zelqor::LiveThumbnail> thumbnail_;
+    std::unique_ptr<zelqor::PreviewLoupe> loupe_;
+    // A click takes effect once the double-click time has passed without a second press.
+    QTimer clickTimer_;
+    QShortcut* escape_ = nullptr;
 };

@@ -16,6 +16,7 @@
 #include <regex>
 
 #include "../engine/TestImages.h"
+#include "CaptionTable.h"
 #include "FakePlatformServices.h"
 #include "TCancelDlg.h"
 #include "TForm1.h"
@@ -494,6 +495,43 @@ TEST_F(MainWindowTest, PreviewGroupFollowsTheOptionsAndItsDoubleClickRunsThePrev
     QTest::mouseDClick(panel, Qt::LeftButton);
     EXPECT_EQ(window.Doc().BitmapDst().Width(), window.PaintPanelSrc->width());
     EXPECT_EQ(Page(), 1);
+}
+
+// An addition: a click opens the loupe on the full-size result, Esc closes it; neither touches
+// the result, the title or the status bar.
+TEST_F(MainWindowTest, PreviewClickOpensTheLoupeOnTheFullSizeResultAndEscClosesIt) {
+    window.SetSourceImage(Noise(900, 600, 4));
+    Pages()->setCurrentIndex(2);
+    const auto* box = window.findChild<QGroupBox*>("GroupBox_Preview");
+    EXPECT_EQ(box->toolTip(), QString::fromStdString(std::string(kPreviewToolTip.japanese)));
+    TPaintPanel* panel = window.PaintPanelPreview;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Thumbnail().Idle(); }, 20000));
+    const QString title = window.windowTitle();
+    const QString status = Status();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(panel->width() / 2, panel->height() / 2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Loupe().Showing(); }, 20000));
+    struct : RunObserver {
+        bool Poll(int, int) override { return false; }
+    } quiet;
+    WorkingBitmap full;
+    ProcessingRun().MakeProcessedImage(window.Doc().BitmapSrc(), 900, Rect{}, RunSettings{}, full,
+                                       quiet);
+    const Rect region = window.Loupe().Region();
+    const Rect client = panel->ClientRectDevice();
+    EXPECT_EQ(region.Width(), std::min(client.Width(), 900));
+    window.SelectViewCode(50002);
+    for (const QPoint at : {QPoint(3, 3), QPoint(panel->width() / 2, panel->height() / 3)}) {
+        const int x = region.left + at.x() - (client.Width() - region.Width()) / 2;
+        const int y = region.top + at.y() - (client.Height() - region.Height()) / 2;
+        EXPECT_EQ(Shown(panel, at), Styled(full.Pixel(x, y), 50002)) << x << "," << y;
+    }
+    EXPECT_FALSE(window.Doc().BitmapDst().HoldsImage());
+    EXPECT_EQ(window.windowTitle(), title);
+    EXPECT_EQ(Status(), status);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(window.Loupe().Active());
 }
 
 // A file named at start goes the open dialog's way, to the same state or the same box, with a name

@@ -29,4 +29,15 @@ inline WorkingBitmap Noise(int w, int h, unsigned seed) {
     return b;
 }
 
+// A width x height part of image from (left, top), as a bitmap of its own.
+inline WorkingBitmap Crop(const WorkingBitmap& image, int left, int top, int width, int height) {
+    WorkingBitmap out(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            out.SetPixel(x, y, image.Pixel(left + x, top + y));
+        }
+    }
+    return out;
+}
+
 }  // namespace zelqor::test_images
