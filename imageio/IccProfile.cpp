@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <lcms2.h>
+
 namespace zelqor {
 
 namespace {
@@ -56,6 +58,39 @@ SegmentPayloads IccChunksOf(std::span<const std::uint8_t> profile) {
         chunks.Append(chunk);
     }
     return chunks;
+}
+
+IccProfileCost JudgeIccProfileCost(std::span<const std::uint8_t> profile) {
+    if (profile.size() > kMostIccProfileBytes)
+        return IccProfileCost::TooLarge;
+    cmsHPROFILE h =
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+    if (h == nullptr)
+        return IccProfileCost::Unreadable;
+    // Every pipeline a transform may take, whichever intent and direction: the 8-bit LUTs and
+    // the floating-point ones, which take precedence where present.
+    static constexpr cmsTagSignature kPipelines[] = {
+        cmsSigAToB0Tag,    cmsSigAToB1Tag,    cmsSigAToB2Tag,   cmsSigBToA0Tag, cmsSigBToA1Tag,
+        cmsSigBToA2Tag,    cmsSigDToB0Tag,    cmsSigDToB1Tag,   cmsSigDToB2Tag, cmsSigDToB3Tag,
+        cmsSigBToD0Tag,    cmsSigBToD1Tag,    cmsSigBToD2Tag,   cmsSigBToD3Tag, cmsSigGamutTag,
+        cmsSigPreview0Tag, cmsSigPreview1Tag, cmsSigPreview2Tag};
+    IccProfileCost cost = IccProfileCost::Bounded;
+    for (const cmsTagSignature tag : kPipelines) {
+        if (!cmsIsTag(h, tag))
+            continue;
+        const auto* pipeline = static_cast<const cmsPipeline*>(cmsReadTag(h, tag));
+        if (pipeline == nullptr) {
+            // A pipeline that does not read would fail the transform anyway.
+            cost = IccProfileCost::Unreadable;
+            break;
+        }
+        if (cmsPipelineStageCount(pipeline) > kMostIccPipelineStages) {
+            cost = IccProfileCost::TooManyStages;
+            break;
+        }
+    }
+    cmsCloseProfile(h);
+    return cost;
 }
 
 IccColourSpace ColourSpaceOf(std::span<const std::uint8_t> profile) {

@@ -17,6 +17,7 @@
 #include "JpegSegment.h"
 #include "MemExif.h"
 #include "Orientation.h"
+#include "PictureExtent.h"
 #include "PngReader.h"
 #include "Stream.h"
 
@@ -30,9 +31,10 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
-bool isJpegExtension(const std::string& ext) {
-    return ext == "jpg" || ext == "jpeg";
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
 }
+
 bool isBmpExtension(const std::string& ext) {
     return ext == "bmp";
 }
@@ -174,6 +176,42 @@ bool profileFitsRgb(const SegmentPayloads& chunks) {
 
 }  // namespace
 
+bool IsJpegExtension(std::string_view extension) {
+    // Desktops file image/jpeg under all of these.
+    for (const std::string_view known : {"jpg", "jpeg", "jpe", "jfif", "jif"}) {
+        if (extension.size() == known.size() &&
+            std::equal(known.begin(), known.end(), extension.begin(), [](char a, char b) {
+                return a == std::tolower(static_cast<unsigned char>(b));
+            }))
+            return true;
+    }
+    return false;
+}
+
+std::string DamagedDataNotice(const std::string& words) {
+    return "the picture data is damaged (" + words + "); what could not be decoded is grey";
+}
+
+std::vector<std::string> DecodeNotices(const JpegDecodeNotes& notes) {
+    std::vector<std::string> notices;
+    if (notes.endedEarly)
+        notices.push_back(kEndedEarlyNotice);
+    if (!notes.damage.empty())
+        notices.push_back(DamagedDataNotice(notes.damage));
+    if (notes.profileSetAside)
+        notices.push_back(kProfileSetAsideNotice);
+    return notices;
+}
+
+std::string TrailingDataNotice(std::uint64_t bytes) {
+    return "the file holds " + megabytes(bytes) + " MB after its picture, which were not read";
+}
+
+std::string UnreadDataNotice(std::uint64_t bytesRead) {
+    return "the file holds more than its picture can need; only its first " + megabytes(bytesRead) +
+           " MB were read";
+}
+
 std::string FileExtension(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
     const auto dot = name.find_last_of('.');
@@ -201,14 +239,55 @@ int jpegOrientation(const std::vector<std::uint8_t>& bytes) {
     return kOrientationUpright;
 }
 
+// Bytes past a picture that pass without a word: phones append a video or a second picture.
+constexpr std::uint64_t kQuietTrailingBytes = std::uint64_t{64} << 20;
+constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+// Reserving is only address space, but a vast reservation may still be refused.
+constexpr std::uint64_t kMostReserved = std::uint64_t{256} << 20;
+
+// The file from its start up to the end of its picture, after the `head` bytes already read:
+// what follows the picture, or lies beyond what a picture of its size could need, is never
+// read (a photo padded to gigabytes costs no more than the photo). Such bytes get a notice.
+std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
+                                           std::vector<std::uint8_t> head,
+                                           PictureExtent& extent,
+                                           std::vector<std::string>& notices) {
+    const auto fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
+    std::vector<std::uint8_t> bytes = std::move(head);
+    bytes.reserve(static_cast<std::size_t>(std::min(fileSize, kMostReserved)));
+    for (;;) {
+        if (const std::optional<std::size_t> end = extent.Scan(bytes)) {
+            const std::uint64_t held = std::max<std::uint64_t>(fileSize, bytes.size());
+            bytes.resize(*end);
+            if (held - *end > kQuietTrailingBytes) {
+                notices.push_back(TrailingDataNotice(held - *end));
+            }
+            return bytes;
+        }
+        const std::uint64_t most = extent.MostBytesNeeded();
+        if (bytes.size() >= most) {
+            if (fileSize > bytes.size())
+                notices.push_back(UnreadDataNotice(bytes.size()));
+            return bytes;
+        }
+        const std::size_t had = bytes.size();
+        bytes.resize(had +
+                     static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, most - had)));
+        const std::size_t n = stream.Read(bytes.data() + had, bytes.size() - had);
+        bytes.resize(had + n);
+        if (n == 0)
+            return bytes;
+    }
+}
+
 void readJpeg(PictureFile& file, OrientationHandling orientation) {
     FileStream stream(file.path, FileStream::Mode::Read);
-    // A file that merely carries the name is refused on its first bytes, not after being read
-    // whole (a 1 GiB file would cost 2 GB and seconds first).
+    // A file that merely carries the name is refused on its first bytes, not after being read.
     std::vector<std::uint8_t> head(2);
     head.resize(stream.Read(head.data(), head.size()));
     CheckJpegStart(head.data(), head.size());
-    file.bytes = ReadRestOfFile(stream, std::move(head));
+    JpegExtent extent;
+    file.bytes = readPictureBytes(stream, std::move(head), extent, file.notices);
     const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
     if (orientation == OrientationHandling::Upright)
         file.orientation = jpegOrientation(file.bytes);
@@ -218,8 +297,20 @@ void readJpeg(PictureFile& file, OrientationHandling orientation) {
 }
 
 void readPng(PictureFile& file) {
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(file.path);
-    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile);
+    FileStream stream(file.path, FileStream::Mode::Read);
+    std::vector<std::uint8_t> head(8);
+    head.resize(stream.Read(head.data(), head.size()));
+    std::vector<std::uint8_t> bytes;
+    if (HasPngSignature(head.data(), head.size())) {
+        PngExtent extent;
+        bytes = readPictureBytes(stream, std::move(head), extent, file.notices);
+    } else {
+        bytes = std::move(head);  // refused below, with the reason
+    }
+    bool endedEarly = false;
+    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile, &endedEarly);
+    if (endedEarly)
+        file.notices.push_back(kEndedEarlyNotice);
     file.width = file.bitmap.Width();
     file.height = file.bitmap.Height();
 }
@@ -229,12 +320,12 @@ void readPng(PictureFile& file) {
 PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
     const std::string ext = FileExtension(path);
     const std::string lower = lowerAscii(ext);
-    if (!isJpegExtension(lower) && !isBmpExtension(lower) && !isPngExtension(lower)) {
+    if (!IsJpegExtension(lower) && !isBmpExtension(lower) && !isPngExtension(lower)) {
         throw ImageIoError(UnknownExtensionText(ext)).ForFile(path);
     }
     PictureFile file;
     file.path = path;
-    file.jpeg = isJpegExtension(lower);
+    file.jpeg = IsJpegExtension(lower);
     try {
         if (file.jpeg) {
             readJpeg(file, orientation);
@@ -268,17 +359,17 @@ WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
     // be held twice meanwhile.
     if (swap)
         request.reuse.Clear();
-    bool endedEarly = false;
+    JpegDecodeNotes notes;
     WorkingBitmap stored;
     try {
         stored = DecodeJpeg(file.bytes.data(), file.bytes.size(),
                             JpegDecodeOptions{request.atLeastWidth, request.atLeastHeight},
-                            std::move(request.reuse), &endedEarly);
+                            std::move(request.reuse), &notes);
     } catch (const ImageIoError& e) {
         throw e.ForFile(file.path);
     }
-    if (endedEarly)
-        file.notices.push_back(kEndedEarlyNotice);
+    for (std::string& notice : DecodeNotices(notes))
+        file.notices.push_back(std::move(notice));
     return TurnUpright(std::move(stored), file.orientation);
 }
 

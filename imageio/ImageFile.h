@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "JpegSegment.h"
@@ -40,12 +41,24 @@ struct LoadedImage {
 
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
+// True for the extensions JPEG files go by ("jpg", "jpeg", "jpe", "jfif", "jif"), case ignored.
+bool IsJpegExtension(std::string_view extension);
 
 // The notices of a load that succeeded.
 inline constexpr const char* kEndedEarlyNotice =
     "the file ends early; the missing part of the picture is grey";
 inline constexpr const char* kMetadataUnreadNotice =
     "its metadata (Exif, colour profile) could not be read whole; what was read is kept";
+
+// The picture data is corrupt; `words` are the decoder's own.
+std::string DamagedDataNotice(const std::string& words);
+struct JpegDecodeNotes;
+// The notices for what a decode tells (JpegDecodeNotes), in the order the user should read them.
+std::vector<std::string> DecodeNotices(const JpegDecodeNotes& notes);
+// A picture file holds more than `bytes` after its picture (they are not read).
+std::string TrailingDataNotice(std::uint64_t bytes);
+// A picture file holds more than its picture could need; only `bytesRead` were read.
+std::string UnreadDataNotice(std::uint64_t bytesRead);
 
 // How a JPEG whose Exif Orientation is 2 to 8 comes in.
 enum class OrientationHandling {
@@ -72,7 +85,9 @@ struct PictureFile {
     std::vector<std::string> notices;
 };
 
-// Reads `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap, "png"; case ignored). Throws
+// Reads `path` by its extension (IsJpegExtension JPEG, "bmp" bitmap, "png"; case ignored).
+// Only the picture is read: bytes after its end, or past what a picture of its size could
+// need, stay unread and add a notice. Throws
 // ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header,
 // an invalid bitmap or PNG; the error names the file. A JPEG-named file that does not start
 // as a JPEG is refused after its first bytes, before it is read whole.

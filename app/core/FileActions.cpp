@@ -11,10 +11,8 @@
 namespace zelqor {
 
 bool IsJpegFileName(const std::string& fileName) {
-    std::string ext = FileExtension(fileName);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return (ext == "jpg" || ext == "jpeg") && fileName.size() > ext.size() + 1;
+    const std::string ext = FileExtension(fileName);
+    return IsJpegExtension(ext) && fileName.size() > ext.size() + 1;
 }
 
 std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices) {
