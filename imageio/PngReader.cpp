@@ -28,6 +28,10 @@ struct Source {
     bool allRows = false;
 };
 
+// libpng asks for pixel data in pieces of this size; a file cut inside one loses the rows it
+// would have given, so they are kept small.
+constexpr std::size_t kPixelDataPiece = 4096;
+
 // A deflate stream expands at most about 1032 times, so a file can never hold more rows than
 // that many times its bytes.
 constexpr std::uint64_t kMostDeflateExpansion = 1032;
@@ -70,6 +74,7 @@ bool readPng(Source& source,
         return false;
     }
     png_set_read_fn(png, &source, readFromMemory);
+    png_set_compression_buffer_size(png, kPixelDataPiece);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
