@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "BmpReader.h"
+#include "ExifThumbnail.h"
 #include "IccProfile.h"
 #include "ImageIoError.h"
 #include "JpegCodec.h"
@@ -20,6 +21,7 @@
 #include "PictureExtent.h"
 #include "PngReader.h"
 #include "Stream.h"
+#include "XmpPacket.h"
 
 namespace zelqor {
 
@@ -165,6 +167,8 @@ MetadataBlock collectJpegMetadata(const std::vector<std::uint8_t>& bytes,
     };
     walk(metadata.app1, kMarkerApp1, {});
     walk(metadata.icc, kMarkerApp2, kIccIdentifier);
+    walk(metadata.iptc, kMarkerApp13, {});
+    walk(metadata.comments, kMarkerCom, {});
     return metadata;
 }
 
@@ -175,6 +179,46 @@ bool profileFitsRgb(const SegmentPayloads& chunks) {
 }
 
 }  // namespace
+
+std::span<const std::uint8_t> MetadataBlock::ExifTiff() const {
+    constexpr std::size_t kIdentifierSize = 6;
+    for (std::size_t i = 0; i < app1.Count(); ++i) {
+        if (IsExifPayload(app1.Payload(i)))
+            return app1.Payload(i).subspan(kIdentifierSize);
+    }
+    return {};
+}
+
+std::span<const std::uint8_t> MetadataBlock::XmpPacket() const {
+    for (std::size_t i = 0; i < app1.Count(); ++i) {
+        if (IsXmpPayload(app1.Payload(i)))
+            return app1.Payload(i).subspan(kXmpIdentifier.size());
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> MetadataBlock::IccProfile() const {
+    return AssembleIccProfile(icc);
+}
+
+MetadataBlock MetadataBlock::FromParts(std::span<const std::uint8_t> exifTiff,
+                                       std::span<const std::uint8_t> xmpPacket,
+                                       std::span<const std::uint8_t> iccProfile) {
+    MetadataBlock block;
+    if (!exifTiff.empty()) {
+        std::vector<std::uint8_t> payload{'E', 'x', 'i', 'f', 0, 0};
+        payload.insert(payload.end(), exifTiff.begin(), exifTiff.end());
+        block.app1.Append(payload);
+    }
+    if (!xmpPacket.empty()) {
+        std::vector<std::uint8_t> payload(kXmpIdentifier.begin(), kXmpIdentifier.end());
+        payload.insert(payload.end(), xmpPacket.begin(), xmpPacket.end());
+        block.app1.Append(payload);
+    }
+    if (!iccProfile.empty())
+        block.icc = IccChunksOf(iccProfile);
+    return block;
+}
 
 bool IsJpegExtension(std::string_view extension) {
     // Desktops file image/jpeg under all of these.
@@ -416,35 +460,73 @@ std::vector<std::uint8_t> AddJpegMetadata(std::vector<std::uint8_t> encoded,
                                           int height,
                                           const MetadataBlock& metadata,
                                           ExifTreatment exif) {
-    if (metadata.empty() || exif == ExifTreatment::None) {
+    const bool withProfile = profileFitsRgb(metadata.icc);
+    if (metadata.empty() || (exif == ExifTreatment::None && !withProfile)) {
         return encoded;
     }
     std::vector<InsertedSegment> segments;
-    MemoryStream patched;
-    bool exifSeen = false;
-    for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
-        std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
-        // Readers take the first Exif block, so that is the one whose fields must be right.
-        const bool patch = exif == ExifTreatment::FixSize || !metadata.storedOrientation;
-        if (patch && !exifSeen && IsExifPayload(payload)) {
-            exifSeen = true;
-            patched = MemoryStream(std::vector<std::uint8_t>(payload.begin(), payload.end()));
-            if (!metadata.storedOrientation)
-                SetExifOrientationUpright(std::span(patched.Data(), payload.size()));
-            if (exif == ExifTreatment::FixSize)
-                TExifInfo().SetImageSize(patched, width, height);
-            payload = patched.Bytes();
+    // Patched copies; each keeps its bytes where they are while the outer list grows.
+    std::vector<std::vector<std::uint8_t>> patched;
+    const auto copyOf = [&](std::span<const std::uint8_t> payload) {
+        patched.emplace_back(payload.begin(), payload.end());
+        return std::span<std::uint8_t>(patched.back());
+    };
+    if (exif != ExifTreatment::None) {
+        // The orientation the pixels were turned from, when they were.
+        int turnedFrom = kOrientationUpright;
+        bool exifSeen = false;
+        for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
+            const std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
+            if (!exifSeen && IsExifPayload(payload)) {
+                exifSeen = true;
+                if (!metadata.storedOrientation) {
+                    const int stored = ReadExifOrientation(payload);
+                    turnedFrom = stored == 0 ? kOrientationUpright : stored;
+                }
+            }
         }
-        segments.push_back({kMarkerApp1, payload});
+        const bool turned = turnedFrom != kOrientationUpright;
+        exifSeen = false;
+        for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
+            std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
+            // Readers take the first Exif block, so that is the one whose fields must be right.
+            const bool patch = exif == ExifTreatment::FixSize || !metadata.storedOrientation;
+            if (patch && !exifSeen && IsExifPayload(payload)) {
+                exifSeen = true;
+                const std::span<std::uint8_t> copy = copyOf(payload);
+                if (!metadata.storedOrientation)
+                    SetExifOrientationUpright(copy);
+                if (turned)
+                    TurnExifThumbnailUpright(copy, turnedFrom);
+                if (exif == ExifTreatment::FixSize) {
+                    MemoryStream block(std::vector<std::uint8_t>(copy.begin(), copy.end()));
+                    TExifInfo().SetImageSize(block, width, height);
+                    std::copy(block.Bytes().begin(), block.Bytes().end(), copy.begin());
+                }
+                payload = copy;
+            } else if (turned && IsXmpPayload(payload) && ReadXmpOrientation(payload) != 0) {
+                const std::span<std::uint8_t> copy = copyOf(payload);
+                SetXmpOrientationUpright(copy);
+                payload = copy;
+            }
+            segments.push_back({kMarkerApp1, payload});
+        }
     }
-    if (profileFitsRgb(metadata.icc)) {
+    if (withProfile) {
         for (std::size_t i = 0; i < metadata.icc.Count(); ++i)
             segments.push_back({kMarkerApp2, metadata.icc.Payload(i)});
+    }
+    if (exif != ExifTreatment::None) {
+        for (std::size_t i = 0; i < metadata.iptc.Count(); ++i)
+            segments.push_back({kMarkerApp13, metadata.iptc.Payload(i)});
+        for (std::size_t i = 0; i < metadata.comments.Count(); ++i)
+            segments.push_back({kMarkerCom, metadata.comments.Payload(i)});
     }
     MemoryStream source(std::move(encoded));
     MemoryStream dest;
     // Our own encoder output always reaches SOS; anything else would save a broken file.
-    if (!InsertJpegSegments(dest, source, segments)) {
+    if (!InsertJpegSegments(dest, source, segments,
+                            exif == ExifTreatment::None ? JfifHeader::Kept : JfifHeader::Dropped)) {
         ThrowStreamWriteError();
     }
     return dest.TakeBytes();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,18 +14,38 @@
 
 namespace zelqor {
 
-// What the save's Exif item carries from a source file into the written one.
+// What the save's Exif item carries from a source file into the written one. A JPEG's
+// segments are kept as they came; the accessors below give each kind of metadata in the shape
+// every format shares (Exif as TIFF bytes, the XMP packet, the ICC profile whole), and
+// FromParts builds a block from those.
 struct MetadataBlock {
-    SegmentPayloads app1;  // every APP1 payload (Exif, XMP and others), in file order
-    SegmentPayloads icc;   // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+    SegmentPayloads app1;      // every APP1 payload (Exif, XMP and others), in file order
+    SegmentPayloads icc;       // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+    SegmentPayloads iptc;      // the APP13 payloads (Photoshop's resource blocks holding IPTC)
+    SegmentPayloads comments;  // the COM payloads, as written
     // The picture was kept in the file's stored order, so the Exif Orientation still describes
     // it and travels unchanged. Otherwise the picture was turned upright on load and a copied
     // Exif block says so (Orientation 1).
     bool storedOrientation = false;
 
     // Lower case: callers test it as they would test a byte buffer.
-    bool empty() const { return app1.bytes.empty() && icc.bytes.empty(); }
+    bool empty() const {
+        return app1.bytes.empty() && icc.bytes.empty() && iptc.bytes.empty() &&
+               comments.bytes.empty();
+    }
     bool operator==(const MetadataBlock&) const = default;
+
+    // The first Exif block's TIFF structure (after "Exif\0\0"); empty when there is none.
+    std::span<const std::uint8_t> ExifTiff() const;
+    // The XMP packet (after its identifier); empty when there is none.
+    std::span<const std::uint8_t> XmpPacket() const;
+    // The colour profile put together; empty when there is none or its chunks do not make one.
+    std::vector<std::uint8_t> IccProfile() const;
+
+    // A block from metadata in that shared shape; each part may be empty.
+    static MetadataBlock FromParts(std::span<const std::uint8_t> exifTiff,
+                                   std::span<const std::uint8_t> xmpPacket,
+                                   std::span<const std::uint8_t> iccProfile);
 };
 
 struct LoadedImage {
@@ -130,9 +151,12 @@ enum class ExifTreatment { None, Copy, FixSize };
 // in place of the JFIF header: each APP1 payload as its own APP1 segment in its order (one
 // longer than a segment holds split over consecutive ones), then each ICC chunk as an APP2
 // segment when the profile describes RGB, as the file written does (a grey or CMYK source's
-// profile would misdescribe it). The first Exif payload's Orientation is set to 1 unless the
-// metadata keeps the stored orientation, and with FixSize its size fields get the bitmap's size.
-// A corrupt Exif payload under FixSize throws the stream read error.
+// profile would misdescribe it), then the APP13 and COM payloads. With None only an RGB
+// profile goes in, after the JFIF header: it describes the pixels, whatever becomes of Exif.
+// Unless the metadata keeps the stored orientation, the first Exif payload's Orientation is set
+// to 1, and when it was 2 to 8 the XMP tiff:Orientation is set to 1 too and the Exif thumbnail
+// is turned upright (or dropped when it cannot be). With FixSize its size fields get the
+// bitmap's size. A corrupt Exif payload under FixSize throws the stream read error.
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
                                         const MetadataBlock& metadata,
