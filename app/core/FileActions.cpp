@@ -91,6 +91,14 @@ void FileActions::PasteFromClipboard() {
         services_.ShowMessage(view_.Title(), "Unsupported Clipboard Format");
         return;
     }
+    // The kept metadata goes with pixels it does not describe; its colour profile would make
+    // viewers read them as what they are not, unless the picture comes in that colour space.
+    if (!doc_.Metadata().icc.bytes.empty() &&
+        !services_.ClipboardImageIsIn(doc_.Metadata().IccProfile())) {
+        MetadataBlock kept = doc_.Metadata();
+        kept.icc = {};
+        doc_.SetExif(std::move(kept));
+    }
     if (image->HoldsImage()) {
         doc_.SetSource(std::move(*image));
     } else {

@@ -1,6 +1,7 @@
 // The platform services of the product, on Qt.
 #pragma once
 
+#include <QColorSpace>
 #include <QPointer>
 #include <QWidget>
 
@@ -20,6 +21,7 @@ class QtPlatformServices : public PlatformServices {
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override;
+    bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) override;
     void SetClipboardImage(const WorkingBitmap& image) override;
     bool IsJapaneseLocale() override;
     NumberFormat LocaleNumberFormat() override;
@@ -29,6 +31,7 @@ class QtPlatformServices : public PlatformServices {
     std::vector<std::string> SettingsFilePaths() override;
 
   private:
+    QColorSpace clipboardColourSpace_;  // of the image the last ClipboardImage call gave
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
     QPointer<QWidget> parent_;
 };

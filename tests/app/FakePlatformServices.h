@@ -1,6 +1,7 @@
 // Platform services for tests: records every box and question and answers from a script.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -27,6 +28,10 @@ class FakePlatformServices : public PlatformServices {
     std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override { return clipboard; }
     void SetClipboardImage(const WorkingBitmap& image) override { clipboard = image; }
+    bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) override {
+        return !profile.empty() && std::equal(profile.begin(), profile.end(),
+                                              clipboardProfile.begin(), clipboardProfile.end());
+    }
     bool IsJapaneseLocale() override { return japanese; }
     NumberFormat LocaleNumberFormat() override { return numberFormat; }
     bool IsShiftKeyDown() override { return shiftDown; }
@@ -49,6 +54,7 @@ class FakePlatformServices : public PlatformServices {
     NumberFormat numberFormat;
     int busyDepth = 0;
     std::optional<WorkingBitmap> clipboard;
+    std::vector<std::uint8_t> clipboardProfile;  // the colour profile the clipboard image carries
     std::vector<Box> boxes;
     std::vector<Rgb> colourRequests;
     std::vector<FileDialogRequest> fileRequests;
