@@ -286,6 +286,8 @@ int jpegOrientation(const std::vector<std::uint8_t>& bytes) {
 // Bytes past a picture that pass without a word: phones append a video or a second picture.
 constexpr std::uint64_t kQuietTrailingBytes = std::uint64_t{64} << 20;
 constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+// Headers and metadata are a few dozen kilobytes; a camera's thumbnail is in them.
+constexpr std::size_t kHeadPiece = std::size_t{64} << 10;
 // Reserving is only address space, but a vast reservation may still be refused.
 constexpr std::uint64_t kMostReserved = std::uint64_t{256} << 20;
 
@@ -295,7 +297,8 @@ constexpr std::uint64_t kMostReserved = std::uint64_t{256} << 20;
 std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
                                            std::vector<std::uint8_t> head,
                                            PictureExtent& extent,
-                                           std::vector<std::string>& notices) {
+                                           std::vector<std::string>& notices,
+                                           bool headOnly = false) {
     const auto fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
     std::vector<std::uint8_t> bytes = std::move(head);
     bytes.reserve(static_cast<std::size_t>(std::min(fileSize, kMostReserved)));
@@ -308,6 +311,8 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
             }
             return bytes;
         }
+        if (headOnly && extent.ReachedPictureData())
+            return bytes;
         const std::uint64_t most = extent.MostBytesNeeded();
         if (bytes.size() >= most) {
             if (fileSize > bytes.size())
@@ -324,15 +329,17 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
     }
 }
 
-void readJpeg(PictureFile& file, OrientationHandling orientation) {
+void readJpeg(PictureFile& file, OrientationHandling orientation, bool headOnly = false) {
     FileStream stream(file.path, FileStream::Mode::Read);
     // A file that merely carries the name is refused on its first bytes, not after being read.
     std::vector<std::uint8_t> head(2);
     head.resize(stream.Read(head.data(), head.size()));
     CheckJpegStart(head.data(), head.size());
     JpegExtent extent;
-    file.bytes = readPictureBytes(stream, std::move(head), extent, file.notices);
-    const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
+    file.bytes = readPictureBytes(stream, std::move(head), extent, file.notices, headOnly);
+    file.headOnly = headOnly;
+    const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size(),
+                                       static_cast<std::uint64_t>(stream.Size()));
     if (orientation == OrientationHandling::Upright)
         file.orientation = jpegOrientation(file.bytes);
     const bool swap = OrientationSwapsSides(file.orientation);
@@ -360,6 +367,20 @@ void readPng(PictureFile& file) {
 }
 
 }  // namespace
+
+PictureFile ReadPictureHead(const std::string& path) {
+    if (!IsJpegExtension(lowerAscii(FileExtension(path))))
+        return ReadPictureFile(path);
+    PictureFile file;
+    file.path = path;
+    file.jpeg = true;
+    try {
+        readJpeg(file, OrientationHandling::Upright, true);
+    } catch (const ImageIoError& e) {
+        throw e.ForFile(path);
+    }
+    return file;
+}
 
 PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
     const std::string ext = FileExtension(path);
@@ -396,6 +417,24 @@ WorkingBitmap DecodePicture(PictureFile& file) {
 WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
     if (!file.jpeg)
         return std::move(file.bitmap);
+    if (file.headOnly) {
+        // The picture data is read from the file as it decodes, never held whole.
+        const bool swapped = OrientationSwapsSides(file.orientation);
+        WorkingBitmap stored;
+        JpegDecodeNotes notes;
+        try {
+            FileStream stream(file.path, FileStream::Mode::Read);
+            stored = DecodeJpeg(stream,
+                                JpegDecodeOptions{swapped ? request.atLeastHeight : request.atLeastWidth,
+                                                  swapped ? request.atLeastWidth : request.atLeastHeight},
+                                &notes);
+        } catch (const ImageIoError& e) {
+            throw e.ForFile(file.path);
+        }
+        for (std::string& notice : DecodeNotices(notes))
+            file.notices.push_back(std::move(notice));
+        return TurnUpright(std::move(stored), file.orientation);
+    }
     const bool swap = OrientationSwapsSides(file.orientation);
     if (swap)
         std::swap(request.atLeastWidth, request.atLeastHeight);

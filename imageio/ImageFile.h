@@ -92,7 +92,10 @@ enum class OrientationHandling {
 // bitmap carries no metadata, so its bytes are not kept.
 struct PictureFile {
     std::string path;
-    std::vector<std::uint8_t> bytes;  // a JPEG's bytes; empty otherwise
+    std::vector<std::uint8_t> bytes;  // a JPEG's bytes up to its end; empty otherwise
+    // Only a JPEG's head was read (ReadPictureHead): `bytes` end where its picture data begins,
+    // and DecodePicture reads the rest from the file as it decodes.
+    bool headOnly = false;
     bool jpeg = false;
     // The picture's size as the load delivers it: upright, unless kept as stored.
     int width = 0;
@@ -114,6 +117,11 @@ struct PictureFile {
 // as a JPEG is refused after its first bytes, before it is read whole.
 PictureFile ReadPictureFile(const std::string& path,
                             OrientationHandling orientation = OrientationHandling::Upright);
+// ReadPictureFile for a glance at a file (the open dialog's preview): a JPEG is read only up
+// to its picture data, which holds its size, its orientation and its metadata (a camera's
+// thumbnail among them); other files as ReadPictureFile reads them. The metadata of a head is
+// what CollectExif finds in `bytes`.
+PictureFile ReadPictureHead(const std::string& path);
 // What a decode may do to spare work.
 struct DecodeRequest {
     // The least size the picture is wanted at; 0 for its own. A JPEG is then decoded at a

@@ -1,6 +1,7 @@
 // libjpeg glue: one error exit that unwinds by longjmp, the decoder and the encoder.
 #include "JpegCodec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "ImageIoError.h"
 #include "JpegRowStream.h"
 #include "RowGate.h"
+#include "Stream.h"
 
 namespace zelqor {
 
@@ -229,25 +231,84 @@ int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
 }
 
 // Reads the header only; returns 0 or libjpeg's message code (its text in `err`).
-int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out, ErrorManager& err) {
+int readHeader(const std::uint8_t* data,
+               std::size_t size,
+               std::uint64_t fileSize,
+               JpegSize& out,
+               ErrorManager& err) {
     jpeg_decompress_struct cinfo{};
     return withLibrary(cinfo, err, [&](jpeg_decompress_struct& c) {
         jpeg_mem_src(&c, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
         jpeg_read_header(&c, TRUE);
         checkDimensions(&c);
-        checkFileCanHoldPicture(&c, size);
+        checkFileCanHoldPicture(&c, static_cast<std::size_t>(fileSize));
         out.width = static_cast<int>(c.image_width);
         out.height = static_cast<int>(c.image_height);
         return 0;
     });
 }
 
+// The library's source reading a stream a piece at a time into a buffer of its own, so that a
+// file need never be held whole; the end of the stream reads as the library's own source reads
+// the end of memory (a warning and a stand-in end marker).
+struct StreamSource {
+    jpeg_source_mgr pub;  // first, so the library's pointer is ours
+    Stream* stream;
+    JOCTET* buffer;
+    std::size_t capacity;
+};
+
+void initStreamSource(j_decompress_ptr) {}
+void termStreamSource(j_decompress_ptr) {}
+
+boolean fillFromStream(j_decompress_ptr cinfo) {
+    auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+    std::size_t n = 0;
+    try {
+        n = source->stream->Read(source->buffer, source->capacity);
+    } catch (...) {
+        n = 0;  // nothing may unwind through the library: a failed read ends the data
+    }
+    if (n == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    source->pub.next_input_byte = source->buffer;
+    source->pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void skipInStream(j_decompress_ptr cinfo, long count) {
+    auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+    if (count <= 0)
+        return;
+    if (static_cast<std::size_t>(count) <= source->pub.bytes_in_buffer) {
+        source->pub.next_input_byte += count;
+        source->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+        return;
+    }
+    const auto beyond = static_cast<std::int64_t>(count - source->pub.bytes_in_buffer);
+    source->pub.bytes_in_buffer = 0;
+    try {
+        source->stream->Seek(beyond, SeekOrigin::Current);
+    } catch (...) {
+    }
+}
+
+// Where a decode reads from: bytes in memory, or a stream of `size` bytes.
+struct DecodeInput {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    StreamSource* stream = nullptr;
+};
+
 // Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
 // between setjmp and a possible longjmp. CMYK rows pass through `row` and `cmyk`, made once the
 // header says what the file holds. With `published`, each row is handed over as soon as it is in
 // the bitmap, and a closed gate ends the decode early (0 is returned then as well).
-int decodeInto(const std::uint8_t* data,
-               std::size_t size,
+int decodeInto(const DecodeInput& input,
                const JpegDecodeOptions& options,
                WorkingBitmap& bitmap,
                std::vector<JSAMPLE>& row,
@@ -261,12 +322,16 @@ int decodeInto(const std::uint8_t* data,
     return withLibrary(object, err, [&](jpeg_decompress_struct& cinfo) {
         cinfo.progress = &progress.pub;
         cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-        jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+        if (input.stream)
+            cinfo.src = &input.stream->pub;
+        else
+            jpeg_mem_src(&cinfo, const_cast<unsigned char*>(input.data),
+                         static_cast<unsigned long>(input.size));
         // A CMYK file's colours are only known through its profile.
         jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
         jpeg_read_header(&cinfo, TRUE);
         checkDimensions(&cinfo);
-        checkFileCanHoldPicture(&cinfo, size);
+        checkFileCanHoldPicture(&cinfo, input.size);
         progress.maxBlocksVisited = kMaxScanPasses * totalBlocks(&cinfo);
         const bool fourColours =
             cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -395,9 +460,13 @@ int encodeInto(int width,
 }  // namespace
 
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
+    return ReadJpegSize(data, size, size);
+}
+
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize) {
     JpegSize out;
     ErrorManager err{};
-    if (readHeader(data, size, out, err) != 0)
+    if (readHeader(data, size, fileSize, out, err) != 0)
         throwJpegError(err);
     return out;
 }
@@ -432,7 +501,34 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, options, bitmap, row, cmyk, err, nullptr, nullptr) != 0)
+    if (decodeInto(DecodeInput{data, size}, options, bitmap, row, cmyk, err, nullptr, nullptr) != 0)
+        throwJpegError(err);
+    copyNotes(err, notes);
+    if (notes && cmyk)
+        notes->profileSetAside = cmyk->ProfileSetAside();
+    return bitmap;
+}
+
+WorkingBitmap DecodeJpeg(Stream& source, const JpegDecodeOptions& options, JpegDecodeNotes* notes) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::vector<JOCTET> buffer(kPiece);
+    StreamSource stream{};
+    stream.pub.init_source = initStreamSource;
+    stream.pub.fill_input_buffer = fillFromStream;
+    stream.pub.skip_input_data = skipInStream;
+    stream.pub.resync_to_restart = jpeg_resync_to_restart;
+    stream.pub.term_source = termStreamSource;
+    stream.stream = &source;
+    stream.buffer = buffer.data();
+    stream.capacity = buffer.size();
+    const std::int64_t position = source.Position();
+    const auto size = static_cast<std::size_t>(std::max<std::int64_t>(source.Size() - position, 0));
+    WorkingBitmap bitmap;
+    std::vector<JSAMPLE> row;
+    std::optional<CmykToBgr> cmyk;
+    ErrorManager err{};
+    if (decodeInto(DecodeInput{nullptr, size, &stream}, options, bitmap, row, cmyk, err, nullptr,
+                   nullptr) != 0)
         throwJpegError(err);
     copyNotes(err, notes);
     if (notes && cmyk)
@@ -488,7 +584,8 @@ void DecodeJpegInRows(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published, released) !=
+    if (decodeInto(DecodeInput{data, size}, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published,
+                   released) !=
         0)
         throwJpegError(err);
     copyNotes(err, notes);

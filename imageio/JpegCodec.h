@@ -59,6 +59,13 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
                          WorkingBitmap reuse,
                          JpegDecodeNotes* notes = nullptr);
 
+class Stream;
+// The same decode reading `source` from its position a piece at a time, never holding the file
+// whole (the open dialog's preview of a large photo at a reduced scale).
+WorkingBitmap DecodeJpeg(Stream& source,
+                         const JpegDecodeOptions& options,
+                         JpegDecodeNotes* notes = nullptr);
+
 struct JpegSize {
     int width = 0;
     int height = 0;
@@ -67,6 +74,8 @@ struct JpegSize {
 // broken, whose size is beyond the limits above, or that is read in several scans and declares
 // far more blocks than its bytes could fill.
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
+// The same from the first `size` bytes of a file of `fileSize` bytes (its header and metadata).
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize);
 // Throws the library's "not a JPEG file" error (code and words) unless `data` starts with SOI;
 // a file's first bytes are enough to refuse it before it is read whole.
 void CheckJpegStart(const std::uint8_t* data, std::size_t size);

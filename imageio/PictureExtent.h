@@ -20,6 +20,8 @@ class PictureExtent {
     // metadata, and for the picture data a bound no encoder reaches. Past it a file is not
     // read further.
     virtual std::uint64_t MostBytesNeeded() const = 0;
+    // The bytes so far reach the picture data: everything before it (size, metadata) is in.
+    virtual bool ReachedPictureData() const = 0;
 };
 
 // A JPEG's end is its EOI marker: segments are passed over by their lengths (an Exif thumbnail's
@@ -28,6 +30,7 @@ class JpegExtent final : public PictureExtent {
   public:
     std::optional<std::size_t> Scan(std::span<const std::uint8_t> bytes) override;
     std::uint64_t MostBytesNeeded() const override;
+    bool ReachedPictureData() const override { return dataStart_ != 0; }
 
   private:
     enum class Where { Marker, Segment, Data };
@@ -43,6 +46,7 @@ class PngExtent final : public PictureExtent {
   public:
     std::optional<std::size_t> Scan(std::span<const std::uint8_t> bytes) override;
     std::uint64_t MostBytesNeeded() const override;
+    bool ReachedPictureData() const override { return false; }  // a PNG is read whole
 
   private:
     std::size_t at_ = 8;  // after the signature

@@ -32,7 +32,8 @@ seeds_for() {
     exif_set_size) echo "$testdata/jpeg/exif $testdata/jpeg/malformed" ;;
     bmp_decode) echo "$testdata/bmp" ;;
     view_settings) echo "$here/seeds/view_settings" ;;
-    picture_extent metadata_orientation) echo "$here/seeds/picture_extent $testdata/jpeg" ;;
+    picture_extent) echo "$here/seeds/picture_extent $testdata/jpeg" ;;
+    metadata_orientation) echo "$here/seeds/metadata_orientation $testdata/jpeg/exif" ;;
     esac
 }
 
@@ -40,7 +41,7 @@ seeds_for() {
 max_len_for() {
     case $1 in
     view_settings) echo 16384 ;;
-    picture_extent metadata_orientation) echo 65536 ;;
+    picture_extent | metadata_orientation) echo 65536 ;;
     bmp_decode | jpeg_decode) echo 131072 ;;
     *) echo 98304 ;;
     esac
