@@ -43,9 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             zelqor::fuzz::Check(place->offset <= length && place->length <= length - place->offset,
                                 "the thumbnail lies inside its payload");
         }
-        zelqor::SetExifOrientationUpright(payload);
-        zelqor::fuzz::Check(zelqor::ReadExifOrientation(payload) == (orientation ? 1 : 0),
-                            "an orientation that was there reads 1 afterwards");
+        // An entry whose value is no orientation is set to 1 as well: nothing turned by it.
+        const bool set = zelqor::SetExifOrientationUpright(payload);
+        zelqor::fuzz::Check(!orientation || set, "an orientation that reads is one that is set");
+        zelqor::fuzz::Check(zelqor::ReadExifOrientation(payload) == (set ? 1 : 0),
+                            "an orientation that was set reads 1 afterwards");
         zelqor::TurnExifThumbnailUpright(payload, orientation ? orientation : 6);
         const int xmp = zelqor::ReadXmpOrientation(payload);
         zelqor::SetXmpOrientationUpright(payload);
