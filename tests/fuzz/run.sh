@@ -4,7 +4,7 @@ set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 root="$(readlink -f "$here/../..")"
 targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings
-    picture_extent metadata_orientation)
+    picture_extent metadata_orientation icc_profile_cost)
 
 if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 TARGET|all SECONDS   (targets: ${targets[*]})" >&2
@@ -34,6 +34,7 @@ seeds_for() {
     view_settings) echo "$here/seeds/view_settings" ;;
     picture_extent) echo "$here/seeds/picture_extent $testdata/jpeg" ;;
     metadata_orientation) echo "$here/seeds/metadata_orientation $testdata/jpeg/exif" ;;
+    icc_profile_cost) echo "$here/seeds/icc_profile_cost" ;;
     esac
 }
 
