@@ -320,8 +320,8 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
             return bytes;
         }
         const std::size_t had = bytes.size();
-        bytes.resize(had +
-                     static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, most - had)));
+        const std::size_t piece = headOnly ? kHeadPiece : kReadPiece;
+        bytes.resize(had + static_cast<std::size_t>(std::min<std::uint64_t>(piece, most - had)));
         const std::size_t n = stream.Read(bytes.data() + had, bytes.size() - had);
         bytes.resize(had + n);
         if (n == 0)
@@ -424,10 +424,11 @@ WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
         JpegDecodeNotes notes;
         try {
             FileStream stream(file.path, FileStream::Mode::Read);
-            stored = DecodeJpeg(stream,
-                                JpegDecodeOptions{swapped ? request.atLeastHeight : request.atLeastWidth,
-                                                  swapped ? request.atLeastWidth : request.atLeastHeight},
-                                &notes);
+            stored = DecodeJpeg(
+                stream,
+                JpegDecodeOptions{swapped ? request.atLeastHeight : request.atLeastWidth,
+                                  swapped ? request.atLeastWidth : request.atLeastHeight},
+                &notes);
         } catch (const ImageIoError& e) {
             throw e.ForFile(file.path);
         }
