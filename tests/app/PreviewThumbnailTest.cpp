@@ -14,6 +14,7 @@
 #include "PreviewThumbnail.h"
 #include "Stream.h"
 #include "TempFolder.h"
+#include "imageio/OrientedFiles.h"
 
 namespace zelqor {
 namespace {
@@ -27,22 +28,6 @@ WorkingBitmap Quadrants(int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             b.SetPixel(x, y, MakePixel(x < width / 2 ? 255 : 0, y < height / 2 ? 255 : 0, 0, 0xFF));
-    return b;
-}
-
-// IFD0 with Orientation, IFD1 with `thumbnail`.
-Bytes ExifWithThumbnail(int orientation, const Bytes& thumbnail) {
-    Bytes b{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-    const auto put = [&](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    put(1, 2), put(0x0112, 2), put(3, 2), put(1, 4), put(orientation, 4), put(26, 4);
-    put(2, 2);
-    put(0x0201, 2), put(4, 2), put(1, 4), put(26 + 2 + 24 + 4, 4);
-    put(0x0202, 2), put(4, 2), put(1, 4), put(static_cast<std::uint32_t>(thumbnail.size()), 4);
-    put(0, 4);
-    b.insert(b.end(), thumbnail.begin(), thumbnail.end());
     return b;
 }
 
@@ -62,7 +47,8 @@ TEST(PreviewThumbnailTest, CameraThumbnailTurnedAsThePictureIsFromTheHeadAlone) 
     for (const int orientation : {1, 2, 3, 6, 8}) {
         SCOPED_TRACE(orientation);
         MemoryStream source(EncodeJpeg(Quadrants(320, 240), 90)), dest;
-        const Bytes exif = ExifWithThumbnail(orientation, EncodeJpeg(storedThumbnail, 95));
+        const Bytes exif =
+            oriented::ExifWithThumbnail(orientation, EncodeJpeg(storedThumbnail, 95));
         InsertJpegSegment(dest, source, exif.data(), exif.size(), kMarkerApp1);
         Bytes file = dest.Bytes();
         // Cut just after the scan header: no picture data at all.

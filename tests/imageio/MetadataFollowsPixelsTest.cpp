@@ -47,25 +47,6 @@ WorkingBitmap Corners(int width, int height) {
     return b;
 }
 
-// An Exif block, little-endian: IFD0 with Orientation, IFD1 with `thumbnail` as a camera writes
-// it.
-Bytes ExifWithThumbnail(int orientation, const Bytes& thumbnail) {
-    Bytes b{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-    const auto put = [&](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    put(1, 2), put(0x0112, 2), put(3, 2), put(1, 4), put(orientation, 4);
-    const std::uint32_t ifd1 = 8 + 2 + 12 + 4;
-    put(ifd1, 4);
-    put(2, 2);
-    put(0x0201, 2), put(4, 2), put(1, 4), put(ifd1 + 2 + 2 * 12 + 4, 4);
-    put(0x0202, 2), put(4, 2), put(1, 4), put(static_cast<std::uint32_t>(thumbnail.size()), 4);
-    put(0, 4);
-    b.insert(b.end(), thumbnail.begin(), thumbnail.end());
-    return b;
-}
-
 Bytes Xmp(const std::string& orientationText) {
     const std::string packet =
         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
@@ -156,7 +137,7 @@ TEST(MetadataFollowsPixels, OrientationAndThumbnailFollowAPictureTurnedUpright) 
         SCOPED_TRACE(c.orientation);
         const Bytes thumbnail =
             c.thumbnailDecodes ? EncodeJpeg(storedThumbnail, 95) : Bytes(300, 0x55);
-        const Bytes exif = ExifWithThumbnail(c.orientation, thumbnail);
+        const Bytes exif = oriented::ExifWithThumbnail(c.orientation, thumbnail);
         const Bytes xmp = Xmp(c.xmp);
         const fs::path source = folder / "stored.jpg", saved = folder / "saved.jpg";
         oriented::Write(source, JpegWith(stored, {{kMarkerApp1, exif}, {kMarkerApp1, xmp}}));
@@ -190,7 +171,7 @@ TEST(MetadataFollowsPixels, OrientationAndThumbnailFollowAPictureTurnedUpright) 
 
 // Kept in the stored order, nothing is turned: the metadata goes as it came.
 TEST(MetadataFollowsPixels, StoredOrientationKeepsXmpAndThumbnail) {
-    const Bytes exif = ExifWithThumbnail(6, EncodeJpeg(Corners(16, 12), 95));
+    const Bytes exif = oriented::ExifWithThumbnail(6, EncodeJpeg(Corners(16, 12), 95));
     const Bytes xmp = Xmp(" tiff:Orientation=\"6\">");
     MetadataBlock metadata;
     metadata.app1.Append(exif);
