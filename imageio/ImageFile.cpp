@@ -301,7 +301,6 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
                                            bool headOnly = false) {
     const auto fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
     std::vector<std::uint8_t> bytes = std::move(head);
-    bytes.reserve(static_cast<std::size_t>(std::min(fileSize, kMostReserved)));
     for (;;) {
         if (const std::optional<std::size_t> end = extent.Scan(bytes)) {
             const std::uint64_t held = std::max<std::uint64_t>(fileSize, bytes.size());
@@ -313,6 +312,14 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
         }
         if (headOnly && extent.ReachedPictureData())
             return bytes;
+        // Room for what the picture may need, once its header tells: the rest of the file is
+        // read into place, and a file padded far past its picture reserves no more than that.
+        if (extent.ReachedPictureData()) {
+            const std::uint64_t room =
+                std::min({fileSize, extent.MostBytesNeeded(), kMostReserved});
+            if (bytes.capacity() < room)
+                bytes.reserve(static_cast<std::size_t>(room));
+        }
         const std::uint64_t most = extent.MostBytesNeeded();
         if (bytes.size() >= most) {
             if (fileSize > bytes.size())
