@@ -564,8 +564,8 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                         RunStreamedFile(o, std::move(current->file), current->result, bar);
                     current->outcome = streamed.outcome;
                     current->encoded = std::move(streamed.encoded);
-                    if (streamed.endedEarly) {
-                        current->Warn(kEndedEarlyNotice);
+                    for (const std::string& notice : DecodeNotices(streamed.notes)) {
+                        current->Warn(notice);
                     }
                     return;
                 }

@@ -108,8 +108,8 @@ StreamedResult RunStreamedFile(const CliOptions& o,
 
     const auto decodeRows = [&] {
         try {
-            DecodeJpegInRows(file.bytes.data(), file.bytes.size(), source, decoded,
-                             &streamed.endedEarly, &released);
+            DecodeJpegInRows(file.bytes.data(), file.bytes.size(), source, decoded, &streamed.notes,
+                             &released);
         } catch (...) {
             decodeError = std::current_exception();
         }

@@ -6,6 +6,7 @@
 
 #include "CliOptions.h"
 #include "ImageFile.h"
+#include "JpegCodec.h"
 #include "ProcessingRun.h"
 
 namespace zelqor::cli {
@@ -19,7 +20,7 @@ bool UsesStreamedPath(const CliOptions& o, const PictureFile& file);
 struct StreamedResult {
     RunOutcome outcome;
     std::vector<std::uint8_t> encoded;  // the encoder's own file for JPEG output; else empty
-    bool endedEarly = false;            // the file ended before the picture did
+    JpegDecodeNotes notes;              // what the decode has to tell the user
 };
 
 // Decodes the JPEG `file` (its bytes go once decoded), runs the engine while rows arrive, and

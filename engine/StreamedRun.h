@@ -24,7 +24,8 @@ namespace zelqor {
 //
 // Either bitmap may be a ring (WorkingBitmap::ResizeRing). The run publishes on
 // `rings.sourceReleased` the rows of src below which no row is read any more, so that the source's
-// maker may reuse their slots; a ring src must hold at least half PlanStreamedRun's sourceRows.
+// maker may reuse their slots; a ring src must hold at least the rows the run reads at once (the
+// span of PlanStreamedRun's sourceRows without its lead), or the run refuses it.
 // Before it writes row y of a ring dst the run waits until `rings.resultTaken` (published by
 // whoever reads dst) has passed y - dst.RowsHeld(). Both are closed when the call returns.
 struct RingGates {
@@ -42,9 +43,9 @@ RunOutcome RunStreamed(const WorkingBitmap& src,
                        RingGates rings = {});
 
 struct StreamedRunPlan {
-    // The rows of the source that the run reads at once, twice over so that the source's maker
-    // works a band ahead of the run: a ring of this many rows never holds the run up. The
-    // height where the run needs every row at once.
+    // The rows of the source that the run reads at once plus 64, so that the source's maker
+    // works that many rows ahead of the run; a ring of this many rows does not hold the run up.
+    // The height where the run needs every row at once.
     int sourceRows = 0;
     std::size_t scratchBytes = 0;  // what the run holds beside its bitmaps (FastAdaptation's)
 };

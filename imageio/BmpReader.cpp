@@ -479,8 +479,12 @@ WorkingBitmap DecodeBmp(Stream& file) {
     const Bytes b(head.data(), head.size(), static_cast<std::size_t>(fileSize));
     const Header h = parseHeader(b);
     if (isRle(h.compression) || fileSize <= kHeadBytes) {
-        // RLE streams jump about and small files fit in memory anyway: decoded whole.
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(fileSize));
+        // RLE streams jump about and small files fit in memory anyway: decoded whole, up to
+        // what the picture's instructions could fill (a run or an escape takes two bytes per
+        // pixel at worst, and each row ends with one), however long the file.
+        const std::uint64_t most =
+            h.pixelStart + 4 * (static_cast<std::uint64_t>(h.width) * h.height + h.height) + 16;
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(fileSize, most)));
         file.SetPosition(0);
         file.ReadBuffer(bytes.data(), bytes.size());
         return DecodeBmp(bytes);

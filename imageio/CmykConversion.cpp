@@ -3,6 +3,8 @@
 
 #include <lcms2.h>
 
+#include "IccProfile.h"
+
 namespace zelqor {
 
 namespace {
@@ -31,8 +33,13 @@ cmsHTRANSFORM buildTransform(std::span<const std::uint8_t> profile, bool inverte
 
 }  // namespace
 
-CmykToBgr::CmykToBgr(std::span<const std::uint8_t> profile, bool inverted)
-    : transform_(buildTransform(profile, inverted)), inverted_(inverted) {}
+CmykToBgr::CmykToBgr(std::span<const std::uint8_t> profile, bool inverted) : inverted_(inverted) {
+    const IccProfileCost cost =
+        profile.empty() ? IccProfileCost::Bounded : JudgeIccProfileCost(profile);
+    setAside_ = cost == IccProfileCost::TooLarge || cost == IccProfileCost::TooManyStages;
+    if (cost == IccProfileCost::Bounded)
+        transform_ = buildTransform(profile, inverted);
+}
 
 CmykToBgr::~CmykToBgr() {
     if (transform_ != nullptr)

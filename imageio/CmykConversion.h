@@ -11,19 +11,23 @@ namespace zelqor {
 class CmykToBgr {
   public:
     // `inverted`: the samples are stored inverted (0 full ink), as files with Adobe's marker
-    // store them. A profile that is no usable CMYK profile counts as none.
+    // store them. A profile that is no usable CMYK profile, or one too costly to use, counts as
+    // none.
     CmykToBgr(std::span<const std::uint8_t> profile, bool inverted);
     ~CmykToBgr();
     CmykToBgr(const CmykToBgr&) = delete;
     CmykToBgr& operator=(const CmykToBgr&) = delete;
 
     bool UsesProfile() const { return transform_ != nullptr; }
+    // The profile was judged too costly to build a transform from (JudgeIccProfileCost).
+    bool ProfileSetAside() const { return setAside_; }
     // `width` pixels of four samples each into blue, green, red, 0xFF.
     void ConvertRow(const std::uint8_t* cmyk, std::uint8_t* bgrx, int width) const;
 
   private:
     void* transform_ = nullptr;  // a cmsHTRANSFORM, kept opaque so users need no lcms headers
     bool inverted_;
+    bool setAside_ = false;
 };
 
 }  // namespace zelqor

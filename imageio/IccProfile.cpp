@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <lcms2.h>
+
 namespace zelqor {
 
 namespace {
@@ -56,6 +58,72 @@ SegmentPayloads IccChunksOf(std::span<const std::uint8_t> profile) {
         chunks.Append(chunk);
     }
     return chunks;
+}
+
+namespace {
+
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// The element count a multi-process-element tag declares, read from the tag table itself:
+// LittleCMS reads such a tag's elements one by one, inserting each at the end of a list, so
+// asking it would already cost what the gate is there to spare.
+bool declaresTooManyElements(std::span<const std::uint8_t> profile) {
+    constexpr std::size_t kTagTable = kProfileHeaderSize;
+    constexpr std::size_t kTagEntry = 12;
+    if (profile.size() < kTagTable + 4)
+        return false;
+    const std::uint64_t count = bigEndian32(profile.data() + kTagTable);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t entry = kTagTable + 4 + i * kTagEntry;
+        if (entry + kTagEntry > profile.size())
+            break;
+        const std::uint64_t offset = bigEndian32(profile.data() + entry + 4);
+        if (offset > profile.size() || profile.size() - offset < 16)
+            continue;
+        const std::uint8_t* tag = profile.data() + offset;
+        if (std::memcmp(tag, "mpet", 4) == 0 && bigEndian32(tag + 12) > kMostIccPipelineStages)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+IccProfileCost JudgeIccProfileCost(std::span<const std::uint8_t> profile) {
+    if (profile.size() > kMostIccProfileBytes)
+        return IccProfileCost::TooLarge;
+    if (declaresTooManyElements(profile))
+        return IccProfileCost::TooManyStages;
+    cmsHPROFILE h =
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+    if (h == nullptr)
+        return IccProfileCost::Unreadable;
+    // Every pipeline a transform may take, whichever intent and direction: the 8-bit LUTs and
+    // the floating-point ones, which take precedence where present.
+    static constexpr cmsTagSignature kPipelines[] = {
+        cmsSigAToB0Tag,    cmsSigAToB1Tag,    cmsSigAToB2Tag,   cmsSigBToA0Tag, cmsSigBToA1Tag,
+        cmsSigBToA2Tag,    cmsSigDToB0Tag,    cmsSigDToB1Tag,   cmsSigDToB2Tag, cmsSigDToB3Tag,
+        cmsSigBToD0Tag,    cmsSigBToD1Tag,    cmsSigBToD2Tag,   cmsSigBToD3Tag, cmsSigGamutTag,
+        cmsSigPreview0Tag, cmsSigPreview1Tag, cmsSigPreview2Tag};
+    IccProfileCost cost = IccProfileCost::Bounded;
+    for (const cmsTagSignature tag : kPipelines) {
+        if (!cmsIsTag(h, tag))
+            continue;
+        const auto* pipeline = static_cast<const cmsPipeline*>(cmsReadTag(h, tag));
+        if (pipeline == nullptr) {
+            // A pipeline that does not read would fail the transform anyway.
+            cost = IccProfileCost::Unreadable;
+            break;
+        }
+        if (cmsPipelineStageCount(pipeline) > kMostIccPipelineStages) {
+            cost = IccProfileCost::TooManyStages;
+            break;
+        }
+    }
+    cmsCloseProfile(h);
+    return cost;
 }
 
 IccColourSpace ColourSpaceOf(std::span<const std::uint8_t> profile) {

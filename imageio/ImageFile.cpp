@@ -11,14 +11,17 @@
 #include <filesystem>
 
 #include "BmpReader.h"
+#include "ExifThumbnail.h"
 #include "IccProfile.h"
 #include "ImageIoError.h"
 #include "JpegCodec.h"
 #include "JpegSegment.h"
 #include "MemExif.h"
 #include "Orientation.h"
+#include "PictureExtent.h"
 #include "PngReader.h"
 #include "Stream.h"
+#include "XmpPacket.h"
 
 namespace zelqor {
 
@@ -30,9 +33,10 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
-bool isJpegExtension(const std::string& ext) {
-    return ext == "jpg" || ext == "jpeg";
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
 }
+
 bool isBmpExtension(const std::string& ext) {
     return ext == "bmp";
 }
@@ -163,6 +167,8 @@ MetadataBlock collectJpegMetadata(const std::vector<std::uint8_t>& bytes,
     };
     walk(metadata.app1, kMarkerApp1, {});
     walk(metadata.icc, kMarkerApp2, kIccIdentifier);
+    walk(metadata.iptc, kMarkerApp13, {});
+    walk(metadata.comments, kMarkerCom, {});
     return metadata;
 }
 
@@ -173,6 +179,82 @@ bool profileFitsRgb(const SegmentPayloads& chunks) {
 }
 
 }  // namespace
+
+std::span<const std::uint8_t> MetadataBlock::ExifTiff() const {
+    constexpr std::size_t kIdentifierSize = 6;
+    for (std::size_t i = 0; i < app1.Count(); ++i) {
+        if (IsExifPayload(app1.Payload(i)))
+            return app1.Payload(i).subspan(kIdentifierSize);
+    }
+    return {};
+}
+
+std::span<const std::uint8_t> MetadataBlock::XmpPacket() const {
+    for (std::size_t i = 0; i < app1.Count(); ++i) {
+        if (IsXmpPayload(app1.Payload(i)))
+            return app1.Payload(i).subspan(kXmpIdentifier.size());
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> MetadataBlock::IccProfile() const {
+    return AssembleIccProfile(icc);
+}
+
+MetadataBlock MetadataBlock::FromParts(std::span<const std::uint8_t> exifTiff,
+                                       std::span<const std::uint8_t> xmpPacket,
+                                       std::span<const std::uint8_t> iccProfile) {
+    MetadataBlock block;
+    if (!exifTiff.empty()) {
+        std::vector<std::uint8_t> payload{'E', 'x', 'i', 'f', 0, 0};
+        payload.insert(payload.end(), exifTiff.begin(), exifTiff.end());
+        block.app1.Append(payload);
+    }
+    if (!xmpPacket.empty()) {
+        std::vector<std::uint8_t> payload(kXmpIdentifier.begin(), kXmpIdentifier.end());
+        payload.insert(payload.end(), xmpPacket.begin(), xmpPacket.end());
+        block.app1.Append(payload);
+    }
+    if (!iccProfile.empty())
+        block.icc = IccChunksOf(iccProfile);
+    return block;
+}
+
+bool IsJpegExtension(std::string_view extension) {
+    // Desktops file image/jpeg under all of these.
+    for (const std::string_view known : {"jpg", "jpeg", "jpe", "jfif", "jif"}) {
+        if (extension.size() == known.size() &&
+            std::equal(known.begin(), known.end(), extension.begin(), [](char a, char b) {
+                return a == std::tolower(static_cast<unsigned char>(b));
+            }))
+            return true;
+    }
+    return false;
+}
+
+std::string DamagedDataNotice(const std::string& words) {
+    return "the picture data is damaged (" + words + "); what could not be decoded is grey";
+}
+
+std::vector<std::string> DecodeNotices(const JpegDecodeNotes& notes) {
+    std::vector<std::string> notices;
+    if (notes.endedEarly)
+        notices.push_back(kEndedEarlyNotice);
+    if (!notes.damage.empty())
+        notices.push_back(DamagedDataNotice(notes.damage));
+    if (notes.profileSetAside)
+        notices.push_back(kProfileSetAsideNotice);
+    return notices;
+}
+
+std::string TrailingDataNotice(std::uint64_t bytes) {
+    return "the file holds " + megabytes(bytes) + " MB after its picture, which were not read";
+}
+
+std::string UnreadDataNotice(std::uint64_t bytesRead) {
+    return "the file holds more than its picture can need; only its first " + megabytes(bytesRead) +
+           " MB were read";
+}
 
 std::string FileExtension(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
@@ -201,15 +283,70 @@ int jpegOrientation(const std::vector<std::uint8_t>& bytes) {
     return kOrientationUpright;
 }
 
-void readJpeg(PictureFile& file, OrientationHandling orientation) {
+// Bytes past a picture that pass without a word: phones append a video or a second picture.
+constexpr std::uint64_t kQuietTrailingBytes = std::uint64_t{64} << 20;
+constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+// Headers and metadata are a few dozen kilobytes; a camera's thumbnail is in them.
+constexpr std::size_t kHeadPiece = std::size_t{64} << 10;
+// Reserving is only address space, but a vast reservation may still be refused.
+constexpr std::uint64_t kMostReserved = std::uint64_t{256} << 20;
+
+// The file from its start up to the end of its picture, after the `head` bytes already read:
+// what follows the picture, or lies beyond what a picture of its size could need, is never
+// read (a photo padded to gigabytes costs no more than the photo). Such bytes get a notice.
+std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
+                                           std::vector<std::uint8_t> head,
+                                           PictureExtent& extent,
+                                           std::vector<std::string>& notices,
+                                           bool headOnly = false) {
+    const auto fileSize = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
+    std::vector<std::uint8_t> bytes = std::move(head);
+    for (;;) {
+        if (const std::optional<std::size_t> end = extent.Scan(bytes)) {
+            const std::uint64_t held = std::max<std::uint64_t>(fileSize, bytes.size());
+            bytes.resize(*end);
+            if (held - *end > kQuietTrailingBytes) {
+                notices.push_back(TrailingDataNotice(held - *end));
+            }
+            return bytes;
+        }
+        if (headOnly && extent.ReachedPictureData())
+            return bytes;
+        // Room for what the picture may need, once its header tells: the rest of the file is
+        // read into place, and a file padded far past its picture reserves no more than that.
+        if (extent.ReachedPictureData()) {
+            const std::uint64_t room =
+                std::min({fileSize, extent.MostBytesNeeded(), kMostReserved});
+            if (bytes.capacity() < room)
+                bytes.reserve(static_cast<std::size_t>(room));
+        }
+        const std::uint64_t most = extent.MostBytesNeeded();
+        if (bytes.size() >= most) {
+            if (fileSize > bytes.size())
+                notices.push_back(UnreadDataNotice(bytes.size()));
+            return bytes;
+        }
+        const std::size_t had = bytes.size();
+        const std::size_t piece = headOnly ? kHeadPiece : kReadPiece;
+        bytes.resize(had + static_cast<std::size_t>(std::min<std::uint64_t>(piece, most - had)));
+        const std::size_t n = stream.Read(bytes.data() + had, bytes.size() - had);
+        bytes.resize(had + n);
+        if (n == 0)
+            return bytes;
+    }
+}
+
+void readJpeg(PictureFile& file, OrientationHandling orientation, bool headOnly = false) {
     FileStream stream(file.path, FileStream::Mode::Read);
-    // A file that merely carries the name is refused on its first bytes, not after being read
-    // whole (a 1 GiB file would cost 2 GB and seconds first).
+    // A file that merely carries the name is refused on its first bytes, not after being read.
     std::vector<std::uint8_t> head(2);
     head.resize(stream.Read(head.data(), head.size()));
     CheckJpegStart(head.data(), head.size());
-    file.bytes = ReadRestOfFile(stream, std::move(head));
-    const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size());
+    JpegExtent extent;
+    file.bytes = readPictureBytes(stream, std::move(head), extent, file.notices, headOnly);
+    file.headOnly = headOnly;
+    const JpegSize size = ReadJpegSize(file.bytes.data(), file.bytes.size(),
+                                       static_cast<std::uint64_t>(stream.Size()));
     if (orientation == OrientationHandling::Upright)
         file.orientation = jpegOrientation(file.bytes);
     const bool swap = OrientationSwapsSides(file.orientation);
@@ -218,8 +355,20 @@ void readJpeg(PictureFile& file, OrientationHandling orientation) {
 }
 
 void readPng(PictureFile& file) {
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(file.path);
-    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile);
+    FileStream stream(file.path, FileStream::Mode::Read);
+    std::vector<std::uint8_t> head(8);
+    head.resize(stream.Read(head.data(), head.size()));
+    std::vector<std::uint8_t> bytes;
+    if (HasPngSignature(head.data(), head.size())) {
+        PngExtent extent;
+        bytes = readPictureBytes(stream, std::move(head), extent, file.notices);
+    } else {
+        bytes = std::move(head);  // refused below, with the reason
+    }
+    bool endedEarly = false;
+    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile, &endedEarly);
+    if (endedEarly)
+        file.notices.push_back(kEndedEarlyNotice);
     file.width = file.bitmap.Width();
     file.height = file.bitmap.Height();
 }
@@ -228,7 +377,21 @@ void readPng(PictureFile& file) {
 
 bool HasPictureExtension(const std::string& path) {
     const std::string lower = lowerAscii(FileExtension(path));
-    return isJpegExtension(lower) || isBmpExtension(lower) || isPngExtension(lower);
+    return IsJpegExtension(lower) || isBmpExtension(lower) || isPngExtension(lower);
+}
+
+PictureFile ReadPictureHead(const std::string& path) {
+    if (!IsJpegExtension(lowerAscii(FileExtension(path))))
+        return ReadPictureFile(path);
+    PictureFile file;
+    file.path = path;
+    file.jpeg = true;
+    try {
+        readJpeg(file, OrientationHandling::Upright, true);
+    } catch (const ImageIoError& e) {
+        throw e.ForFile(path);
+    }
+    return file;
 }
 
 PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
@@ -239,7 +402,7 @@ PictureFile ReadPictureFile(const std::string& path, OrientationHandling orienta
     }
     PictureFile file;
     file.path = path;
-    file.jpeg = isJpegExtension(lower);
+    file.jpeg = IsJpegExtension(lower);
     try {
         if (file.jpeg) {
             readJpeg(file, orientation);
@@ -266,6 +429,25 @@ WorkingBitmap DecodePicture(PictureFile& file) {
 WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
     if (!file.jpeg)
         return std::move(file.bitmap);
+    if (file.headOnly) {
+        // The picture data is read from the file as it decodes, never held whole.
+        const bool swapped = OrientationSwapsSides(file.orientation);
+        WorkingBitmap stored;
+        JpegDecodeNotes notes;
+        try {
+            FileStream stream(file.path, FileStream::Mode::Read);
+            stored = DecodeJpeg(
+                stream,
+                JpegDecodeOptions{swapped ? request.atLeastHeight : request.atLeastWidth,
+                                  swapped ? request.atLeastWidth : request.atLeastHeight},
+                &notes);
+        } catch (const ImageIoError& e) {
+            throw e.ForFile(file.path);
+        }
+        for (std::string& notice : DecodeNotices(notes))
+            file.notices.push_back(std::move(notice));
+        return TurnUpright(std::move(stored), file.orientation);
+    }
     const bool swap = OrientationSwapsSides(file.orientation);
     if (swap)
         std::swap(request.atLeastWidth, request.atLeastHeight);
@@ -273,17 +455,17 @@ WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
     // be held twice meanwhile.
     if (swap)
         request.reuse.Clear();
-    bool endedEarly = false;
+    JpegDecodeNotes notes;
     WorkingBitmap stored;
     try {
         stored = DecodeJpeg(file.bytes.data(), file.bytes.size(),
                             JpegDecodeOptions{request.atLeastWidth, request.atLeastHeight},
-                            std::move(request.reuse), &endedEarly);
+                            std::move(request.reuse), &notes);
     } catch (const ImageIoError& e) {
         throw e.ForFile(file.path);
     }
-    if (endedEarly)
-        file.notices.push_back(kEndedEarlyNotice);
+    for (std::string& notice : DecodeNotices(notes))
+        file.notices.push_back(std::move(notice));
     return TurnUpright(std::move(stored), file.orientation);
 }
 
@@ -330,35 +512,73 @@ std::vector<std::uint8_t> AddJpegMetadata(std::vector<std::uint8_t> encoded,
                                           int height,
                                           const MetadataBlock& metadata,
                                           ExifTreatment exif) {
-    if (metadata.empty() || exif == ExifTreatment::None) {
+    const bool withProfile = profileFitsRgb(metadata.icc);
+    if (metadata.empty() || (exif == ExifTreatment::None && !withProfile)) {
         return encoded;
     }
     std::vector<InsertedSegment> segments;
-    MemoryStream patched;
-    bool exifSeen = false;
-    for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
-        std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
-        // Readers take the first Exif block, so that is the one whose fields must be right.
-        const bool patch = exif == ExifTreatment::FixSize || !metadata.storedOrientation;
-        if (patch && !exifSeen && IsExifPayload(payload)) {
-            exifSeen = true;
-            patched = MemoryStream(std::vector<std::uint8_t>(payload.begin(), payload.end()));
-            if (!metadata.storedOrientation)
-                SetExifOrientationUpright(std::span(patched.Data(), payload.size()));
-            if (exif == ExifTreatment::FixSize)
-                TExifInfo().SetImageSize(patched, width, height);
-            payload = patched.Bytes();
+    // Patched copies; each keeps its bytes where they are while the outer list grows.
+    std::vector<std::vector<std::uint8_t>> patched;
+    const auto copyOf = [&](std::span<const std::uint8_t> payload) {
+        patched.emplace_back(payload.begin(), payload.end());
+        return std::span<std::uint8_t>(patched.back());
+    };
+    if (exif != ExifTreatment::None) {
+        // The orientation the pixels were turned from, when they were.
+        int turnedFrom = kOrientationUpright;
+        bool exifSeen = false;
+        for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
+            const std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
+            if (!exifSeen && IsExifPayload(payload)) {
+                exifSeen = true;
+                if (!metadata.storedOrientation) {
+                    const int stored = ReadExifOrientation(payload);
+                    turnedFrom = stored == 0 ? kOrientationUpright : stored;
+                }
+            }
         }
-        segments.push_back({kMarkerApp1, payload});
+        const bool turned = turnedFrom != kOrientationUpright;
+        exifSeen = false;
+        for (std::size_t i = 0; i < metadata.app1.Count(); ++i) {
+            std::span<const std::uint8_t> payload = metadata.app1.Payload(i);
+            // Readers take the first Exif block, so that is the one whose fields must be right.
+            const bool patch = exif == ExifTreatment::FixSize || !metadata.storedOrientation;
+            if (patch && !exifSeen && IsExifPayload(payload)) {
+                exifSeen = true;
+                const std::span<std::uint8_t> copy = copyOf(payload);
+                if (!metadata.storedOrientation)
+                    SetExifOrientationUpright(copy);
+                if (turned)
+                    TurnExifThumbnailUpright(copy, turnedFrom);
+                if (exif == ExifTreatment::FixSize) {
+                    MemoryStream block(std::vector<std::uint8_t>(copy.begin(), copy.end()));
+                    TExifInfo().SetImageSize(block, width, height);
+                    std::copy(block.Bytes().begin(), block.Bytes().end(), copy.begin());
+                }
+                payload = copy;
+            } else if (turned && IsXmpPayload(payload) && ReadXmpOrientation(payload) != 0) {
+                const std::span<std::uint8_t> copy = copyOf(payload);
+                SetXmpOrientationUpright(copy);
+                payload = copy;
+            }
+            segments.push_back({kMarkerApp1, payload});
+        }
     }
-    if (profileFitsRgb(metadata.icc)) {
+    if (withProfile) {
         for (std::size_t i = 0; i < metadata.icc.Count(); ++i)
             segments.push_back({kMarkerApp2, metadata.icc.Payload(i)});
+    }
+    if (exif != ExifTreatment::None) {
+        for (std::size_t i = 0; i < metadata.iptc.Count(); ++i)
+            segments.push_back({kMarkerApp13, metadata.iptc.Payload(i)});
+        for (std::size_t i = 0; i < metadata.comments.Count(); ++i)
+            segments.push_back({kMarkerCom, metadata.comments.Payload(i)});
     }
     MemoryStream source(std::move(encoded));
     MemoryStream dest;
     // Our own encoder output always reaches SOS; anything else would save a broken file.
-    if (!InsertJpegSegments(dest, source, segments)) {
+    if (!InsertJpegSegments(dest, source, segments,
+                            exif == ExifTreatment::None ? JfifHeader::Kept : JfifHeader::Dropped)) {
         ThrowStreamWriteError();
     }
     return dest.TakeBytes();

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "JpegSegment.h"
@@ -12,18 +14,38 @@
 
 namespace zelqor {
 
-// What the save's Exif item carries from a source file into the written one.
+// What the save's Exif item carries from a source file into the written one. A JPEG's
+// segments are kept as they came; the accessors below give each kind of metadata in the shape
+// every format shares (Exif as TIFF bytes, the XMP packet, the ICC profile whole), and
+// FromParts builds a block from those.
 struct MetadataBlock {
-    SegmentPayloads app1;  // every APP1 payload (Exif, XMP and others), in file order
-    SegmentPayloads icc;   // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+    SegmentPayloads app1;      // every APP1 payload (Exif, XMP and others), in file order
+    SegmentPayloads icc;       // the APP2 "ICC_PROFILE\0" chunks, whole, in file order
+    SegmentPayloads iptc;      // the APP13 payloads (Photoshop's resource blocks holding IPTC)
+    SegmentPayloads comments;  // the COM payloads, as written
     // The picture was kept in the file's stored order, so the Exif Orientation still describes
     // it and travels unchanged. Otherwise the picture was turned upright on load and a copied
     // Exif block says so (Orientation 1).
     bool storedOrientation = false;
 
     // Lower case: callers test it as they would test a byte buffer.
-    bool empty() const { return app1.bytes.empty() && icc.bytes.empty(); }
+    bool empty() const {
+        return app1.bytes.empty() && icc.bytes.empty() && iptc.bytes.empty() &&
+               comments.bytes.empty();
+    }
     bool operator==(const MetadataBlock&) const = default;
+
+    // The first Exif block's TIFF structure (after "Exif\0\0"); empty when there is none.
+    std::span<const std::uint8_t> ExifTiff() const;
+    // The XMP packet (after its identifier); empty when there is none.
+    std::span<const std::uint8_t> XmpPacket() const;
+    // The colour profile put together; empty when there is none or its chunks do not make one.
+    std::vector<std::uint8_t> IccProfile() const;
+
+    // A block from metadata in that shared shape; each part may be empty.
+    static MetadataBlock FromParts(std::span<const std::uint8_t> exifTiff,
+                                   std::span<const std::uint8_t> xmpPacket,
+                                   std::span<const std::uint8_t> iccProfile);
 };
 
 struct LoadedImage {
@@ -40,6 +62,8 @@ struct LoadedImage {
 
 // The extension of `path` after its last dot, as written ("" without one).
 std::string FileExtension(const std::string& path);
+// True for the extensions JPEG files go by ("jpg", "jpeg", "jpe", "jfif", "jif"), case ignored.
+bool IsJpegExtension(std::string_view extension);
 
 // True when ReadPictureFile has a decoder for `path`'s extension: the one rule for which names
 // count as pictures, also where a folder is searched for them.
@@ -50,6 +74,16 @@ inline constexpr const char* kEndedEarlyNotice =
     "the file ends early; the missing part of the picture is grey";
 inline constexpr const char* kMetadataUnreadNotice =
     "its metadata (Exif, colour profile) could not be read whole; what was read is kept";
+
+// The picture data is corrupt; `words` are the decoder's own.
+std::string DamagedDataNotice(const std::string& words);
+struct JpegDecodeNotes;
+// The notices for what a decode tells (JpegDecodeNotes), in the order the user should read them.
+std::vector<std::string> DecodeNotices(const JpegDecodeNotes& notes);
+// A picture file holds more than `bytes` after its picture (they are not read).
+std::string TrailingDataNotice(std::uint64_t bytes);
+// A picture file holds more than its picture could need; only `bytesRead` were read.
+std::string UnreadDataNotice(std::uint64_t bytesRead);
 
 // How a JPEG whose Exif Orientation is 2 to 8 comes in.
 enum class OrientationHandling {
@@ -62,7 +96,10 @@ enum class OrientationHandling {
 // bitmap carries no metadata, so its bytes are not kept.
 struct PictureFile {
     std::string path;
-    std::vector<std::uint8_t> bytes;  // a JPEG's bytes; empty otherwise
+    std::vector<std::uint8_t> bytes;  // a JPEG's bytes up to its end; empty otherwise
+    // Only a JPEG's head was read (ReadPictureHead): `bytes` end where its picture data begins,
+    // and DecodePicture reads the rest from the file as it decodes.
+    bool headOnly = false;
     bool jpeg = false;
     // The picture's size as the load delivers it: upright, unless kept as stored.
     int width = 0;
@@ -76,12 +113,19 @@ struct PictureFile {
     std::vector<std::string> notices;
 };
 
-// Reads `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap, "png"; case ignored). Throws
+// Reads `path` by its extension (IsJpegExtension JPEG, "bmp" bitmap, "png"; case ignored).
+// Only the picture is read: bytes after its end, or past what a picture of its size could
+// need, stay unread and add a notice. Throws
 // ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header,
 // an invalid bitmap or PNG; the error names the file. A JPEG-named file that does not start
 // as a JPEG is refused after its first bytes, before it is read whole.
 PictureFile ReadPictureFile(const std::string& path,
                             OrientationHandling orientation = OrientationHandling::Upright);
+// ReadPictureFile for a glance at a file (the open dialog's preview): a JPEG is read only up
+// to its picture data, which holds its size, its orientation and its metadata (a camera's
+// thumbnail among them); other files as ReadPictureFile reads them. The metadata of a head is
+// what CollectExif finds in `bytes`.
+PictureFile ReadPictureHead(const std::string& path);
 // What a decode may do to spare work.
 struct DecodeRequest {
     // The least size the picture is wanted at; 0 for its own. A JPEG is then decoded at a
@@ -119,9 +163,12 @@ enum class ExifTreatment { None, Copy, FixSize };
 // in place of the JFIF header: each APP1 payload as its own APP1 segment in its order (one
 // longer than a segment holds split over consecutive ones), then each ICC chunk as an APP2
 // segment when the profile describes RGB, as the file written does (a grey or CMYK source's
-// profile would misdescribe it). The first Exif payload's Orientation is set to 1 unless the
-// metadata keeps the stored orientation, and with FixSize its size fields get the bitmap's size.
-// A corrupt Exif payload under FixSize throws the stream read error.
+// profile would misdescribe it), then the APP13 and COM payloads. With None only an RGB
+// profile goes in, after the JFIF header: it describes the pixels, whatever becomes of Exif.
+// Unless the metadata keeps the stored orientation, the first Exif payload's Orientation is set
+// to 1, and when it was 2 to 8 the XMP tiff:Orientation is set to 1 too and the Exif thumbnail
+// is turned upright (or dropped when it cannot be). With FixSize its size fields get the
+// bitmap's size. A corrupt Exif payload under FixSize throws the stream read error.
 std::vector<std::uint8_t> BuildJpegFile(const WorkingBitmap& bitmap,
                                         int quality,
                                         const MetadataBlock& metadata,

@@ -1,6 +1,7 @@
 // libjpeg glue: one error exit that unwinds by longjmp, the decoder and the encoder.
 #include "JpegCodec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "ImageIoError.h"
 #include "JpegRowStream.h"
 #include "RowGate.h"
+#include "Stream.h"
 
 namespace zelqor {
 
@@ -48,6 +50,7 @@ struct ErrorManager {
     int messageCode;
     char message[JMSG_LENGTH_MAX];  // the library's own words for messageCode
     bool endedEarly;                // the data ran out and the library filled in the rest
+    char damage[JMSG_LENGTH_MAX];   // the library's words for the first sign of corrupt data
 };
 
 void errorExit(j_common_ptr cinfo) {
@@ -57,12 +60,26 @@ void errorExit(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings do not stop the decode: a corrupt stream decodes as far as it goes. Only the one
-// the user should hear of, data that ends early, is remembered.
+// Warnings that say nothing about the picture's pixels.
+bool isAboutMetadata(int code) {
+    return code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR || code == JWRN_BOGUS_ICC;
+}
+
+// Warnings do not stop the decode: a corrupt stream decodes as far as it goes. What the user
+// should hear of, data that ends early or is corrupt, is remembered. Trace messages (level 0
+// and up) are not warnings.
 void noteWarning(j_common_ptr cinfo, int level) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF)
+    const int code = err->pub.msg_code;
+    // Once the data has run out, the library's stand-in end marker cuts the scan short too:
+    // that is the same loss, already told.
+    if (level >= 0 || isAboutMetadata(code) || err->endedEarly)
+        return;
+    if (code == JWRN_JPEG_EOF) {
         err->endedEarly = true;
+    } else if (err->damage[0] == '\0') {
+        (*err->pub.format_message)(cinfo, err->damage);
+    }
 }
 void ignoreOutput(j_common_ptr) {}
 
@@ -74,6 +91,39 @@ void installErrorManager(ErrorManager& err) {
     err.messageCode = 0;
     err.message[0] = '\0';
     err.endedEarly = false;
+    err.damage[0] = '\0';
+}
+
+void createObject(jpeg_decompress_struct& cinfo) {
+    jpeg_create_decompress(&cinfo);
+}
+void createObject(jpeg_compress_struct& cinfo) {
+    jpeg_create_compress(&cinfo);
+}
+
+// The one frame a library error unwinds to: `work` runs on a fresh library object, which is
+// destroyed on every way out. Returns `work`'s result, or libjpeg's message code after an
+// error (its words in `err`). The longjmp skips `work`'s frames, so they must hold only C
+// objects while the library runs; C++ objects belong to the callers.
+template <typename Object, typename Work>
+int withLibrary(Object& cinfo, ErrorManager& err, Work&& work) {
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    if (setjmp(err.jump)) {
+        jpeg_destroy(reinterpret_cast<j_common_ptr>(&cinfo));
+        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
+    }
+    createObject(cinfo);
+    const int result = work(cinfo);
+    jpeg_destroy(reinterpret_cast<j_common_ptr>(&cinfo));
+    return result;
+}
+
+void copyNotes(const ErrorManager& err, JpegDecodeNotes* notes) {
+    if (notes == nullptr)
+        return;
+    notes->endedEarly = err.endedEarly;
+    notes->damage = err.damage;
 }
 
 // Our text for the library's failure, with its own words as the reason.
@@ -181,31 +231,84 @@ int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
 }
 
 // Reads the header only; returns 0 or libjpeg's message code (its text in `err`).
-int readHeader(const std::uint8_t* data, std::size_t size, JpegSize& out, ErrorManager& err) {
+int readHeader(const std::uint8_t* data,
+               std::size_t size,
+               std::uint64_t fileSize,
+               JpegSize& out,
+               ErrorManager& err) {
     jpeg_decompress_struct cinfo{};
-    installErrorManager(err);
-    cinfo.err = &err.pub;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    checkDimensions(&cinfo);
-    checkFileCanHoldPicture(&cinfo, size);
-    out.width = static_cast<int>(cinfo.image_width);
-    out.height = static_cast<int>(cinfo.image_height);
-    jpeg_destroy_decompress(&cinfo);
-    return 0;
+    return withLibrary(cinfo, err, [&](jpeg_decompress_struct& c) {
+        jpeg_mem_src(&c, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+        jpeg_read_header(&c, TRUE);
+        checkDimensions(&c);
+        checkFileCanHoldPicture(&c, static_cast<std::size_t>(fileSize));
+        out.width = static_cast<int>(c.image_width);
+        out.height = static_cast<int>(c.image_height);
+        return 0;
+    });
 }
+
+// The library's source reading a stream a piece at a time into a buffer of its own, so that a
+// file need never be held whole; the end of the stream reads as the library's own source reads
+// the end of memory (a warning and a stand-in end marker).
+struct StreamSource {
+    jpeg_source_mgr pub;  // first, so the library's pointer is ours
+    Stream* stream;
+    JOCTET* buffer;
+    std::size_t capacity;
+};
+
+void initStreamSource(j_decompress_ptr) {}
+void termStreamSource(j_decompress_ptr) {}
+
+boolean fillFromStream(j_decompress_ptr cinfo) {
+    auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+    std::size_t n = 0;
+    try {
+        n = source->stream->Read(source->buffer, source->capacity);
+    } catch (...) {
+        n = 0;  // nothing may unwind through the library: a failed read ends the data
+    }
+    if (n == 0) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    source->pub.next_input_byte = source->buffer;
+    source->pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void skipInStream(j_decompress_ptr cinfo, long count) {
+    auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+    if (count <= 0)
+        return;
+    if (static_cast<std::size_t>(count) <= source->pub.bytes_in_buffer) {
+        source->pub.next_input_byte += count;
+        source->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+        return;
+    }
+    const auto beyond = static_cast<std::int64_t>(count - source->pub.bytes_in_buffer);
+    source->pub.bytes_in_buffer = 0;
+    try {
+        source->stream->Seek(beyond, SeekOrigin::Current);
+    } catch (...) {
+    }
+}
+
+// Where a decode reads from: bytes in memory, or a stream of `size` bytes.
+struct DecodeInput {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    StreamSource* stream = nullptr;
+};
 
 // Runs the decoder; returns 0 or libjpeg's message code. Only C objects live in this frame
 // between setjmp and a possible longjmp. CMYK rows pass through `row` and `cmyk`, made once the
 // header says what the file holds. With `published`, each row is handed over as soon as it is in
 // the bitmap, and a closed gate ends the decode early (0 is returned then as well).
-int decodeInto(const std::uint8_t* data,
-               std::size_t size,
+int decodeInto(const DecodeInput& input,
                const JpegDecodeOptions& options,
                WorkingBitmap& bitmap,
                std::vector<JSAMPLE>& row,
@@ -213,113 +316,108 @@ int decodeInto(const std::uint8_t* data,
                ErrorManager& err,
                RowGate* published,
                RowGate* released) {
-    jpeg_decompress_struct cinfo{};
-    installErrorManager(err);
-    cinfo.err = &err.pub;
+    jpeg_decompress_struct object{};
     ScanBudget progress{};
     progress.pub.progress_monitor = limitScans;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
-    }
-    jpeg_create_decompress(&cinfo);
-    cinfo.progress = &progress.pub;
-    cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
-    // A CMYK file's colours are only known through its profile.
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
-    jpeg_read_header(&cinfo, TRUE);
-    checkDimensions(&cinfo);
-    checkFileCanHoldPicture(&cinfo, size);
-    progress.maxBlocksVisited = kMaxScanPasses * totalBlocks(&cinfo);
-    const bool fourColours =
-        cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    return withLibrary(object, err, [&](jpeg_decompress_struct& cinfo) {
+        cinfo.progress = &progress.pub;
+        cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+        if (input.stream)
+            cinfo.src = &input.stream->pub;
+        else
+            jpeg_mem_src(&cinfo, const_cast<unsigned char*>(input.data),
+                         static_cast<unsigned long>(input.size));
+        // A CMYK file's colours are only known through its profile.
+        jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
+        jpeg_read_header(&cinfo, TRUE);
+        checkDimensions(&cinfo);
+        checkFileCanHoldPicture(&cinfo, input.size);
+        progress.maxBlocksVisited = kMaxScanPasses * totalBlocks(&cinfo);
+        const bool fourColours =
+            cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 
-    cinfo.dct_method = JDCT_ISLOW;
-    cinfo.do_block_smoothing = TRUE;
-    cinfo.scale_num = static_cast<unsigned>(scaleNumerator(&cinfo, options));
-    cinfo.scale_denom = 8;
-    if (cinfo.jpeg_color_space == JCS_GRAYSCALE) {
-        cinfo.out_color_space = JCS_GRAYSCALE;
-        cinfo.quantize_colors = TRUE;
-        cinfo.desired_number_of_colors = kGreyLevels;
-        cinfo.dither_mode = JDITHER_FS;
-        cinfo.two_pass_quantize = FALSE;
-    } else if (fourColours) {
-        // The library turns YCCK into CMYK; the rest is the profile's or the formula's.
-        cinfo.out_color_space = JCS_CMYK;
-    } else {
-        // libjpeg-turbo writes blue, green, red and an opaque fourth byte straight into our rows.
-        cinfo.out_color_space = JCS_EXT_BGRX;
-    }
-    jpeg_start_decompress(&cinfo);
-    JOCTET* profile = nullptr;
-    unsigned profileSize = 0;
-    if (fourColours && !jpeg_read_icc_profile(&cinfo, &profile, &profileSize))
-        profile = nullptr;
-    // A C++ exception must not leave this frame with the library's memory still held.
-    bool allocated = true;
-    try {
-        const int width = static_cast<int>(cinfo.output_width);
-        const int height = static_cast<int>(cinfo.output_height);
-        // Pixels of the right size are kept: every row is written below.
-        if (bitmap.Width() != width || bitmap.Height() != height)
-            bitmap.Resize(width, height);
-        if (cinfo.quantize_colors)
-            row.resize(static_cast<std::size_t>(cinfo.output_width));
-        if (fourColours) {
-            row.resize(static_cast<std::size_t>(cinfo.output_width) * 4);
-            // Files with Adobe's marker store CMYK inverted (Photoshop's habit, which every
-            // reader follows).
-            cmyk.emplace(std::span<const std::uint8_t>(profile, profile ? profileSize : 0),
-                         cinfo.saw_Adobe_marker != 0);
+        cinfo.dct_method = JDCT_ISLOW;
+        cinfo.do_block_smoothing = TRUE;
+        cinfo.scale_num = static_cast<unsigned>(scaleNumerator(&cinfo, options));
+        cinfo.scale_denom = 8;
+        if (cinfo.jpeg_color_space == JCS_GRAYSCALE) {
+            cinfo.out_color_space = JCS_GRAYSCALE;
+            cinfo.quantize_colors = TRUE;
+            cinfo.desired_number_of_colors = kGreyLevels;
+            cinfo.dither_mode = JDITHER_FS;
+            cinfo.two_pass_quantize = FALSE;
+        } else if (fourColours) {
+            // The library turns YCCK into CMYK; the rest is the profile's or the formula's.
+            cinfo.out_color_space = JCS_CMYK;
+        } else {
+            // libjpeg-turbo writes blue, green, red and an opaque fourth byte straight into our
+            // rows.
+            cinfo.out_color_space = JCS_EXT_BGRX;
         }
-    } catch (const std::bad_alloc&) {
-        allocated = false;
-    }
-    std::free(profile);
-    if (!allocated)
-        ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
-    const bool direct = !cinfo.quantize_colors && !fourColours;
-    const auto slotFree = [&](int y) { return WaitForRingSlot(bitmap, y, released); };
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const int y = static_cast<int>(cinfo.output_scanline);
-        if (!slotFree(y)) {
-            jpeg_destroy_decompress(&cinfo);
-            return 0;
+        jpeg_start_decompress(&cinfo);
+        JOCTET* profile = nullptr;
+        unsigned profileSize = 0;
+        if (fourColours && !jpeg_read_icc_profile(&cinfo, &profile, &profileSize))
+            profile = nullptr;
+        // A C++ exception must not leave this frame with the library's memory still held.
+        bool allocated = true;
+        try {
+            const int width = static_cast<int>(cinfo.output_width);
+            const int height = static_cast<int>(cinfo.output_height);
+            // Pixels of the right size are kept: every row is written below.
+            if (bitmap.Width() != width || bitmap.Height() != height)
+                bitmap.Resize(width, height);
+            if (cinfo.quantize_colors)
+                row.resize(static_cast<std::size_t>(cinfo.output_width));
+            if (fourColours) {
+                row.resize(static_cast<std::size_t>(cinfo.output_width) * 4);
+                // Files with Adobe's marker store CMYK inverted (Photoshop's habit, which every
+                // reader follows).
+                cmyk.emplace(std::span<const std::uint8_t>(profile, profile ? profileSize : 0),
+                             cinfo.saw_Adobe_marker != 0);
+            }
+        } catch (const std::bad_alloc&) {
+            allocated = false;
         }
-        JSAMPROW rows[1] = {direct ? bitmap.Row(y) : row.data()};
-        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
-            break;
-        if (fourColours)
-            cmyk->ConvertRow(row.data(), bitmap.Row(y), static_cast<int>(cinfo.output_width));
-        else if (!direct)
-            storeGreyRow(&cinfo, row.data(), bitmap.Row(y));
-        if (published && !published->Publish(y + 1)) {
-            jpeg_destroy_decompress(&cinfo);
-            return 0;
+        std::free(profile);
+        if (!allocated)
+            ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+        const bool direct = !cinfo.quantize_colors && !fourColours;
+        const auto slotFree = [&](int y) { return WaitForRingSlot(bitmap, y, released); };
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const int y = static_cast<int>(cinfo.output_scanline);
+            if (!slotFree(y)) {
+                return 0;
+            }
+            JSAMPROW rows[1] = {direct ? bitmap.Row(y) : row.data()};
+            if (jpeg_read_scanlines(&cinfo, rows, 1) != 1)
+                break;
+            if (fourColours)
+                cmyk->ConvertRow(row.data(), bitmap.Row(y), static_cast<int>(cinfo.output_width));
+            else if (!direct)
+                storeGreyRow(&cinfo, row.data(), bitmap.Row(y));
+            if (published && !published->Publish(y + 1)) {
+                return 0;
+            }
         }
-    }
-    // Rows the library never gave are black, also in pixels that held an older picture.
-    for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y) {
-        if (!slotFree(static_cast<int>(y))) {
-            jpeg_destroy_decompress(&cinfo);
-            return 0;
+        // Rows the library never gave are black, also in pixels that held an older picture.
+        for (JDIMENSION y = cinfo.output_scanline; y < cinfo.output_height; ++y) {
+            if (!slotFree(static_cast<int>(y))) {
+                return 0;
+            }
+            std::memset(bitmap.Row(static_cast<int>(y)), 0, std::size_t{cinfo.output_width} * 4);
+            // Handed on one by one: in a ring a row's slot is wanted again before the last row.
+            if (published && !published->Publish(static_cast<int>(y) + 1)) {
+                return 0;
+            }
         }
-        std::memset(bitmap.Row(static_cast<int>(y)), 0, std::size_t{cinfo.output_width} * 4);
-        // Handed on one by one: in a ring a row's slot is wanted again before the last row.
-        if (published && !published->Publish(static_cast<int>(y) + 1)) {
-            jpeg_destroy_decompress(&cinfo);
-            return 0;
+        if (published)
+            published->Publish(static_cast<int>(cinfo.output_height));
+        if (cinfo.output_scanline == cinfo.output_height) {
+            jpeg_finish_decompress(&cinfo);
         }
-    }
-    if (published)
-        published->Publish(static_cast<int>(cinfo.output_height));
-    if (cinfo.output_scanline == cinfo.output_height) {
-        jpeg_finish_decompress(&cinfo);
-    }
-    jpeg_destroy_decompress(&cinfo);
-    return 0;
+        return 0;
+    });
 }
 
 // The encode was ended by its row feed; no message code is negative.
@@ -334,45 +432,41 @@ int encodeInto(int width,
                unsigned long& outSize,
                ErrorManager& err,
                JpegRowFeed* feed) {
-    jpeg_compress_struct cinfo{};
-    installErrorManager(err);
-    cinfo.err = &err.pub;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        return err.messageCode == 0 ? JERR_BAD_STATE : err.messageCode;
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    // The encoder reads our blue, green, red, fourth-byte rows as they are; the colour
-    // conversion is the same as from plain RGB.
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        const std::uint8_t* row = feed ? feed->Row(y) : bitmap->Row(y);
-        if (!row) {
-            jpeg_destroy_compress(&cinfo);
-            return kEncodeStopped;
+    jpeg_compress_struct object{};
+    return withLibrary(object, err, [&](jpeg_compress_struct& cinfo) {
+        jpeg_mem_dest(&cinfo, &out, &outSize);
+        cinfo.image_width = static_cast<JDIMENSION>(width);
+        cinfo.image_height = static_cast<JDIMENSION>(height);
+        // The encoder reads our blue, green, red, fourth-byte rows as they are; the colour
+        // conversion is the same as from plain RGB.
+        cinfo.input_components = 4;
+        cinfo.in_color_space = JCS_EXT_BGRX;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, quality, TRUE);
+        jpeg_start_compress(&cinfo, TRUE);
+        while (cinfo.next_scanline < cinfo.image_height) {
+            const int y = static_cast<int>(cinfo.next_scanline);
+            const std::uint8_t* row = feed ? feed->Row(y) : bitmap->Row(y);
+            if (!row)
+                return kEncodeStopped;
+            JSAMPROW rows[1] = {const_cast<JSAMPLE*>(row)};
+            jpeg_write_scanlines(&cinfo, rows, 1);
         }
-        JSAMPROW rows[1] = {const_cast<JSAMPLE*>(row)};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return 0;
+        jpeg_finish_compress(&cinfo);
+        return 0;
+    });
 }
 
 }  // namespace
 
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
+    return ReadJpegSize(data, size, size);
+}
+
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize) {
     JpegSize out;
     ErrorManager err{};
-    if (readHeader(data, size, out, err) != 0)
+    if (readHeader(data, size, fileSize, out, err) != 0)
         throwJpegError(err);
     return out;
 }
@@ -402,15 +496,43 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
                          std::size_t size,
                          const JpegDecodeOptions& options,
                          WorkingBitmap reuse,
-                         bool* endedEarly) {
+                         JpegDecodeNotes* notes) {
     WorkingBitmap bitmap = std::move(reuse);
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, options, bitmap, row, cmyk, err, nullptr, nullptr) != 0)
+    if (decodeInto(DecodeInput{data, size}, options, bitmap, row, cmyk, err, nullptr, nullptr) != 0)
         throwJpegError(err);
-    if (endedEarly)
-        *endedEarly = err.endedEarly;
+    copyNotes(err, notes);
+    if (notes && cmyk)
+        notes->profileSetAside = cmyk->ProfileSetAside();
+    return bitmap;
+}
+
+WorkingBitmap DecodeJpeg(Stream& source, const JpegDecodeOptions& options, JpegDecodeNotes* notes) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::vector<JOCTET> buffer(kPiece);
+    StreamSource stream{};
+    stream.pub.init_source = initStreamSource;
+    stream.pub.fill_input_buffer = fillFromStream;
+    stream.pub.skip_input_data = skipInStream;
+    stream.pub.resync_to_restart = jpeg_resync_to_restart;
+    stream.pub.term_source = termStreamSource;
+    stream.stream = &source;
+    stream.buffer = buffer.data();
+    stream.capacity = buffer.size();
+    const std::int64_t position = source.Position();
+    const auto size = static_cast<std::size_t>(std::max<std::int64_t>(source.Size() - position, 0));
+    WorkingBitmap bitmap;
+    std::vector<JSAMPLE> row;
+    std::optional<CmykToBgr> cmyk;
+    ErrorManager err{};
+    if (decodeInto(DecodeInput{nullptr, size, &stream}, options, bitmap, row, cmyk, err, nullptr,
+                   nullptr) != 0)
+        throwJpegError(err);
+    copyNotes(err, notes);
+    if (notes && cmyk)
+        notes->profileSetAside = cmyk->ProfileSetAside();
     return bitmap;
 }
 
@@ -431,21 +553,18 @@ std::vector<std::uint8_t> EncodeJpeg(const WorkingBitmap& bitmap, int quality) {
 }
 
 JpegRowOrder JpegDecodesInRows(const std::uint8_t* data, std::size_t size) {
-    jpeg_decompress_struct cinfo{};
+    jpeg_decompress_struct object{};
     ErrorManager err{};
-    installErrorManager(err);
-    cinfo.err = &err.pub;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return JpegRowOrder::NotInRows;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
-    const bool oneScan = wholeImageBlocks(&cinfo) == 0;
-    jpeg_destroy_decompress(&cinfo);
-    if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) {
+    J_COLOR_SPACE space = JCS_UNKNOWN;
+    bool oneScan = false;
+    const int failed = withLibrary(object, err, [&](jpeg_decompress_struct& cinfo) {
+        jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+        jpeg_read_header(&cinfo, TRUE);
+        space = cinfo.jpeg_color_space;
+        oneScan = wholeImageBlocks(&cinfo) == 0;
+        return 0;
+    });
+    if (failed != 0 || (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB)) {
         return JpegRowOrder::NotInRows;
     }
     return oneScan ? JpegRowOrder::AsRead : JpegRowOrder::AfterLastScan;
@@ -455,7 +574,7 @@ void DecodeJpegInRows(const std::uint8_t* data,
                       std::size_t size,
                       WorkingBitmap& bitmap,
                       RowGate& published,
-                      bool* endedEarly,
+                      JpegDecodeNotes* notes,
                       RowGate* released) {
     // Closed on every way out: the waiters must never wait for rows that will not come.
     struct CloseGate {
@@ -465,11 +584,13 @@ void DecodeJpegInRows(const std::uint8_t* data,
     std::vector<JSAMPLE> row;
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
-    if (decodeInto(data, size, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published, released) !=
+    if (decodeInto(DecodeInput{data, size}, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published,
+                   released) !=
         0)
         throwJpegError(err);
-    if (endedEarly)
-        *endedEarly = err.endedEarly;
+    copyNotes(err, notes);
+    if (notes && cmyk)
+        notes->profileSetAside = cmyk->ProfileSetAside();
 }
 
 std::vector<std::uint8_t> EncodeJpegInRows(int width, int height, int quality, JpegRowFeed& feed) {

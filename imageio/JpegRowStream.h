@@ -10,6 +10,7 @@
 namespace zelqor {
 
 class RowGate;
+struct JpegDecodeNotes;
 
 // How the decoder hands out the rows of a file, with the pixels a whole decode (DecodeJpeg)
 // gives: grey, YCbCr and RGB files as it reads them when they are in one scan, and after the
@@ -22,14 +23,14 @@ JpegRowOrder JpegDecodesInRows(const std::uint8_t* data, std::size_t size);
 // allocated here, as other threads read its published rows meanwhile). Each row is published on
 // `published` once it is final, rows a truncated file never gave are black as in DecodeJpeg,
 // and a gate that somebody else closes ends the decode early. The gate is closed on every way
-// out; a library error throws as DecodeJpeg does, after it is closed. `endedEarly`, when given,
-// tells whether the file ended before the picture did. A ring bitmap (ResizeRing) writes row y
+// out; a library error throws as DecodeJpeg does, after it is closed. `notes`, when given,
+// receives what the user should hear of, as DecodeJpeg's. A ring bitmap (ResizeRing) writes row y
 // only once `released` has passed y - RowsHeld(): its readers have let that slot go.
 void DecodeJpegInRows(const std::uint8_t* data,
                       std::size_t size,
                       WorkingBitmap& bitmap,
                       RowGate& published,
-                      bool* endedEarly = nullptr,
+                      JpegDecodeNotes* notes = nullptr,
                       RowGate* released = nullptr);
 
 // Hands the encoder its rows in order, on the encoder's thread.

@@ -202,9 +202,13 @@ bool ReadJpegPayloadsFromStream(SegmentPayloads& payloads,
     });
 }
 
-bool InsertJpegSegments(Stream& dest, Stream& source, std::span<const InsertedSegment> segments) {
+bool InsertJpegSegments(Stream& dest,
+                        Stream& source,
+                        std::span<const InsertedSegment> segments,
+                        JfifHeader jfif) {
+    const bool keepJfif = jfif == JfifHeader::Kept;
     const auto replaced = [&](std::uint8_t code) {
-        return isJfifSegment(code) ||
+        return (isJfifSegment(code) && !keepJfif) ||
                std::any_of(segments.begin(), segments.end(),
                            [&](const InsertedSegment& s) { return s.marker == code; });
     };
@@ -216,7 +220,7 @@ bool InsertJpegSegments(Stream& dest, Stream& source, std::span<const InsertedSe
         std::uint8_t code = 0;
         if (!readMarkerCode(source, code))
             return false;
-        if (!blockWritten) {
+        if (!blockWritten && !(keepJfif && isJfifSegment(code))) {
             for (const InsertedSegment& s : segments)
                 writeBlockAsSegments(dest, s.marker, s.data.data(), s.data.size());
             blockWritten = true;

@@ -18,6 +18,8 @@ inline constexpr std::uint8_t kMarkerSos = 0xDA;
 inline constexpr std::uint8_t kMarkerApp0 = 0xE0;
 inline constexpr std::uint8_t kMarkerApp1 = 0xE1;
 inline constexpr std::uint8_t kMarkerApp2 = 0xE2;
+inline constexpr std::uint8_t kMarkerApp13 = 0xED;  // IPTC, inside Photoshop's resource blocks
+inline constexpr std::uint8_t kMarkerCom = 0xFE;
 // The largest payload one segment can carry: its 16-bit length counts itself too.
 inline constexpr std::size_t kMaxSegmentPayload = 0xFFFD;
 
@@ -58,10 +60,19 @@ struct InsertedSegment {
     std::span<const std::uint8_t> data;
 };
 
+// What becomes of the encoder's JFIF header (APP0) when segments are inserted.
+enum class JfifHeader {
+    Dropped,  // the inserted segments follow SOI
+    Kept      // they follow the JFIF header, which must come first
+};
+
 // Copies the encoded JPEG `source` to `dest`, inserting `segments` in their order right after
 // SOI, dropping APP0 and every segment of `source` whose marker one of `segments` carries, and
 // copying SOS onward unchanged. Returns true when SOS was reached and copied.
-bool InsertJpegSegments(Stream& dest, Stream& source, std::span<const InsertedSegment> segments);
+bool InsertJpegSegments(Stream& dest,
+                        Stream& source,
+                        std::span<const InsertedSegment> segments,
+                        JfifHeader jfif = JfifHeader::Dropped);
 
 // InsertJpegSegments with `data` as the one inserted run.
 bool InsertJpegSegment(Stream& dest,

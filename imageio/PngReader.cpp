@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,21 @@ struct Source {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t position;
+    // How far the rows got, kept here rather than in readPng's frame, which a longjmp leaves.
+    int passes = 0;
+    int pass = 0;
+    png_uint_32 rowsDone = 0;  // of the current pass
+    bool allRows = false;
 };
+
+// libpng asks for pixel data in pieces of this size; a file cut inside one loses the rows it
+// would have given, so they are kept small.
+constexpr std::size_t kPixelDataPiece = 4096;
+
+// A deflate stream expands at most about 1032 times, so a file can never hold more rows than
+// that many times its bytes.
+constexpr std::uint64_t kMostDeflateExpansion = 1032;
+constexpr std::uint32_t kMissingGrey = 0xFF808080u;
 
 struct Failure {
     char message[256];
@@ -59,12 +74,16 @@ bool readPng(Source& source,
         return false;
     }
     png_set_read_fn(png, &source, readFromMemory);
+    png_set_compression_buffer_size(png, kPixelDataPiece);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     // libpng keeps both sides below 2^31 on its own.
     if (std::uint64_t{width} * height > kMaxImagePixels)
         png_error(png, "the picture has more pixels than this program takes");
+    const std::uint64_t fileRows = std::uint64_t{height} * (png_get_rowbytes(png, info) + 1);
+    if (fileRows > kMostDeflateExpansion * (source.size - source.position))
+        png_error(png, "the file is far too small for the picture its header declares");
 
     const int colourType = png_get_color_type(png, info);
     const int bitDepth = png_get_bit_depth(png, info);
@@ -97,17 +116,20 @@ bool readPng(Source& source,
     try {
         if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
             iccProfile.assign(profile, profile + profileSize);
-        // Interlaced passes fill in rows already written, so the rows start cleared.
-        bitmap = WorkingBitmap(static_cast<int>(width), static_cast<int>(height));
+        // Interlaced passes fill in rows already written, so the rows start cleared; pages come
+        // in as rows arrive, so a header that lies costs nothing before its data runs out.
+        bitmap.ResizeUnpopulated(static_cast<int>(width), static_cast<int>(height));
     } catch (const std::bad_alloc&) {
         allocated = false;
     }
     if (!allocated)
         png_error(png, "not enough memory for the picture");
-    for (int pass = 0; pass < passes; ++pass) {
-        for (png_uint_32 y = 0; y < height; ++y)
-            png_read_row(png, bitmap.Row(static_cast<int>(y)), nullptr);
+    source.passes = passes;
+    for (source.pass = 0; source.pass < passes; ++source.pass) {
+        for (source.rowsDone = 0; source.rowsDone < height; ++source.rowsDone)
+            png_read_row(png, bitmap.Row(static_cast<int>(source.rowsDone)), nullptr);
     }
+    source.allRows = true;
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
@@ -122,14 +144,35 @@ bool HasPngSignature(const std::uint8_t* data, std::size_t size) {
 WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile) {
+    return DecodePng(data, size, iccProfile, nullptr);
+}
+
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        std::vector<std::uint8_t>& iccProfile,
+                        bool* endedEarly) {
     if (!HasPngSignature(data, size))
         throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
     Source source{data, size, 0};
     Failure failure{};
     WorkingBitmap bitmap;
     bool hasAlpha = false;
-    if (!readPng(source, failure, bitmap, iccProfile, hasAlpha))
-        throw ImageIoError(kInvalidPngText, failure.message);
+    if (endedEarly)
+        *endedEarly = false;
+    if (!readPng(source, failure, bitmap, iccProfile, hasAlpha)) {
+        // Every row there and only the end missing: the picture is whole.
+        const bool lastRowsMissing =
+            source.passes == 1 && source.rowsDone > 0 && bitmap.HoldsImage();
+        if (!source.allRows && !lastRowsMissing)
+            throw ImageIoError(kInvalidPngText, failure.message);
+        if (!source.allRows) {
+            // Cut inside the pixel data: the rows decoded stay, the rest is grey, as a JPEG's.
+            for (int y = static_cast<int>(source.rowsDone); y < bitmap.Height(); ++y)
+                std::fill_n(bitmap.RowWords(y), bitmap.Width(), kMissingGrey);
+            if (endedEarly)
+                *endedEarly = true;
+        }
+    }
     if (hasAlpha) {
         std::uint32_t* p = bitmap.Data();
         const std::size_t count = static_cast<std::size_t>(bitmap.Width()) * bitmap.Height();

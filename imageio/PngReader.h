@@ -21,6 +21,13 @@ bool HasPngSignature(const std::uint8_t* data, std::size_t size);
 WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile);
+// The same, but a file whose end chunk alone is missing is whole, and one cut inside its pixel
+// data keeps the rows decoded (the rest grey) and sets `endedEarly`, when given. A file cut
+// before its first row, or that is far too small for the picture it declares, is refused.
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        std::vector<std::uint8_t>& iccProfile,
+                        bool* endedEarly);
 
 // Lays a pixel whose fourth byte is its opacity over white, rounding to nearest.
 constexpr std::uint32_t FlattenOnWhite(std::uint32_t pixel) {

@@ -2,6 +2,7 @@
 #include "PixelBuffer.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,11 @@ namespace {
 
 constexpr std::size_t kMapFromBytes = std::size_t{8} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t RoundUpToPage(std::size_t bytes) {
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
 
 // A mapping of `bytes` that starts on a huge-page boundary and asks for huge pages, so that a
 // photo's worth of pixels costs a few dozen faults instead of tens of thousands.
@@ -27,9 +33,12 @@ void* MapPixels(std::size_t bytes, bool populate) {
     if (aligned > start) {
         munmap(raw, aligned - start);
     }
+    // The tail must start on a page: munmap refuses any other address, and the unused end of
+    // the huge page would then stay mapped for the life of the process.
     const std::uintptr_t end = start + span;
-    if (end > aligned + bytes) {
-        munmap(reinterpret_cast<void*>(aligned + bytes), end - aligned - bytes);
+    const std::uintptr_t used = aligned + RoundUpToPage(bytes);
+    if (end > used) {
+        munmap(reinterpret_cast<void*>(used), end - used);
     }
     void* p = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE

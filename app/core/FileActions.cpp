@@ -59,10 +59,8 @@ std::string SavedText(const std::string& fileName,
 }
 
 bool IsJpegFileName(const std::string& fileName) {
-    std::string ext = FileExtension(fileName);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return (ext == "jpg" || ext == "jpeg") && fileName.size() > ext.size() + 1;
+    const std::string ext = FileExtension(fileName);
+    return IsJpegExtension(ext) && fileName.size() > ext.size() + 1;
 }
 
 std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices) {
@@ -146,6 +144,14 @@ void FileActions::PasteFromClipboard() {
     if (!image) {
         services_.ShowMessage(view_.Title(), "Unsupported Clipboard Format");
         return;
+    }
+    // The kept metadata goes with pixels it does not describe; its colour profile would make
+    // viewers read them as what they are not, unless the picture comes in that colour space.
+    if (!doc_.Metadata().icc.bytes.empty() &&
+        !services_.ClipboardImageIsIn(doc_.Metadata().IccProfile())) {
+        MetadataBlock kept = doc_.Metadata();
+        kept.icc = {};
+        doc_.SetExif(std::move(kept));
     }
     if (image->HoldsImage()) {
         doc_.SetSource(std::move(*image));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ class PlatformServices {
     // offered but cannot be read. Transparent areas come laid over white. Throws ImageIoError
     // for a picture beyond the pixel limit.
     virtual std::optional<WorkingBitmap> ClipboardImage() = 0;
+    // True when the image the last ClipboardImage call gave carries the colour space that the ICC
+    // profile `profile` describes (an image that says nothing of its colours carries none).
+    virtual bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) = 0;
     // Empties the clipboard and puts exactly this one image on it.
     virtual void SetClipboardImage(const WorkingBitmap& image) = 0;
 

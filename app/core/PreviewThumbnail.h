@@ -15,11 +15,13 @@ struct PreviewThumbnail {
     int height = 0;
 };
 
-// Reads `path` as the open dialog's loader would (by its extension). A JPEG is decoded at the
-// smallest reduced scale (1/8, 1/4, 1/2) that still covers the box, then shrunk by area to fit
-// it. Nothing for a file that cannot be read or decoded: the preview then stays empty. With
-// `colour` the copy is converted from the file's profile for the screen, as the window shows
-// the picture once loaded.
+// Reads `path` as the open dialog's loader would (by its extension), upright as a load turns it.
+// A JPEG shows the camera's Exif thumbnail when that is large enough, read from the file's head
+// alone; otherwise it is decoded from the file a piece at a time at the smallest reduced scale
+// (1/8, 1/4, 1/2) that still covers the box, then shrunk by area to fit it. Nothing for a file
+// that cannot be read or decoded: the preview then stays empty. With `colour` the copy is
+// converted from the file's profile for the screen, as the window shows the picture once loaded.
+// Safe on any thread.
 std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
                                                      int boxWidth,
                                                      int boxHeight,

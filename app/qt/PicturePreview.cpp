@@ -1,12 +1,15 @@
-// The thumbnail comes from the window's preview reader (a reduced-scale decode); this only shows
-// it.
+// The thumbnail comes from the window's preview reader (the camera's thumbnail or a
+// reduced-scale decode), run on a pool thread; this shows the answer to the latest request.
 #include "PicturePreview.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include "PreviewThumbnail.h"
@@ -28,26 +31,56 @@ PicturePreview::PicturePreview(QWidget* parent, zelqor::DisplayColour* colour)
 }
 
 void PicturePreview::ShowFile(const QString& path) {
+    const quint64 request = ++request_;
     picture_->clear();
     size_->clear();
+    pending_ = false;
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         return;
     }
+    pending_ = true;
     // The frame takes a little of the box.
     const int inner = kBox - 2 * picture_->frameWidth();
-    const auto thumb =
-        zelqor::MakePreviewThumbnail(QFile::encodeName(path).toStdString(), inner, inner, colour_);
-    if (!thumb) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    // Read off the dialog's thread, so that a slow disk or a large file never freezes the list;
+    // a later click makes this one's answer stale.
+    const QPointer<PicturePreview> self(this);
+    QThreadPool::globalInstance()->start([self, request, file, inner, colour = colour_] {
+        QImage image;
+        QString sizeText;
+        if (const auto thumb = zelqor::MakePreviewThumbnail(file, inner, inner, colour)) {
+            const zelqor::WorkingBitmap& p = thumb->picture;
+            // Blue, green, red and a fourth byte: Qt's RGB32 words, the fourth ignored. A deep
+            // copy, as the pixels go with `thumb`.
+            image = QImage(p.Row(0), p.Width(), p.Height(), qsizetype{p.Width()} * 4,
+                           QImage::Format_RGB32)
+                        .copy();
+            sizeText = QString("%1 x %2").arg(thumb->width).arg(thumb->height);
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, request, image, sizeText] {
+                if (self) {
+                    self->Show(request, image, sizeText);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PicturePreview::Show(quint64 request, const QImage& image, const QString& sizeText) {
+    if (request != request_) {
         return;
     }
-    const zelqor::WorkingBitmap& p = thumb->picture;
-    // The pixels are blue, green, red and a fourth byte: Qt's RGB32 words, the fourth ignored.
-    const QImage image(p.Row(0), p.Width(), p.Height(), qsizetype{p.Width()} * 4,
-                       QImage::Format_RGB32);
-    // A deep copy: a pixmap made from an image over borrowed pixels may keep sharing them, and
-    // these go with `thumb`.
-    picture_->setPixmap(QPixmap::fromImage(image.copy()));
-    size_->setText(QString("%1 x %2").arg(thumb->width).arg(thumb->height));
+    pending_ = false;
+    if (!image.isNull()) {
+        picture_->setPixmap(QPixmap::fromImage(image));
+    }
+    size_->setText(sizeText);
+}
+
+bool PicturePreview::Pending() const {
+    return pending_;
 }
 
 QPixmap PicturePreview::Thumbnail() const {

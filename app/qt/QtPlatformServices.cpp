@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QColorSpace>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -173,6 +174,7 @@ std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
     if (image.isNull()) {
         image = clipboard->image();
     }
+    clipboardColourSpace_ = image.colorSpace();
     if (image.isNull()) {
         return WorkingBitmap{};  // an image is offered, but it cannot be read
     }
@@ -191,6 +193,15 @@ std::optional<WorkingBitmap> QtPlatformServices::ClipboardImage() {
         }
     }
     return bitmap;
+}
+
+bool QtPlatformServices::ClipboardImageIsIn(std::span<const std::uint8_t> profile) {
+    if (!clipboardColourSpace_.isValid() || profile.empty()) {
+        return false;
+    }
+    const QColorSpace described = QColorSpace::fromIccProfile(QByteArray(
+        reinterpret_cast<const char*>(profile.data()), static_cast<qsizetype>(profile.size())));
+    return described.isValid() && described == clipboardColourSpace_;
 }
 
 void QtPlatformServices::SetClipboardImage(const WorkingBitmap& bitmap) {

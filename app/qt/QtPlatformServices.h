@@ -1,6 +1,7 @@
 // The platform services of the product, on Qt.
 #pragma once
 
+#include <QColorSpace>
 #include <QPointer>
 #include <QWidget>
 
@@ -21,6 +22,7 @@ class QtPlatformServices : public PlatformServices {
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override;
+    bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) override;
     void SetClipboardImage(const WorkingBitmap& image) override;
     std::vector<std::uint8_t> DisplayColourProfile() override;
     bool IsJapaneseLocale() override;
@@ -32,6 +34,7 @@ class QtPlatformServices : public PlatformServices {
     std::string UserSettingsFilePath() override;
 
   private:
+    QColorSpace clipboardColourSpace_;  // of the image the last ClipboardImage call gave
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
     QPointer<QWidget> parent_;
 };

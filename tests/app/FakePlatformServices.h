@@ -1,6 +1,7 @@
 // Platform services for tests: records every box and question and answers from a script.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -29,6 +30,10 @@ class FakePlatformServices : public PlatformServices {
     std::optional<WorkingBitmap> ClipboardImage() override { return clipboard; }
     void SetClipboardImage(const WorkingBitmap& image) override { clipboard = image; }
     std::vector<std::uint8_t> DisplayColourProfile() override { return displayProfile; }
+    bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) override {
+        return !profile.empty() && std::equal(profile.begin(), profile.end(),
+                                              clipboardProfile.begin(), clipboardProfile.end());
+    }
     bool IsJapaneseLocale() override { return japanese; }
     NumberFormat LocaleNumberFormat() override { return numberFormat; }
     bool IsShiftKeyDown() override { return shiftDown; }
@@ -54,6 +59,7 @@ class FakePlatformServices : public PlatformServices {
     int busyDepth = 0;
     std::optional<WorkingBitmap> clipboard;
     std::vector<std::uint8_t> displayProfile;
+    std::vector<std::uint8_t> clipboardProfile;  // the colour profile the clipboard image carries
     std::vector<Box> boxes;
     std::vector<Rgb> colourRequests;
     std::vector<FileDialogRequest> fileRequests;

@@ -349,6 +349,7 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
         patterns = files->nameFilters();
         auto* preview = dialog->findChild<PicturePreview*>();
         ASSERT_NE(preview, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->Pending(); }, 10000));
         sizeTexts << preview->SizeText();  // the preset file, before any click
         // A click on the bitmap makes it the current file once the folder is read.
         auto* list = dialog->findChild<QAbstractItemView*>("listView");
@@ -357,6 +358,7 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
             QTest::qWait(20);
         }
         list->setCurrentIndex(files->index(birdPath));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->Pending(); }, 10000));
         sizeTexts << preview->SizeText();
         EXPECT_FALSE(preview->Thumbnail().isNull());
         dialog->reject();
@@ -383,6 +385,10 @@ TEST(PicturePreviewTest, NothingForUnreadableFiles) {
     for (const fs::path& path : {broken, folder.Path()}) {
         preview.ShowFile(QString::fromStdString(kCamera));
         preview.ShowFile(QString::fromStdString(path.string()));
+        EXPECT_TRUE(preview.Thumbnail().isNull()) << path;
+        // The camera's answer, read meanwhile, is stale and never shows.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview.Pending(); }, 10000)) << path;
+        QTest::qWait(50);
         EXPECT_TRUE(preview.Thumbnail().isNull()) << path;
         EXPECT_EQ(preview.SizeText(), "") << path;
     }

@@ -1,11 +1,13 @@
 // Fuzz target: reading the size of and decoding an untrusted JPEG through our libjpeg codec.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 
 #include "FuzzCheck.h"
 #include "ImageIoError.h"
 #include "JpegCodec.h"
+#include "Stream.h"
 
 namespace {
 
@@ -78,5 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zelqor::fuzz::Check(false, "a second decode of the same file succeeds too");
     }
     zelqor::fuzz::Check(again == first, "decoding into reused pixels gives the same picture");
+
+    // Read from a stream a piece at a time, as the open dialog's preview reads a file.
+    zelqor::ByteViewStream stream(std::span<const std::uint8_t>(data, size));
+    zelqor::WorkingBitmap streamed;
+    try {
+        streamed = zelqor::DecodeJpeg(stream, options);
+    } catch (const zelqor::ImageIoError&) {
+        zelqor::fuzz::Check(false, "a file that decodes from memory decodes from a stream");
+    }
+    zelqor::fuzz::Check(streamed == first, "a stream decodes to the picture memory decodes to");
     return 0;
 }

@@ -3,7 +3,8 @@
 set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 root="$(readlink -f "$here/../..")"
-targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings)
+targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings
+    picture_extent metadata_orientation icc_profile_cost)
 
 if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 TARGET|all SECONDS   (targets: ${targets[*]})" >&2
@@ -31,6 +32,9 @@ seeds_for() {
     exif_set_size) echo "$testdata/jpeg/exif $testdata/jpeg/malformed" ;;
     bmp_decode) echo "$testdata/bmp" ;;
     view_settings) echo "$here/seeds/view_settings" ;;
+    picture_extent) echo "$here/seeds/picture_extent $testdata/jpeg" ;;
+    metadata_orientation) echo "$here/seeds/metadata_orientation $testdata/jpeg/exif" ;;
+    icc_profile_cost) echo "$here/seeds/icc_profile_cost" ;;
     esac
 }
 
@@ -38,6 +42,7 @@ seeds_for() {
 max_len_for() {
     case $1 in
     view_settings) echo 16384 ;;
+    picture_extent | metadata_orientation) echo 65536 ;;
     bmp_decode | jpeg_decode) echo 131072 ;;
     *) echo 98304 ;;
     esac

@@ -39,6 +39,22 @@ inline Bytes ExifBlock(bool big, int orientation, int width, int height) {
     return out;
 }
 
+// A little-endian Exif block: IFD0 with Orientation, IFD1 with `thumbnail` as a camera writes it.
+inline Bytes ExifWithThumbnail(int orientation, const Bytes& thumbnail) {
+    Bytes b{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    const auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    put(1, 2), put(0x0112, 2), put(3, 2), put(1, 4), put(orientation, 4), put(26, 4);
+    put(2, 2);
+    put(0x0201, 2), put(4, 2), put(1, 4), put(26 + 2 + 24 + 4, 4);
+    put(0x0202, 2), put(4, 2), put(1, 4), put(static_cast<std::uint32_t>(thumbnail.size()), 4);
+    put(0, 4);
+    b.insert(b.end(), thumbnail.begin(), thumbnail.end());
+    return b;
+}
+
 inline void Write(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
