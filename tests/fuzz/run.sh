@@ -3,7 +3,8 @@
 set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 root="$(readlink -f "$here/../..")"
-targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings)
+targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings
+    heif_decode webp_decode tiff_decode jxl_decode)
 
 if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 TARGET|all SECONDS   (targets: ${targets[*]})" >&2
@@ -31,6 +32,7 @@ seeds_for() {
     exif_set_size) echo "$testdata/jpeg/exif $testdata/jpeg/malformed" ;;
     bmp_decode) echo "$testdata/bmp" ;;
     view_settings) echo "$here/seeds/view_settings" ;;
+    heif_decode | webp_decode | tiff_decode | jxl_decode) echo "$here/seeds/$1" ;;
     esac
 }
 
