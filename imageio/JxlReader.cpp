@@ -88,6 +88,13 @@ void finishPixels(WorkingBitmap& bitmap, bool grey, bool alpha) {
     }
 }
 
+DecodedPicture finish(DecodedPicture& picture, bool grey, const JxlBasicInfo& info) {
+    finishPixels(picture.bitmap, grey, info.alpha_bits > 0);
+    picture.turnedUpright = true;
+    SetOrientationUpright(picture.exif);
+    return std::move(picture);
+}
+
 }  // namespace
 
 bool HasJxlSignature(const std::uint8_t* data, std::size_t size) {
@@ -121,6 +128,7 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
     JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     BoxReader box;
     bool grey = false;
+    bool frameDone = false;
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(dec);
         if (status != JXL_DEC_BOX_NEED_MORE_OUTPUT)
@@ -129,6 +137,9 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
         case JXL_DEC_ERROR:
             fail("the decoder found the data broken");
         case JXL_DEC_NEED_MORE_INPUT:
+            // A file cut short after its picture keeps the picture; only boxes are lost.
+            if (frameDone)
+                return finish(picture, grey, info);
             fail("the file ends early");
         case JXL_DEC_BASIC_INFO: {
             if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
@@ -180,15 +191,18 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
             box.Grow(dec);
             break;
         case JXL_DEC_FULL_IMAGE:
-        case JXL_DEC_SUCCESS:
-            if (!picture.bitmap.HoldsImage() || status == JXL_DEC_SUCCESS)
+            if (!picture.bitmap.HoldsImage())
                 fail("the file holds no picture");
-            // The first frame is all we keep; encoders write the metadata boxes before the
-            // codestream, so they have been read by now.
-            finishPixels(picture.bitmap, grey, info.alpha_bits > 0);
-            picture.turnedUpright = true;
-            SetOrientationUpright(picture.exif);
-            return picture;
+            frameDone = true;
+            // Later frames are not wanted; a still picture's trailing boxes (where tools that
+            // add metadata afterwards put it) are read on.
+            if (info.have_animation)
+                return finish(picture, grey, info);
+            break;
+        case JXL_DEC_SUCCESS:
+            if (!frameDone)
+                fail("the file holds no picture");
+            return finish(picture, grey, info);
         default:
             break;
         }

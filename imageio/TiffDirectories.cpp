@@ -198,6 +198,10 @@ std::optional<std::uint64_t> entryOf(const Bytes& in, std::uint64_t ifd, std::ui
     return std::nullopt;
 }
 
+bool isLayoutTag(std::uint16_t tag) {
+    return tag == 274 || tag == 282 || tag == 283 || tag == 296;
+}
+
 }  // namespace
 
 std::optional<std::size_t> CountTiffDirectories(std::span<const std::uint8_t> file) {
@@ -235,7 +239,14 @@ std::vector<std::uint8_t> ExifBlockOfTiff(std::span<const std::uint8_t> file) {
     out[0] = out[1] = header->bigEndian ? 'M' : 'I';
     put(out, 2, 42, 2, header->bigEndian);
     const std::uint64_t ifd0 = copyDirectory(in, header->firstIfd, out, descriptiveTag, 0);
-    if (ifd0 == 0)
+    // Orientation and resolution alone are the layout every TIFF writer records, not Exif.
+    const Bytes copy(out, header->bigEndian);
+    const bool describes = ifd0 != 0 && std::any_of(std::begin(kDescriptiveTags),
+                                                    std::end(kDescriptiveTags), [&](auto tag) {
+                                                        return !isLayoutTag(tag) &&
+                                                               entryOf(copy, ifd0, tag);
+                                                    });
+    if (!describes)
         return {};
     put(out, 4, ifd0, 4, header->bigEndian);
     return out;

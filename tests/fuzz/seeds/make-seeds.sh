@@ -54,6 +54,6 @@ tiffcp -c packbits -p separate "$work/rgb.tif" "$t/rgb-planar.tif"
 tiffcp -c jpeg "$work/rgb.tif" "$t/rgb-jpeg.tif"
 tiffcp -c lzw "$work/grey.tif" "$t/grey-lzw.tif"
 tiffcp "$work/rgb.tif" "$work/grey.tif" "$t/two-pages.tif"
-tiff2bw "$work/rgb.tif" "$work/bw.tif"
-tiffcp -c g4 -r 16 "$work/bw.tif" "$t/bilevel-g4.tif" 2>/dev/null || true
+tiffdither "$work/grey.tif" "$work/bw.tif"
+tiffcp -c g4 "$work/bw.tif" "$t/bilevel-g4.tif"
 ls -l "$here"/*_decode
