@@ -40,8 +40,8 @@ bool StartsWithTiffHeader(std::span<const std::uint8_t> tiff) {
 std::vector<std::uint8_t> ExifAfterOffsetHeader(std::span<const std::uint8_t> payload) {
     if (payload.size() < 4)
         return {};
-    const std::uint64_t offset = (std::uint64_t{payload[0]} << 24) | (payload[1] << 16) |
-                                 (payload[2] << 8) | payload[3];
+    const std::uint64_t offset =
+        (std::uint64_t{payload[0]} << 24) | (payload[1] << 16) | (payload[2] << 8) | payload[3];
     if (offset > payload.size() - 4)
         return {};
     const std::span<const std::uint8_t> tiff = payload.subspan(4 + offset);

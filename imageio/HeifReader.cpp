@@ -83,8 +83,8 @@ void check(const heif_error& error) {
 
 std::vector<std::uint8_t> metadataItem(heif_image_handle* handle, heif_item_id id) {
     std::vector<std::uint8_t> bytes(heif_image_handle_get_metadata_size(handle, id));
-    if (bytes.empty() || heif_image_handle_get_metadata(handle, id, bytes.data()).code !=
-                             heif_error_Ok)
+    if (bytes.empty() ||
+        heif_image_handle_get_metadata(handle, id, bytes.data()).code != heif_error_Ok)
         return {};
     return bytes;
 }
@@ -99,8 +99,7 @@ void collectMetadata(heif_image_handle* handle, DecodedPicture& picture) {
         if (type == "Exif" && picture.exif.empty()) {
             picture.exif = ExifAfterOffsetHeader(metadataItem(handle, id));
         } else if (type == "mime" && contentType != nullptr &&
-                   std::string_view(contentType) == "application/rdf+xml" &&
-                   picture.xmp.empty()) {
+                   std::string_view(contentType) == "application/rdf+xml" && picture.xmp.empty()) {
             picture.xmp = metadataItem(handle, id);
         }
     }
@@ -115,9 +114,8 @@ void collectColour(heif_image_handle* handle, DecodedPicture& picture) {
             throw ImageIoError(kInvalidHeifText, kHeifHdrReason);
         picture.icc = IccProfileFromNclx(
             {nclx->color_primary_red_x, nclx->color_primary_red_y, nclx->color_primary_green_x,
-             nclx->color_primary_green_y, nclx->color_primary_blue_x,
-             nclx->color_primary_blue_y, nclx->color_primary_white_x,
-             nclx->color_primary_white_y},
+             nclx->color_primary_green_y, nclx->color_primary_blue_x, nclx->color_primary_blue_y,
+             nclx->color_primary_white_x, nclx->color_primary_white_y},
             nclx->transfer_characteristics);
     }
     const std::size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
@@ -131,8 +129,8 @@ void collectColour(heif_image_handle* handle, DecodedPicture& picture) {
 // Interleaved R, G, B(, A) samples of `bits` bits into our pixels, reduced with rounding.
 void copyPixels(const heif_image* image, bool alpha, bool premultiplied, WorkingBitmap& bitmap) {
     int stride = 0;
-    const std::uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved,
-                                                              &stride);
+    const std::uint8_t* plane =
+        heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     if (plane == nullptr)
         throw ImageIoError(kInvalidHeifText, "the decoder gave no picture");
     const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);

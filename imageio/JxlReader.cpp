@@ -15,8 +15,8 @@ namespace zelqor {
 
 namespace {
 
-constexpr std::uint8_t kContainerSignature[] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ',
-                                                0x0D, 0x0A, 0x87, 0x0A};
+constexpr std::uint8_t kContainerSignature[] = {0,   0,   0,    0x0C, 'J',  'X',
+                                                'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
 // Real Exif and XMP boxes are kilobytes; the cap stops a compressed box that unpacks forever.
 constexpr std::size_t kMaxBoxBytes = std::size_t{16} << 20;
 constexpr std::size_t kBoxChunk = 65536;
@@ -134,77 +134,77 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
         if (status != JXL_DEC_BOX_NEED_MORE_OUTPUT)
             box.Finish(dec, picture);
         switch (status) {
-        case JXL_DEC_ERROR:
-            fail("the decoder found the data broken");
-        case JXL_DEC_NEED_MORE_INPUT:
-            // A file cut short after its picture keeps the picture; only boxes are lost.
-            if (frameDone)
-                return finish(picture, grey, info);
-            fail("the file ends early");
-        case JXL_DEC_BASIC_INFO: {
-            if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
-                fail("the header is broken");
-            CheckPictureSize(info.xsize, info.ysize, maxPixels);
-            const bool swaps = info.orientation >= JXL_ORIENT_TRANSPOSE;
-            picture.bitmap = WorkingBitmap(static_cast<int>(swaps ? info.ysize : info.xsize),
-                                           static_cast<int>(swaps ? info.xsize : info.ysize));
-            grey = info.num_color_channels == 1;
-            format.num_channels = grey ? 2 : 4;
-            if (info.have_animation)
-                picture.notices.emplace_back(kJxlAnimationNotice);
-            break;
-        }
-        case JXL_DEC_COLOR_ENCODING: {
-            std::size_t iccSize = 0;
-            if (JxlDecoderGetICCProfileSize(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
-                                            &iccSize) == JXL_DEC_SUCCESS &&
-                iccSize > 0) {
-                picture.icc.resize(iccSize);
-                if (JxlDecoderGetColorAsICCProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
-                                                   picture.icc.data(),
-                                                   iccSize) != JXL_DEC_SUCCESS)
-                    picture.icc.clear();
-            }
-            break;
-        }
-        case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
-            std::size_t needed = 0;
-            if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS ||
-                needed > picture.bitmap.ByteSize())
-                fail("the picture disagrees with its header");
-            if (JxlDecoderSetImageOutBuffer(dec, &format, picture.bitmap.Data(),
-                                            picture.bitmap.ByteSize()) != JXL_DEC_SUCCESS)
-                fail("the decoder refused the picture buffer");
-            break;
-        }
-        case JXL_DEC_BOX: {
-            JxlBoxType type;
-            if (JxlDecoderGetBoxType(dec, type, JXL_TRUE) != JXL_DEC_SUCCESS)
+            case JXL_DEC_ERROR:
+                fail("the decoder found the data broken");
+            case JXL_DEC_NEED_MORE_INPUT:
+                // A file cut short after its picture keeps the picture; only boxes are lost.
+                if (frameDone)
+                    return finish(picture, grey, info);
+                fail("the file ends early");
+            case JXL_DEC_BASIC_INFO: {
+                if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
+                    fail("the header is broken");
+                CheckPictureSize(info.xsize, info.ysize, maxPixels);
+                const bool swaps = info.orientation >= JXL_ORIENT_TRANSPOSE;
+                picture.bitmap = WorkingBitmap(static_cast<int>(swaps ? info.ysize : info.xsize),
+                                               static_cast<int>(swaps ? info.xsize : info.ysize));
+                grey = info.num_color_channels == 1;
+                format.num_channels = grey ? 2 : 4;
+                if (info.have_animation)
+                    picture.notices.emplace_back(kJxlAnimationNotice);
                 break;
-            if (std::memcmp(type, "Exif", 4) == 0)
-                box.Start(dec, BoxReader::Kind::Exif);
-            else if (std::memcmp(type, "xml ", 4) == 0)
-                box.Start(dec, BoxReader::Kind::Xmp);
-            break;
-        }
-        case JXL_DEC_BOX_NEED_MORE_OUTPUT:
-            box.Grow(dec);
-            break;
-        case JXL_DEC_FULL_IMAGE:
-            if (!picture.bitmap.HoldsImage())
-                fail("the file holds no picture");
-            frameDone = true;
-            // Later frames are not wanted; a still picture's trailing boxes (where tools that
-            // add metadata afterwards put it) are read on.
-            if (info.have_animation)
+            }
+            case JXL_DEC_COLOR_ENCODING: {
+                std::size_t iccSize = 0;
+                if (JxlDecoderGetICCProfileSize(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                                &iccSize) == JXL_DEC_SUCCESS &&
+                    iccSize > 0) {
+                    picture.icc.resize(iccSize);
+                    if (JxlDecoderGetColorAsICCProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                                       picture.icc.data(),
+                                                       iccSize) != JXL_DEC_SUCCESS)
+                        picture.icc.clear();
+                }
+                break;
+            }
+            case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
+                std::size_t needed = 0;
+                if (JxlDecoderImageOutBufferSize(dec, &format, &needed) != JXL_DEC_SUCCESS ||
+                    needed > picture.bitmap.ByteSize())
+                    fail("the picture disagrees with its header");
+                if (JxlDecoderSetImageOutBuffer(dec, &format, picture.bitmap.Data(),
+                                                picture.bitmap.ByteSize()) != JXL_DEC_SUCCESS)
+                    fail("the decoder refused the picture buffer");
+                break;
+            }
+            case JXL_DEC_BOX: {
+                JxlBoxType type;
+                if (JxlDecoderGetBoxType(dec, type, JXL_TRUE) != JXL_DEC_SUCCESS)
+                    break;
+                if (std::memcmp(type, "Exif", 4) == 0)
+                    box.Start(dec, BoxReader::Kind::Exif);
+                else if (std::memcmp(type, "xml ", 4) == 0)
+                    box.Start(dec, BoxReader::Kind::Xmp);
+                break;
+            }
+            case JXL_DEC_BOX_NEED_MORE_OUTPUT:
+                box.Grow(dec);
+                break;
+            case JXL_DEC_FULL_IMAGE:
+                if (!picture.bitmap.HoldsImage())
+                    fail("the file holds no picture");
+                frameDone = true;
+                // Later frames are not wanted; a still picture's trailing boxes (where tools that
+                // add metadata afterwards put it) are read on.
+                if (info.have_animation)
+                    return finish(picture, grey, info);
+                break;
+            case JXL_DEC_SUCCESS:
+                if (!frameDone)
+                    fail("the file holds no picture");
                 return finish(picture, grey, info);
-            break;
-        case JXL_DEC_SUCCESS:
-            if (!frameDone)
-                fail("the file holds no picture");
-            return finish(picture, grey, info);
-        default:
-            break;
+            default:
+                break;
         }
     }
 }

@@ -17,22 +17,22 @@ struct Curve {
 
 std::optional<Curve> curveOf(int transfer) {
     switch (transfer) {
-    case 1:   // BT.709
-    case 6:   // BT.601
-    case 14:  // BT.2020 10-bit
-    case 15:  // BT.2020 12-bit
-        return Curve{4, {1.0 / 0.45, 1.0 / 1.099, 0.099 / 1.099, 1.0 / 4.5, 0.081}};
-    case 2:   // unspecified: the web's default
-    case 13:  // sRGB
-        return Curve{4, {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045}};
-    case 4:  // gamma 2.2
-        return Curve{1, {2.2}};
-    case 5:  // gamma 2.8
-        return Curve{1, {2.8}};
-    case 8:  // linear
-        return Curve{1, {1.0}};
-    default:
-        return std::nullopt;
+        case 1:   // BT.709
+        case 6:   // BT.601
+        case 14:  // BT.2020 10-bit
+        case 15:  // BT.2020 12-bit
+            return Curve{4, {1.0 / 0.45, 1.0 / 1.099, 0.099 / 1.099, 1.0 / 4.5, 0.081}};
+        case 2:   // unspecified: the web's default
+        case 13:  // sRGB
+            return Curve{4, {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045}};
+        case 4:  // gamma 2.2
+            return Curve{1, {2.2}};
+        case 5:  // gamma 2.8
+            return Curve{1, {2.8}};
+        case 8:  // linear
+            return Curve{1, {1.0}};
+        default:
+            return std::nullopt;
     }
 }
 

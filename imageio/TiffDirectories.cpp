@@ -12,8 +12,8 @@ namespace zelqor {
 namespace {
 
 // The tags of IFD0 that describe the photograph rather than the pixels' layout.
-constexpr std::uint16_t kDescriptiveTags[] = {270, 271, 272, 274, 282, 283, 296, 305, 306, 315,
-                                              33432, kExifIfdTag, kGpsIfdTag};
+constexpr std::uint16_t kDescriptiveTags[] = {270, 271, 272, 274,   282,         283,       296,
+                                              305, 306, 315, 33432, kExifIfdTag, kGpsIfdTag};
 constexpr std::uint16_t kInteropIfdTag = 40965;
 constexpr std::size_t kEntrySize = 12;
 // Deeper than any real file nests (IFD0, Exif, Interop), low enough to stop a forged chain.
@@ -49,25 +49,25 @@ void put(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, int by
 
 std::size_t typeSize(std::uint64_t type) {
     switch (type) {
-    case 1:  // BYTE
-    case 2:  // ASCII
-    case 6:  // SBYTE
-    case 7:  // UNDEFINED
-        return 1;
-    case 3:  // SHORT
-    case 8:  // SSHORT
-        return 2;
-    case 4:   // LONG
-    case 9:   // SLONG
-    case 11:  // FLOAT
-    case 13:  // IFD
-        return 4;
-    case 5:   // RATIONAL
-    case 10:  // SRATIONAL
-    case 12:  // DOUBLE
-        return 8;
-    default:
-        return 0;
+        case 1:  // BYTE
+        case 2:  // ASCII
+        case 6:  // SBYTE
+        case 7:  // UNDEFINED
+            return 1;
+        case 3:  // SHORT
+        case 8:  // SSHORT
+            return 2;
+        case 4:   // LONG
+        case 9:   // SLONG
+        case 11:  // FLOAT
+        case 13:  // IFD
+            return 4;
+        case 5:   // RATIONAL
+        case 10:  // SRATIONAL
+        case 12:  // DOUBLE
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -178,8 +178,7 @@ std::uint64_t copyDirectory(const Bytes& in,
         if (!isPointer(entries[i].tag))
             continue;
         const std::size_t at = start + 2 + i * kEntrySize;
-        const std::uint64_t copy =
-            copyDirectory(in, entries[i].nested, out, everyTag, depth + 1);
+        const std::uint64_t copy = copyDirectory(in, entries[i].nested, out, everyTag, depth + 1);
         put(out, at + 8, copy, 4, big);
     }
     return start;
@@ -241,11 +240,10 @@ std::vector<std::uint8_t> ExifBlockOfTiff(std::span<const std::uint8_t> file) {
     const std::uint64_t ifd0 = copyDirectory(in, header->firstIfd, out, descriptiveTag, 0);
     // Orientation and resolution alone are the layout every TIFF writer records, not Exif.
     const Bytes copy(out, header->bigEndian);
-    const bool describes = ifd0 != 0 && std::any_of(std::begin(kDescriptiveTags),
-                                                    std::end(kDescriptiveTags), [&](auto tag) {
-                                                        return !isLayoutTag(tag) &&
-                                                               entryOf(copy, ifd0, tag);
-                                                    });
+    const bool describes =
+        ifd0 != 0 &&
+        std::any_of(std::begin(kDescriptiveTags), std::end(kDescriptiveTags),
+                    [&](auto tag) { return !isLayoutTag(tag) && entryOf(copy, ifd0, tag); });
     if (!describes)
         return {};
     put(out, 4, ifd0, 4, header->bigEndian);
@@ -282,8 +280,7 @@ bool ExifHasDirectory(std::span<const std::uint8_t> exif, std::uint16_t tag) {
     if (!pointer)
         return false;
     std::vector<std::uint8_t> scratch(8);  // a copy at offset 0 would read as none
-    return copyDirectory(in, in.Get(*pointer + 8, 4), scratch, everyTag,
-                         1) != 0;
+    return copyDirectory(in, in.Get(*pointer + 8, 4), scratch, everyTag, 1) != 0;
 }
 
 bool AttachExifDirectories(std::vector<std::uint8_t>& file, std::span<const std::uint8_t> exif) {
@@ -300,8 +297,8 @@ bool AttachExifDirectories(std::vector<std::uint8_t>& file, std::span<const std:
         if (!target || !pointer)
             continue;
         // Offsets in the copy count from the start of `file`, which the copy is appended to.
-        const std::uint64_t copy = copyDirectory(source, source.Get(*pointer + 8, 4), file,
-                                                 everyTag, 1);
+        const std::uint64_t copy =
+            copyDirectory(source, source.Get(*pointer + 8, 4), file, everyTag, 1);
         if (copy != 0)
             put(file, *target + 8, copy, 4, big);
     }

@@ -203,8 +203,7 @@ class BandReader {
             for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(l_.width);
                  left += l_.tileWidth) {
                 readPiece(left, top, static_cast<std::uint16_t>(plane));
-                const std::uint32_t cols =
-                    std::min<std::uint32_t>(l_.tileWidth, l_.width - left);
+                const std::uint32_t cols = std::min<std::uint32_t>(l_.tileWidth, l_.width - left);
                 for (std::uint32_t r = 0; r < rows; ++r) {
                     const std::uint8_t* in = piece_.data() + sampleBytes * l_.tileWidth * r;
                     std::uint8_t* out = band_.data() + rowBytes_ * r + pixelBytes_ * left;
@@ -268,11 +267,14 @@ std::uint8_t byteAt(const std::uint8_t* p, const Layout& l) {
     return *p;
 }
 
-void readOwn(TIFF* tif, const Layout& l, Source& source, const std::vector<std::uint8_t>& icc,
+void readOwn(TIFF* tif,
+             const Layout& l,
+             Source& source,
+             const std::vector<std::uint8_t>& icc,
              WorkingBitmap& bitmap) {
     BandReader reader(tif, l, source);
-    const std::unique_ptr<CmykToBgr> cmyk = l.cmyk ? std::make_unique<CmykToBgr>(icc, false)
-                                                   : nullptr;
+    const std::unique_ptr<CmykToBgr> cmyk =
+        l.cmyk ? std::make_unique<CmykToBgr>(icc, false) : nullptr;
     std::vector<std::uint8_t> inks(l.cmyk ? static_cast<std::size_t>(l.width) * 4 : 0);
     const std::size_t step = static_cast<std::size_t>(l.samples) * l.bytesPerSample;
     for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(l.height); top += l.bandRows) {
@@ -298,8 +300,8 @@ void readOwn(TIFF* tif, const Layout& l, Source& source, const std::vector<std::
                 out[3] = 0xFF;
                 if (l.alphaIndex < 0)
                     continue;
-                const float a = std::clamp(sampleAt(in + l.alphaIndex * l.bytesPerSample, l),
-                                           0.0f, 1.0f);
+                const float a =
+                    std::clamp(sampleAt(in + l.alphaIndex * l.bytesPerSample, l), 0.0f, 1.0f);
                 for (int c = 0; c < 3; ++c) {
                     // Premultiplied colour already holds its share; white fills the rest.
                     const float colour = out[c] * (l.associatedAlpha ? 1.0f : a);
@@ -323,8 +325,9 @@ void readRgba(TIFF* tif, Source& source, WorkingBitmap& bitmap) {
     // Rows as stored, top first: the Orientation tag is applied afterwards, all eight of them.
     image.req_orientation = ORIENTATION_TOPLEFT;
     image.orientation = ORIENTATION_TOPLEFT;
-    const int ok = TIFFRGBAImageGet(&image, bitmap.Data(), static_cast<std::uint32_t>(bitmap.Width()),
-                                    static_cast<std::uint32_t>(bitmap.Height()));
+    const int ok =
+        TIFFRGBAImageGet(&image, bitmap.Data(), static_cast<std::uint32_t>(bitmap.Width()),
+                         static_cast<std::uint32_t>(bitmap.Height()));
     const bool alpha = image.alpha != 0;
     TIFFRGBAImageEnd(&image);
     if (!ok)
@@ -367,10 +370,9 @@ DecodedPicture DecodeTiff(const std::uint8_t* data, std::size_t size, std::uint6
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(limit));
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), keepError, &source);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropWarning, &source);
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt("memory", "r", &source, readProc,
-                                                            writeProc, seekProc, closeProc,
-                                                            sizeProc, mapProc, unmapProc,
-                                                            options.get()));
+    std::unique_ptr<TIFF, TiffCloser> tif(
+        TIFFClientOpenExt("memory", "r", &source, readProc, writeProc, seekProc, closeProc,
+                          sizeProc, mapProc, unmapProc, options.get()));
     if (!tif)
         fail(source, "libtiff cannot open the file");
 

@@ -74,8 +74,8 @@ struct OptionsDeleter {
 };
 
 // The IFD0 texts an Exif block carries that a TIFF reader looks for in IFD0 itself.
-constexpr std::uint16_t kTextTags[] = {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL,
-                                       TIFFTAG_SOFTWARE, TIFFTAG_DATETIME, TIFFTAG_ARTIST,
+constexpr std::uint16_t kTextTags[] = {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,     TIFFTAG_MODEL,
+                                       TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME, TIFFTAG_ARTIST,
                                        TIFFTAG_COPYRIGHT};
 
 // Returns false when libtiff failed; only C++ objects with no libtiff frames below them.
@@ -86,34 +86,36 @@ bool writeTiff(const WorkingBitmap& bitmap, const MetadataPieces& metadata, Sink
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), quiet, nullptr);
     const bool big = ExifIsBigEndian(metadata.exif);
-    TIFF* tif = TIFFClientOpenExt("memory", big ? "wb" : "wl", &sink, readProc, writeProc,
-                                  seekProc, closeProc, sizeProc, noMap, noUnmap, options.get());
+    TIFF* tif = TIFFClientOpenExt("memory", big ? "wb" : "wl", &sink, readProc, writeProc, seekProc,
+                                  closeProc, sizeProc, noMap, noUnmap, options.get());
     if (tif == nullptr)
         return false;
     const auto width = static_cast<std::uint32_t>(bitmap.Width());
     const auto height = static_cast<std::uint32_t>(bitmap.Height());
-    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
-              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
-              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-              TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
-              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-              // Strips of about 64 KB keep memory small and let readers seek.
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
-                           std::max<std::uint32_t>(1, 65536 / (3 * width)));
+    bool ok =
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+        // Strips of about 64 KB keep memory small and let readers seek.
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::max<std::uint32_t>(1, 65536 / (3 * width)));
     for (const std::uint16_t tag : kTextTags) {
         if (const auto text = ExifAsciiTag(metadata.exif, tag))
             ok = ok && TIFFSetField(tif, tag, text->c_str());
     }
     if (!metadata.xmp.empty())
-        ok = ok && TIFFSetField(tif, TIFFTAG_XMLPACKET,
-                                static_cast<std::uint32_t>(metadata.xmp.size()), metadata.xmp.data());
+        ok = ok &&
+             TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(metadata.xmp.size()),
+                          metadata.xmp.data());
     if (!metadata.icc.empty())
-        ok = ok && TIFFSetField(tif, TIFFTAG_ICCPROFILE,
-                                static_cast<std::uint32_t>(metadata.icc.size()), metadata.icc.data());
+        ok = ok &&
+             TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(metadata.icc.size()),
+                          metadata.icc.data());
     // Placeholders for the directories appended once libtiff is done; any non-zero value
     // makes libtiff write the entry.
     if (ExifHasDirectory(metadata.exif, kExifIfdTag))

@@ -22,18 +22,18 @@ struct AnimDecoderDeleter {
 
 const char* statusReason(VP8StatusCode status) {
     switch (status) {
-    case VP8_STATUS_OUT_OF_MEMORY:
-        return "not enough memory";
-    case VP8_STATUS_INVALID_PARAM:
-        return "invalid parameter";
-    case VP8_STATUS_BITSTREAM_ERROR:
-        return "the bitstream is broken";
-    case VP8_STATUS_UNSUPPORTED_FEATURE:
-        return "a feature libwebp does not support";
-    case VP8_STATUS_NOT_ENOUGH_DATA:
-        return "the file ends early";
-    default:
-        return "the decoder failed";
+        case VP8_STATUS_OUT_OF_MEMORY:
+            return "not enough memory";
+        case VP8_STATUS_INVALID_PARAM:
+            return "invalid parameter";
+        case VP8_STATUS_BITSTREAM_ERROR:
+            return "the bitstream is broken";
+        case VP8_STATUS_UNSUPPORTED_FEATURE:
+            return "a feature libwebp does not support";
+        case VP8_STATUS_NOT_ENOUGH_DATA:
+            return "the file ends early";
+        default:
+            return "the decoder failed";
     }
 }
 
