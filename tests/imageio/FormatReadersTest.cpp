@@ -437,7 +437,7 @@ TEST(FormatRead, NclxCodePointsBecomeAnEquivalentProfile) {
     // BT.709 primaries with D65 white, as libheif decodes code point 1.
     const Chromaticities bt709{0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
     cmsHPROFILE reference = cmsCreate_sRGBProfile();
-    // With sRGB's curve (13) the profile is sRGB; with BT.709's (1) a stored 128 is darker
+    // With sRGB's curve (13) the profile is sRGB; with BT.709's (1) a stored 128 is lighter
     // light, which sRGB writes as 140: ((0.502 + 0.099) / 1.099)^(1 / 0.45) = 0.262.
     const std::pair<int, int> cases[] = {{13, 128}, {1, 140}};
     for (const auto& [transfer, grey] : cases) {
