@@ -13,9 +13,7 @@
 #include "PngReader.h"
 #include "TempFolder.h"
 #include "TiffDirectories.h"
-#include "TiffReader.h"
 #include "TiffWriter.h"
-#include "WebpReader.h"
 #include "WebpWriter.h"
 
 namespace zelqor {
@@ -138,27 +136,6 @@ TEST(FormatWrite, PixelsAndMetadataReadBackByTheFormatsOwnTools) {
             EXPECT_EQ(exiftool("-ICC_Profile:ProfileDescription", file), "sRGB built-in");
         }
     }
-}
-
-TEST(FormatWrite, OurReadersGetBackWhatOurWritersWrote) {
-    const WorkingBitmap bitmap = testBitmap(33, 17);
-    const Bytes exif = cameraExif("Canon_40D.jpg");
-    const Bytes icc = srgbProfile();
-    const MetadataPieces pieces{exif, {}, icc};
-    MemoryStream tiff;
-    WriteTiff(bitmap, pieces, tiff);
-    const DecodedPicture t = DecodeTiff(tiff.Bytes().data(), tiff.Bytes().size());
-    EXPECT_EQ(t.bitmap, bitmap);
-    EXPECT_EQ(t.icc, icc);
-    EXPECT_EQ(ExifAsciiTag(t.exif, 272), ExifAsciiTag(exif, 272));
-    EXPECT_TRUE(ExifHasDirectory(t.exif, kExifIfdTag));
-
-    MemoryStream webp;
-    WriteWebp(bitmap, 100, pieces, webp);
-    const DecodedPicture w = DecodeWebp(webp.Bytes().data(), webp.Bytes().size());
-    EXPECT_EQ(w.bitmap, bitmap);
-    EXPECT_EQ(w.exif, exif);
-    EXPECT_EQ(w.icc, icc);
 }
 
 TEST(FormatWrite, NothingToWriteIsAWriteError) {
