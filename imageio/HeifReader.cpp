@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "HevcPictureSize.h"
 #include "ImageIoError.h"
 #include "NclxProfile.h"
 #include "PngReader.h"
@@ -108,8 +109,10 @@ void collectMetadata(heif_image_handle* handle, DecodedPicture& picture) {
 // The ICC profile as stored, or one made from the nclx description; refuses HDR transfers.
 void collectColour(heif_image_handle* handle, DecodedPicture& picture) {
     heif_color_profile_nclx* raw = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &raw).code == heif_error_Ok && raw) {
-        const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(raw);
+    const heif_error got = heif_image_handle_get_nclx_color_profile(handle, &raw);
+    // Owned whatever the call says: libheif can hand one out with an error code.
+    const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(raw);
+    if (got.code == heif_error_Ok && nclx) {
         if (IsHdrTransfer(nclx->transfer_characteristics))
             throw ImageIoError(kInvalidHeifText, kHeifHdrReason);
         picture.icc = IccProfileFromNclx(
@@ -199,6 +202,12 @@ DecodedPicture DecodeHeif(const std::uint8_t* data, std::size_t size, std::uint6
     const int height = heif_image_handle_get_height(handle.get());
     CheckPictureSize(side(width), side(height), maxPixels);
 
+    // The coded streams may declare more than the items do; the HEVC decoder would allocate
+    // for that without asking.
+    const CodedSize coded = LargestHevcPicture({data, size});
+    if (coded.width != 0)
+        CheckPictureSize(coded.width, coded.height, maxPixels);
+
     DecodedPicture picture;
     collectColour(handle.get(), picture);
     collectMetadata(handle.get(), picture);
@@ -218,12 +227,10 @@ DecodedPicture DecodeHeif(const std::uint8_t* data, std::size_t size, std::uint6
         throw ImageIoError(kInvalidHeifText, "the decoded picture disagrees with its header");
     // A transfer given only inside the coded stream shows up once decoded.
     heif_color_profile_nclx* streamNclx = nullptr;
-    if (heif_image_get_nclx_color_profile(image.get(), &streamNclx).code == heif_error_Ok &&
-        streamNclx) {
-        const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(streamNclx);
-        if (IsHdrTransfer(nclx->transfer_characteristics))
-            throw ImageIoError(kInvalidHeifText, kHeifHdrReason);
-    }
+    const heif_error gotStream = heif_image_get_nclx_color_profile(image.get(), &streamNclx);
+    const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(streamNclx);
+    if (gotStream.code == heif_error_Ok && nclx && IsHdrTransfer(nclx->transfer_characteristics))
+        throw ImageIoError(kInvalidHeifText, kHeifHdrReason);
 
     picture.bitmap = WorkingBitmap(width, height);
     copyPixels(image.get(), alpha, heif_image_handle_is_premultiplied_alpha(handle.get()) != 0,
