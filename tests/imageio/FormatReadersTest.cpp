@@ -8,6 +8,7 @@
 
 #include "FormatFiles.h"
 #include "HeifReader.h"
+#include "HevcPictureSize.h"
 #include "IccProfile.h"
 #include "ImageIoError.h"
 #include "JxlReader.h"
@@ -406,6 +407,24 @@ TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
         EXPECT_EQ(ReadExifOrientation(framed), c.upright ? 1 : 3);
         EXPECT_EQ(p.turnedUpright, c.upright);
     }
+}
+
+TEST(FormatRead, HevcParameterSetsGiveTheCodedSize) {
+    const TempFolder dir;
+    writeSources(dir);
+    // The encoder codes whole blocks of 8 or more pixels, so the coded size is the picture's
+    // rounded up a little, never less.
+    for (const char* source : {"rgb.png", "alpha.png", "rgb16.png"}) {
+        SCOPED_TRACE(source);
+        const std::string file = (dir / "s.heic").string();
+        ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + file + " " + (dir / source).string()));
+        const CodedSize coded = LargestHevcPicture(ReadBytes(file));
+        EXPECT_GE(coded.width, std::uint64_t{kW});
+        EXPECT_LT(coded.width, std::uint64_t{kW + 64});
+        EXPECT_GE(coded.height, std::uint64_t{kH});
+        EXPECT_LT(coded.height, std::uint64_t{kH + 64});
+    }
+    EXPECT_EQ(LargestHevcPicture(Bytes(100, 0)).width, 0u);
 }
 
 TEST(FormatRead, NclxCodePointsBecomeAnEquivalentProfile) {
