@@ -6,7 +6,9 @@ cd "$(dirname "$(readlink -f "$0")")"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libfftw3-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic clang-format git
           clang-16 libclang-rt-16-dev llvm-16 desktop-file-utils appstream qt6-translations-l10n
-          liblcms2-dev libjpeg-turbo-progs libxcb1-dev colord-data)
+          liblcms2-dev libjpeg-turbo-progs libxcb1-dev colord-data
+          libheif-dev libwebp-dev libtiff-dev libjxl-dev
+          libheif-examples webp libjxl-tools libtiff-tools libimage-exiftool-perl)
 
 install_missing() {
     local missing=()

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "ImageIoError.h"
 
@@ -37,7 +38,11 @@ void writeToStream(png_structp png, png_bytep data, png_size_t length) {
 void flushNothing(png_structp) {}
 
 // Returns false when libpng failed. Only C objects live in this frame across setjmp.
-bool writePng(const WorkingBitmap& bitmap, Stream& out, std::vector<png_byte>& row) {
+bool writePng(const WorkingBitmap& bitmap,
+              const MetadataPieces& metadata,
+              const std::string& xmp,
+              Stream& out,
+              std::vector<png_byte>& row) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning);
     if (png == nullptr)
@@ -51,6 +56,24 @@ bool writePng(const WorkingBitmap& bitmap, Stream& out, std::vector<png_byte>& r
     png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
                  static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // A profile libpng judges unfit becomes a warning and is left out.
+    png_set_benign_errors(png, 1);
+    if (!metadata.icc.empty())
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, metadata.icc.data(),
+                     static_cast<png_uint_32>(metadata.icc.size()));
+    if (!metadata.exif.empty())
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(metadata.exif.size()),
+                       const_cast<png_bytep>(metadata.exif.data()));
+    png_text text{};
+    if (!xmp.empty()) {
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>("XML:com.adobe.xmp");
+        text.text = const_cast<png_charp>(xmp.c_str());
+        text.itxt_length = xmp.size();
+        text.lang = const_cast<png_charp>("");
+        text.lang_key = const_cast<png_charp>("");
+        png_set_text(png, info, &text, 1);
+    }
     png_write_info(png, info);
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint8_t* in = bitmap.Row(y);
@@ -98,10 +121,17 @@ void put32(std::uint8_t* out, std::uint32_t v) {
 }  // namespace
 
 void WritePng(const WorkingBitmap& bitmap, Stream& out) {
+    WritePng(bitmap, MetadataPieces{}, out);
+}
+
+void WritePng(const WorkingBitmap& bitmap, const MetadataPieces& metadata, Stream& out) {
     if (!bitmap.HoldsImage())
         ThrowStreamWriteError();
     std::vector<png_byte> row(static_cast<std::size_t>(bitmap.Width()) * 3);
-    if (!writePng(bitmap, out, row))
+    // The packet is text to libpng, so it ends at its first NUL, as XMP never holds one.
+    const std::string xmp(metadata.xmp.begin(),
+                          std::find(metadata.xmp.begin(), metadata.xmp.end(), std::uint8_t{0}));
+    if (!writePng(bitmap, metadata, xmp, out, row))
         ThrowStreamWriteError();
 }
 

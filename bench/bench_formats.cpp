@@ -1,0 +1,181 @@
+// HEIC and AVIF decoding of a 12-megapixel photo beside libheif's own heif-convert, and the
+// peak memory of a HEIC decode.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "BenchImages.h"
+#include "HeifReader.h"
+#include "ImageWriters.h"
+#include "JpegCodec.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zelqor::DecodeHeif;
+
+constexpr int kWidth = 4000, kHeight = 3000;
+
+// The photo as heif-enc writes it, made once per run in a temporary folder.
+struct Files {
+    fs::path dir;
+    fs::path heic;
+    fs::path avif;
+    std::vector<std::uint8_t> heicBytes;
+    std::vector<std::uint8_t> avifBytes;
+    bool ok = false;
+
+    Files() {
+        dir = fs::temp_directory_path() / ("zelqor-bench-formats-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        const fs::path png = dir / "photo.png";
+        const auto encoded = zelqor::EncodePng(zelqor::bench::PhotoLike(kWidth, kHeight));
+        std::ofstream(png, std::ios::binary)
+            .write(reinterpret_cast<const char*>(encoded.data()),
+                   static_cast<std::streamsize>(encoded.size()));
+        heic = dir / "photo.heic";
+        avif = dir / "photo.avif";
+        // A camera-like quality; the AV1 encoder at a fast speed, or making the file alone
+        // would outlast the benchmark.
+        ok = std::system(
+                 ("heif-enc -q 80 -o '" + heic.string() + "' '" + png.string() + "' >/dev/null")
+                     .c_str()) == 0 &&
+             std::system(("heif-enc -A -q 80 -p speed=8 -o '" + avif.string() + "' '" +
+                          png.string() + "' >/dev/null")
+                             .c_str()) == 0;
+        heicBytes = read(heic);
+        avifBytes = read(avif);
+    }
+    ~Files() {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    static std::vector<std::uint8_t> read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+Files& files() {
+    static Files f;
+    return f;
+}
+
+void report(benchmark::State& state, std::size_t fileBytes) {
+    state.counters["MP"] = kWidth * kHeight / 1e6;
+    state.counters["file_KB"] = static_cast<double>(fileBytes) / 1024;
+}
+
+void BM_DecodeHeic(benchmark::State& state) {
+    Files& f = files();
+    if (!f.ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DecodeHeif(f.heicBytes.data(), f.heicBytes.size()));
+    report(state, f.heicBytes.size());
+}
+
+void BM_DecodeAvif(benchmark::State& state) {
+    Files& f = files();
+    if (!f.ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DecodeHeif(f.avifBytes.data(), f.avifBytes.size()));
+    report(state, f.avifBytes.size());
+}
+
+// Our decode and a JPEG of it, as heif-convert does its work, from reading the file on.
+void decodeToJpeg(benchmark::State& state, const fs::path& file) {
+    for (auto _ : state) {
+        const auto bytes = Files::read(file);
+        const auto picture = DecodeHeif(bytes.data(), bytes.size());
+        const auto jpeg = zelqor::EncodeJpeg(picture.bitmap, 90);
+        std::ofstream(files().dir / "ours.jpg", std::ios::binary)
+            .write(reinterpret_cast<const char*>(jpeg.data()),
+                   static_cast<std::streamsize>(jpeg.size()));
+    }
+}
+void BM_OursHeicToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    decodeToJpeg(state, files().heic);
+}
+void BM_OursAvifToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    decodeToJpeg(state, files().avif);
+}
+
+void heifConvert(benchmark::State& state, const fs::path& file) {
+    const std::string command = "heif-convert -q 90 '" + file.string() + "' '" +
+                                (files().dir / "theirs.jpg").string() + "' >/dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            return state.SkipWithError("heif-convert failed");
+    }
+}
+void BM_HeifConvertHeicToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    heifConvert(state, files().heic);
+}
+void BM_HeifConvertAvifToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    heifConvert(state, files().avif);
+}
+
+// The decode in a child process, which reports how far its resident memory grew; the bitmap
+// alone is 4 bytes a pixel.
+void BM_HeicDecodePeakMemory(benchmark::State& state) {
+    Files& f = files();
+    if (!f.ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    double grownMb = 0;
+    for (auto _ : state) {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return state.SkipWithError("pipe failed");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            rusage before{};
+            ::getrusage(RUSAGE_SELF, &before);
+            const auto picture = DecodeHeif(f.heicBytes.data(), f.heicBytes.size());
+            benchmark::DoNotOptimize(picture.bitmap.Data());
+            rusage after{};
+            ::getrusage(RUSAGE_SELF, &after);
+            const long grownKb = after.ru_maxrss - before.ru_maxrss;
+            [[maybe_unused]] const auto n = ::write(fds[1], &grownKb, sizeof grownKb);
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        long grownKb = 0;
+        [[maybe_unused]] const auto n = ::read(fds[0], &grownKb, sizeof grownKb);
+        ::close(fds[0]);
+        ::waitpid(child, nullptr, 0);
+        grownMb = static_cast<double>(grownKb) / 1024;
+    }
+    const double pictureMb = 4.0 * kWidth * kHeight / (1024 * 1024);
+    state.counters["peak_growth_MB"] = grownMb;
+    state.counters["x_picture"] = grownMb / pictureMb;
+}
+
+BENCHMARK(BM_DecodeHeic)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_OursHeicToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_HeifConvertHeicToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_DecodeAvif)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_OursAvifToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_HeifConvertAvifToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_HeicDecodePeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,28 @@
+// Decoding JPEG XL files (bare codestreams and containers) held in memory through libjxl.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "DecodedPicture.h"
+#include "ImageLimits.h"
+
+namespace zelqor {
+
+inline constexpr const char* kInvalidJxlText = "JPEG XL イメージが不正です";
+inline constexpr const char* kJxlAnimationNotice =
+    "it is an animation; only its first frame was read";
+
+// True for a bare codestream (FF 0A) and for the container's signature box.
+bool HasJxlSignature(const std::uint8_t* data, std::size_t size);
+
+// The first frame, turned as the codestream's orientation says (so the Exif block says
+// Orientation 1), with the Exif and XMP boxes (Brotli-compressed ones too) and the profile
+// the pixels are in. Alpha is laid over white. A size beyond our limits (`maxPixels` may lower
+// the pixel limit) throws the too-large error before pixels are decoded; anything libjxl
+// refuses, a file cut short included, throws kInvalidJxlText.
+DecodedPicture DecodeJxl(const std::uint8_t* data,
+                         std::size_t size,
+                         std::uint64_t maxPixels = kMaxImagePixels);
+
+}  // namespace zelqor

@@ -1,0 +1,462 @@
+// Tests of the HEIF/AVIF, WebP, TIFF and JPEG XL readers on files their own encoders made.
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#include "FormatFiles.h"
+#include "HeifReader.h"
+#include "HevcPictureSize.h"
+#include "IccProfile.h"
+#include "ImageIoError.h"
+#include "JxlReader.h"
+#include "MemExif.h"
+#include "NclxProfile.h"
+#include "Orientation.h"
+#include "PngReader.h"
+#include "TempFolder.h"
+#include "TiffDirectories.h"
+#include "TiffReader.h"
+#include "TiffWriter.h"
+#include "WebpReader.h"
+
+namespace zelqor {
+namespace {
+
+enum class Format { Heif, Avif, Webp, Tiff, Jxl };
+
+// The reader the first bytes ask for, as a loader would choose it; exactly one signature test
+// may accept a file.
+DecodedPicture decodeBySignature(const Bytes& b, Format expected) {
+    const bool heif = HasHeifSignature(b.data(), b.size());
+    const bool avif = HasAvifSignature(b.data(), b.size());
+    const bool webp = HasWebpSignature(b.data(), b.size());
+    const bool tiff = HasTiffSignature(b.data(), b.size());
+    const bool jxl = HasJxlSignature(b.data(), b.size());
+    EXPECT_EQ(heif + avif + webp + tiff + jxl, 1);
+    const bool matches[] = {heif, avif, webp, tiff, jxl};
+    EXPECT_TRUE(matches[static_cast<int>(expected)]);
+    if (heif || avif)
+        return DecodeHeif(b.data(), b.size());
+    if (webp)
+        return DecodeWebp(b.data(), b.size());
+    if (tiff)
+        return DecodeTiff(b.data(), b.size());
+    return DecodeJxl(b.data(), b.size());
+}
+
+struct ToolCase {
+    const char* name;
+    Format format;
+    const char* source;     // rgb.png, alpha.png, rgb16.png, rgb.ppm, grey.pgm
+    const char* encode;     // {in} the source, {out} the file
+    const char* reference;  // {file} and {ref}: a PNG, or a TIFF for tiff2rgba
+    int tolerance;          // the codec's rounding between two decoders of the same library
+};
+
+std::string substitute(std::string command, const std::string& key, const std::string& value) {
+    for (std::size_t at; (at = command.find(key)) != std::string::npos;)
+        command.replace(at, key.size(), value);
+    return command;
+}
+
+constexpr int kW = 40, kH = 24;
+
+void writeSources(const TempFolder& dir) {
+    WriteTestPng(dir / "rgb.png", kW, kH, false);
+    WriteTestPng(dir / "alpha.png", kW, kH, true);
+    WriteTestPng16(dir / "rgb16.png", kW, kH, 100);
+    std::string ppm = "P6 " + std::to_string(kW) + " " + std::to_string(kH) + " 255\n";
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const std::uint32_t p = TestPixel(x, y, kW, kH, false);
+            ppm += {static_cast<char>(PixelR(p)), static_cast<char>(PixelG(p)),
+                    static_cast<char>(PixelB(p))};
+        }
+    WriteBytes(dir / "rgb.ppm", Bytes(ppm.begin(), ppm.end()));
+}
+
+TEST(FormatRead, PixelsMatchTheReferenceDecoderAlphaOnWhite) {
+    const ToolCase cases[] = {
+        {"rgb.heic", Format::Heif, "rgb.png", "heif-enc -q 90 -o {out} {in}",
+         "heif-convert {file} {ref}", 1},
+        {"alpha.heic", Format::Heif, "alpha.png", "heif-enc -q 90 -o {out} {in}",
+         "heif-convert {file} {ref}", 1},
+        {"ten-bit.heic", Format::Heif, "rgb16.png", "heif-enc -b 10 -q 90 -o {out} {in}",
+         "heif-convert {file} {ref}", 1},
+        {"rgb.avif", Format::Avif, "rgb.png", "heif-enc -A -q 90 -o {out} {in}",
+         "heif-convert {file} {ref}", 1},
+        {"alpha.avif", Format::Avif, "alpha.png", "heif-enc -A -L -o {out} {in}",
+         "heif-convert {file} {ref}", 1},
+        {"lossy.webp", Format::Webp, "rgb.png", "cwebp -q 80 {in} -o {out}",
+         "dwebp {file} -o {ref}", 0},
+        {"alpha.webp", Format::Webp, "alpha.png", "cwebp -lossless {in} -o {out}",
+         "dwebp {file} -o {ref}", 0},
+        {"lossy-alpha.webp", Format::Webp, "alpha.png", "cwebp -q 70 {in} -o {out}",
+         "dwebp {file} -o {ref}", 0},
+        {"lossy.jxl", Format::Jxl, "rgb.png", "cjxl -d 1 {in} {out}", "djxl {file} {ref}", 1},
+        {"alpha.jxl", Format::Jxl, "alpha.png", "cjxl -d 0 {in} {out}", "djxl {file} {ref}", 0},
+        {"sixteen.jxl", Format::Jxl, "rgb16.png", "cjxl -d 0 {in} {out}", "djxl {file} {ref}", 1},
+        {"lzw.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiffcp -c lzw:2 {out}.t {out}", "tiff2rgba {file} {ref}", 0},
+        {"zip-tiles.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiffcp -c zip -t -w 16 -l 16 {out}.t {out}",
+         "tiff2rgba {file} {ref}", 0},
+        {"planar.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiffcp -c packbits -p separate {out}.t {out}",
+         "tiff2rgba {file} {ref}", 0},
+        {"jpeg.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiffcp -c jpeg {out}.t {out}", "tiff2rgba {file} {ref}", 0},
+        {"palette.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiffmedian {out}.t {out}", "tiff2rgba {file} {ref}", 0},
+        {"bilevel.tif", Format::Tiff, "rgb.ppm",
+         "ppm2tiff {in} {out}.t && tiff2bw {out}.t {out}.g && tiffdither {out}.g {out}.b && "
+         "tiffcp -c g4 {out}.b {out}",
+         "tiff2rgba {file} {ref}", 0},
+    };
+    const TempFolder dir;
+    writeSources(dir);
+    for (const ToolCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = (dir / c.name).string();
+        const bool tiff = c.format == Format::Tiff;
+        const std::string ref = file + (tiff ? ".ref.tif" : ".ref.png");
+        ASSERT_TRUE(RunTool(
+            substitute(substitute(c.encode, "{in}", (dir / c.source).string()), "{out}", file)));
+        ASSERT_TRUE(RunTool(substitute(substitute(c.reference, "{file}", file), "{ref}", ref)));
+        std::vector<std::uint8_t> unused;
+        const Bytes refBytes = ReadBytes(ref);
+        const WorkingBitmap expected =
+            tiff ? ReadTiffReference(ref) : DecodePng(refBytes.data(), refBytes.size(), unused);
+        const DecodedPicture picture = decodeBySignature(ReadBytes(file), c.format);
+        EXPECT_LE(MaxChannelDifference(picture.bitmap, expected), c.tolerance);
+        // Each source pixel's alpha differs, so a reader that skipped the white shows here.
+        const std::string encode = c.encode;
+        const bool lossless = encode.find("-lossless") != std::string::npos ||
+                              encode.find("-d 0") != std::string::npos;
+        if (std::string(c.source) == "alpha.png" && lossless) {
+            WorkingBitmap flattened(kW, kH);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    flattened.SetPixel(x, y, FlattenOnWhite(TestPixel(x, y, kW, kH, true)));
+            EXPECT_LE(MaxChannelDifference(picture.bitmap, flattened), 1);
+        }
+    }
+}
+
+// A classic little-endian TIFF of one 8-bit grey strip, built by hand so that its sizes, its
+// data and its chain can lie.
+Bytes tinyTiff(std::uint32_t width, std::uint32_t height, std::uint32_t dataBytes, bool loop) {
+    Bytes b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const auto put16 = [&](std::uint16_t v) {
+        b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+    };
+    const auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const std::uint32_t entries = 8;
+    const std::uint32_t dataAt = 8 + 2 + entries * 12 + 4;
+    put16(entries);
+    const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t value) {
+        put16(tag), put16(type), put32(1), put32(value);
+    };
+    entry(256, 4, width);
+    entry(257, 4, height);
+    entry(258, 3, 8);
+    entry(259, 3, 1);
+    entry(262, 3, 1);
+    entry(273, 4, dataAt);
+    entry(278, 4, height);
+    entry(279, 4, dataBytes);
+    put32(loop ? 8 : 0);
+    b.resize(b.size() + std::min<std::uint32_t>(dataBytes, 4096), 0x80);
+    return b;
+}
+
+// A bare JPEG XL codestream whose size header declares width x height and then ends.
+Bytes jxlDeclaring(std::uint32_t side) {
+    Bytes b = {0xFF, 0x0A};
+    std::uint64_t bits = 0;
+    int count = 0;
+    const auto put = [&](std::uint64_t v, int n) {
+        bits |= v << count;
+        count += n;
+    };
+    put(0, 1);                     // not small
+    put(2, 2), put(side - 1, 18);  // height: 18 bits
+    put(0, 3);                     // no ratio
+    put(2, 2), put(side - 1, 18);  // width
+    put(1, 1);                     // default metadata
+    for (int i = 0; i < 8; ++i)
+        b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    b.resize(64, 0);
+    return b;
+}
+
+Bytes box(const char* type, const Bytes& body) {
+    const std::uint32_t size = static_cast<std::uint32_t>(body.size() + 8);
+    Bytes b = {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+               std::uint8_t(size)};
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
+    const TempFolder dir;
+    writeSources(dir);
+    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "a.heic").string() + " " +
+                        (dir / "rgb.png").string()));
+    ASSERT_TRUE(
+        RunTool("cwebp -q 50 " + (dir / "rgb.png").string() + " -o " + (dir / "a.webp").string()));
+    ASSERT_TRUE(
+        RunTool("cjxl -d 1 " + (dir / "rgb.png").string() + " " + (dir / "a.jxl").string()));
+    const Bytes heic = ReadBytes(dir / "a.heic");
+    const auto cut = [](Bytes b, double share) {
+        b.resize(static_cast<std::size_t>(b.size() * share));
+        return b;
+    };
+    Bytes hugeHeic = heic;
+    const std::string_view ispe = "ispe";
+    int patched = 0;
+    for (auto at = hugeHeic.begin();
+         (at = std::search(at, hugeHeic.end(), ispe.begin(), ispe.end())) != hugeHeic.end();
+         ++at, ++patched) {
+        const std::uint8_t side[] = {0, 0, 0x9C, 0x40};  // 40000, after version and flags
+        std::copy(side, side + 4, at + 8);
+        std::copy(side, side + 4, at + 12);
+    }
+    ASSERT_GE(patched, 1);
+    const Bytes sequenceOnly = [] {
+        Bytes b =
+            box("ftyp", {'m', 's', 'f', '1', 0, 0, 0, 0, 'm', 's', 'f', '1', 'i', 's', 'o', '8'});
+        const Bytes moov = box("moov", box("mvhd", Bytes(100, 0)));
+        b.insert(b.end(), moov.begin(), moov.end());
+        return b;
+    }();
+    const std::string tooLarge = "The image is too large";
+
+    struct Case {
+        const char* name;
+        std::function<DecodedPicture(const Bytes&)> decode;
+        Bytes bytes;
+        std::string expected;  // a part of the message
+    };
+    const auto heif = [](const Bytes& b) { return DecodeHeif(b.data(), b.size()); };
+    const auto webp = [](const Bytes& b) { return DecodeWebp(b.data(), b.size()); };
+    const auto tiff = [](const Bytes& b) { return DecodeTiff(b.data(), b.size()); };
+    const auto jxl = [](const Bytes& b) { return DecodeJxl(b.data(), b.size()); };
+    const Case cases[] = {
+        {"truncated HEIC", heif, cut(heic, 0.7), kInvalidHeifText},
+        {"HEIC declaring 40000 x 40000", heif, hugeHeic, ""},
+        {"HEIF holding only a sequence", heif, sequenceOnly, kHeifSequenceReason},
+        {"truncated WebP", webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
+        {"truncated JPEG XL", jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
+        {"JPEG XL declaring 40000 x 40000", jxl, jxlDeclaring(40000), tooLarge},
+        {"TIFF declaring 40000 x 40000", tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
+        {"TIFF 70000 wide", tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
+        {"TIFF whose strip is shorter than its size", tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
+         kInvalidTiffText},
+        {"TIFF whose directories loop", tiff, tinyTiff(4, 4, 16, true), "loop"},
+        {"text given to each reader", heif, Bytes(40, 'a'), kInvalidHeifText},
+        {"text as WebP", webp, Bytes(40, 'a'), kInvalidWebpText},
+        {"text as TIFF", tiff, Bytes(40, 'a'), kInvalidTiffText},
+        {"text as JPEG XL", jxl, Bytes(40, 'a'), kInvalidJxlText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            c.decode(c.bytes);
+            ADD_FAILURE() << "decoded";
+        } catch (const ImageIoError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+        }
+    }
+    // The sane twin of the lying files decodes, so the refusals above are for their lies.
+    const Bytes sane = tinyTiff(4, 4, 16, false);
+    EXPECT_EQ(DecodeTiff(sane.data(), sane.size()).bitmap.Pixel(3, 3),
+              MakePixel(0x80, 0x80, 0x80, 255));
+}
+
+// A TIFF written through libtiff with the given layout and one row of samples.
+template <typename Sample>
+Bytes libtiffFile(const TempFolder& dir,
+                  int width,
+                  int samples,
+                  int photometric,
+                  int format,
+                  const std::vector<Sample>& row,
+                  std::uint16_t extra = 0) {
+    const std::string path = (dir / "made.tif").string();
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<int>(8 * sizeof(Sample)));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, format);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    if (extra != 0)
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    TIFFWriteScanline(tif, const_cast<Sample*>(row.data()), 0, 0);
+    TIFFClose(tif);
+    return ReadBytes(path);
+}
+
+TEST(FormatRead, TiffSampleKindsAreReducedWithRoundingAndClamped) {
+    const TempFolder dir;
+    const std::uint32_t white = MakePixel(255, 255, 255, 255);
+    const std::pair<Bytes, std::vector<std::uint32_t>> cases[] = {
+        // 384 / 257 is 1.49 and 32896 / 257 is 128.0: rounded, not cut.
+        {libtiffFile<std::uint16_t>(dir, 3, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT,
+                                    {384, 32896, 65535}),
+         {MakePixel(1, 1, 1, 255), MakePixel(128, 128, 128, 255), white}},
+        {libtiffFile<std::uint16_t>(dir, 1, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_UINT,
+                                    {0x01C0, 0xFFFF, 0x8080}),
+         {MakePixel(2, 255, 128, 255)}},
+        {libtiffFile<float>(dir, 2, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_IEEEFP,
+                            {-0.5f, 0.5f, 2.0f, NAN, 1.0f, 0.25f}),
+         {MakePixel(0, 128, 255, 255), MakePixel(0, 255, 64, 255)}},
+        // No ink is white, full black ink black, half cyan leaves red at half.
+        {libtiffFile<std::uint8_t>(dir, 3, 4, PHOTOMETRIC_SEPARATED, SAMPLEFORMAT_UINT,
+                                   {0, 0, 0, 0, 0, 0, 0, 255, 128, 0, 0, 0}),
+         {white, MakePixel(0, 0, 0, 255), MakePixel(127, 255, 255, 255)}},
+        {libtiffFile<std::uint16_t>(dir, 1, 4, PHOTOMETRIC_SEPARATED, SAMPLEFORMAT_UINT,
+                                    {0, 65535, 0, 0}),
+         {MakePixel(255, 0, 255, 255)}},
+        // Unassociated alpha over white: red at alpha 128 is half white.
+        {libtiffFile<std::uint8_t>(dir, 2, 4, PHOTOMETRIC_RGB, SAMPLEFORMAT_UINT,
+                                   {255, 0, 0, 128, 0, 0, 255, 0}, EXTRASAMPLE_UNASSALPHA),
+         {MakePixel(255, 127, 127, 255), white}},
+        {libtiffFile<std::uint8_t>(dir, 1, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, {0, 128},
+                                   EXTRASAMPLE_ASSOCALPHA),
+         {MakePixel(127, 127, 127, 255)}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const DecodedPicture p = DecodeTiff(cases[i].first.data(), cases[i].first.size());
+        ASSERT_EQ(p.bitmap.Width(), static_cast<int>(cases[i].second.size()));
+        for (int x = 0; x < p.bitmap.Width(); ++x)
+            EXPECT_EQ(p.bitmap.Pixel(x, 0), cases[i].second[x]) << "pixel " << x;
+    }
+}
+
+TEST(FormatRead, TiffOrientationIsAppliedAndTheExifSaysUpright) {
+    const TempFolder dir;
+    WorkingBitmap stored(5, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            stored.SetPixel(x, y, TestPixel(x, y, 5, 3, false));
+    const std::string file = (dir / "o.tif").string();
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        MemoryStream out;
+        WriteTiff(stored, {}, out);
+        WriteBytes(file, out.Bytes());
+        ASSERT_TRUE(RunTool("exiftool -q -overwrite_original -Make=Maker -Orientation#=" +
+                            std::to_string(orientation) + " " + file));
+        const DecodedPicture p = decodeBySignature(ReadBytes(file), Format::Tiff);
+        EXPECT_EQ(p.bitmap, TurnUpright(stored, orientation));
+        EXPECT_EQ(p.turnedUpright, orientation != 1);
+        EXPECT_EQ(ExifAsciiTag(p.exif, 271), "Maker");
+        Bytes framed = {'E', 'x', 'i', 'f', 0, 0};
+        framed.insert(framed.end(), p.exif.begin(), p.exif.end());
+        EXPECT_EQ(ReadExifOrientation(framed), 1);
+    }
+}
+
+TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
+    const TempFolder dir;
+    writeSources(dir);
+    const std::string rgb = (dir / "rgb.png").string();
+    struct Case {
+        const char* name;
+        Format format;
+        std::string make;
+        bool upright;  // the pixels are as shown, so a kept tag must say 1
+    };
+    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "m.heic").string() + " " + rgb));
+    ASSERT_TRUE(RunTool("heif-enc -A -q 50 -o " + (dir / "m.avif").string() + " " + rgb));
+    ASSERT_TRUE(RunTool("cwebp -q 50 " + rgb + " -o " + (dir / "m.webp").string()));
+    ASSERT_TRUE(RunTool("cjxl -d 1 " + rgb + " " + (dir / "m.jxl").string()));
+    ASSERT_TRUE(RunTool("ppm2tiff " + (dir / "rgb.ppm").string() + " " + (dir / "m.tif").string()));
+    // A TIFF's tag is applied (pixels turned), a WebP's stays for whoever shows it, HEIF's and
+    // JPEG XL's libraries turn by their own boxes and headers.
+    const Case cases[] = {{"m.heic", Format::Heif, "HeifMaker", true},
+                          {"m.avif", Format::Avif, "AvifMaker", true},
+                          {"m.webp", Format::Webp, "WebpMaker", false},
+                          {"m.jxl", Format::Jxl, "JxlMaker", true},
+                          {"m.tif", Format::Tiff, "TiffMaker", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = (dir / c.name).string();
+        ASSERT_TRUE(RunTool("exiftool -m -q -q -overwrite_original -Make=" + c.make +
+                            " -ExposureTime=1/250 -Orientation#=3 -XMP-dc:Title=Title" + c.make +
+                            " " + file));
+        const DecodedPicture p = decodeBySignature(ReadBytes(file), c.format);
+        EXPECT_EQ(ExifAsciiTag(p.exif, 271), c.make);
+        EXPECT_TRUE(ExifHasDirectory(p.exif, kExifIfdTag));
+        const std::string xmp(p.xmp.begin(), p.xmp.end());
+        EXPECT_NE(xmp.find("Title" + c.make), std::string::npos);
+        Bytes framed = {'E', 'x', 'i', 'f', 0, 0};
+        framed.insert(framed.end(), p.exif.begin(), p.exif.end());
+        EXPECT_EQ(ReadExifOrientation(framed), c.upright ? 1 : 3);
+        EXPECT_EQ(p.turnedUpright, c.upright);
+    }
+}
+
+TEST(FormatRead, HevcParameterSetsGiveTheCodedSize) {
+    const TempFolder dir;
+    writeSources(dir);
+    // The encoder codes whole blocks of 8 or more pixels, so the coded size is the picture's
+    // rounded up a little, never less.
+    for (const char* source : {"rgb.png", "alpha.png", "rgb16.png"}) {
+        SCOPED_TRACE(source);
+        const std::string file = (dir / "s.heic").string();
+        ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + file + " " + (dir / source).string()));
+        const CodedSize coded = LargestHevcPicture(ReadBytes(file));
+        EXPECT_GE(coded.width, std::uint64_t{kW});
+        EXPECT_LT(coded.width, std::uint64_t{kW + 64});
+        EXPECT_GE(coded.height, std::uint64_t{kH});
+        EXPECT_LT(coded.height, std::uint64_t{kH + 64});
+    }
+    EXPECT_EQ(LargestHevcPicture(Bytes(100, 0)).width, 0u);
+}
+
+TEST(FormatRead, NclxCodePointsBecomeAnEquivalentProfile) {
+    // BT.709 primaries with D65 white, as libheif decodes code point 1.
+    const Chromaticities bt709{0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+    cmsHPROFILE reference = cmsCreate_sRGBProfile();
+    // With sRGB's curve (13) the profile is sRGB; with BT.709's (1) a stored 128 is lighter
+    // light, which sRGB writes as 140: ((0.502 + 0.099) / 1.099)^(1 / 0.45) = 0.262.
+    const std::pair<int, int> cases[] = {{13, 128}, {1, 140}};
+    for (const auto& [transfer, grey] : cases) {
+        SCOPED_TRACE(transfer);
+        const Bytes icc = IccProfileFromNclx(bt709, transfer);
+        ASSERT_EQ(ColourSpaceOf(icc), IccColourSpace::Rgb);
+        cmsHPROFILE made =
+            cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()));
+        ASSERT_NE(made, nullptr);
+        cmsHTRANSFORM t = cmsCreateTransform(made, TYPE_RGB_8, reference, TYPE_RGB_8,
+                                             INTENT_RELATIVE_COLORIMETRIC, 0);
+        const std::uint8_t in[9] = {255, 0, 0, 0, 255, 0, 128, 128, 128};
+        std::uint8_t out[9];
+        cmsDoTransform(t, in, out, 3);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR(out[i], in[i], 2) << i;
+        EXPECT_NEAR(out[6], grey, 3);
+        cmsDeleteTransform(t);
+        cmsCloseProfile(made);
+    }
+    cmsCloseProfile(reference);
+    // PQ and HLG have no curve a profile of this kind can hold: no profile rather than a wrong one.
+    EXPECT_TRUE(IccProfileFromNclx(bt709, 16).empty());
+    EXPECT_TRUE(IsHdrTransfer(16) && IsHdrTransfer(18) && !IsHdrTransfer(13));
+}
+
+}  // namespace
+}  // namespace zelqor
