@@ -117,7 +117,6 @@ void ColourTransform::ApplyAll(WorkingBitmap& bitmap) const {
 }
 
 bool DisplayColour::SetDisplayProfile(IccBytes profile) {
-    const std::lock_guard lock(mutex_);
     // A display that sRGB already describes is taken as sRGB, so that untagged pictures skip the
     // conversion entirely; one that cannot be a target is taken as sRGB too. The look-up keeps
     // the untagged pictures' transform for when the display is used.
@@ -132,18 +131,15 @@ bool DisplayColour::SetDisplayProfile(IccBytes profile) {
 }
 
 SharedTransform DisplayColour::ToDisplay(std::span<const std::uint8_t> profile) {
-    const std::lock_guard lock(mutex_);
     return Lookup(profile, display_);
 }
 
 SharedTransform DisplayColour::ToSrgb(std::span<const std::uint8_t> profile) {
-    const std::lock_guard lock(mutex_);
     return Lookup(profile, IccBytes{});
 }
 
 std::optional<std::string> DisplayColour::UnusableProfileNotice(
     std::span<const std::uint8_t> profile) {
-    const std::lock_guard lock(mutex_);
     if (profile.empty() || IsFileColourSpace(profile)) {
         return std::nullopt;
     }

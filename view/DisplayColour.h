@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,8 +41,7 @@ using SharedTransform = std::shared_ptr<const ColourTransform>;
 inline constexpr const char* kUnusableProfileNotice =
     "its colour profile cannot be used; the colours are shown as sRGB";
 
-// The display's profile and the conversions into it. Owned by the window; the open dialog's
-// preview asks it for transforms from a pool thread, so its cache is locked.
+// The display's profile and the conversions into it. Lives on the window's thread.
 class DisplayColour {
   public:
     // The profile the screen is described by; empty for sRGB. One that cannot serve as an RGB
@@ -81,8 +79,6 @@ class DisplayColour {
         SharedTransform transform;
         bool usable = true;  // false: the picture counted as untagged
     };
-    // Recursive: a lookup looks up the display profile's own pair.
-    mutable std::recursive_mutex mutex_;
     IccBytes display_;
     std::vector<Entry> cache_;
     int built_ = 0;

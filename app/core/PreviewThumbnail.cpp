@@ -7,8 +7,8 @@
 #include <exception>
 #include <span>
 
-#include "IccProfile.h"
 #include "ExifThumbnail.h"
+#include "IccProfile.h"
 #include "ImageFile.h"
 #include "JpegCodec.h"
 #include "MemExif.h"
@@ -88,18 +88,21 @@ std::optional<PreviewThumbnail> MakePreviewThumbnail(const std::string& path,
         // One thread: the picture is small by now, and the dialog waits for nothing else.
         thumb.picture =
             ScaleBitmap(decoded, std::max(fit.Width(), 1), std::max(fit.Height(), 1), 1);
+        std::optional<std::string> unread;  // what could be read of the profile is enough
+        thumb.profile = AssembleIccProfile(CollectMetadata(file, unread).icc);
         if (colour != nullptr) {
-            std::optional<std::string> unread;  // what could be read of the profile is enough
-            const std::vector<std::uint8_t> profile =
-                AssembleIccProfile(CollectMetadata(file, unread).icc);
-            if (const SharedTransform toScreen = colour->ToDisplay(profile)) {
-                toScreen->ApplyAll(thumb.picture);
-            }
+            ShowForScreen(thumb, *colour);
         }
         return thumb;
     } catch (const std::exception&) {
         // Unreadable, unknown or broken: the preview shows nothing rather than an error box.
         return std::nullopt;
+    }
+}
+
+void ShowForScreen(PreviewThumbnail& thumb, DisplayColour& colour) {
+    if (const SharedTransform toScreen = colour.ToDisplay(thumb.profile)) {
+        toScreen->ApplyAll(thumb.picture);
     }
 }
 

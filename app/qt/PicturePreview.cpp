@@ -11,8 +11,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <QVBoxLayout>
-
-#include "PreviewThumbnail.h"
+#include <memory>
 
 PicturePreview::PicturePreview(QWidget* parent, zelqor::DisplayColour* colour)
     : QWidget(parent), picture_(new QLabel(this)), size_(new QLabel(this)), colour_(colour) {
@@ -45,38 +44,39 @@ void PicturePreview::ShowFile(const QString& path) {
     // Read off the dialog's thread, so that a slow disk or a large file never freezes the list;
     // a later click makes this one's answer stale.
     const QPointer<PicturePreview> self(this);
-    QThreadPool::globalInstance()->start([self, request, file, inner, colour = colour_] {
-        QImage image;
-        QString sizeText;
-        if (const auto thumb = zelqor::MakePreviewThumbnail(file, inner, inner, colour)) {
-            const zelqor::WorkingBitmap& p = thumb->picture;
-            // Blue, green, red and a fourth byte: Qt's RGB32 words, the fourth ignored. A deep
-            // copy, as the pixels go with `thumb`.
-            image = QImage(p.Row(0), p.Width(), p.Height(), qsizetype{p.Width()} * 4,
-                           QImage::Format_RGB32)
-                        .copy();
-            sizeText = QString("%1 x %2").arg(thumb->width).arg(thumb->height);
-        }
+    // The display's conversions belong to the window's thread: the pool only reads and shrinks.
+    QThreadPool::globalInstance()->start([self, request, file, inner] {
+        auto thumb = std::make_shared<std::optional<zelqor::PreviewThumbnail>>(
+            zelqor::MakePreviewThumbnail(file, inner, inner));
         QMetaObject::invokeMethod(
             qApp,
-            [self, request, image, sizeText] {
+            [self, request, thumb] {
                 if (self) {
-                    self->Show(request, image, sizeText);
+                    self->Show(request, *thumb);
                 }
             },
             Qt::QueuedConnection);
     });
 }
 
-void PicturePreview::Show(quint64 request, const QImage& image, const QString& sizeText) {
+void PicturePreview::Show(quint64 request, std::optional<zelqor::PreviewThumbnail>& thumb) {
     if (request != request_) {
         return;
     }
     pending_ = false;
-    if (!image.isNull()) {
-        picture_->setPixmap(QPixmap::fromImage(image));
+    if (!thumb) {
+        return;
     }
-    size_->setText(sizeText);
+    if (colour_ != nullptr) {
+        zelqor::ShowForScreen(*thumb, *colour_);
+    }
+    const zelqor::WorkingBitmap& p = thumb->picture;
+    // Blue, green, red and a fourth byte: Qt's RGB32 words, the fourth ignored. A deep copy, as
+    // the pixels go with `thumb`.
+    const QImage image(p.Row(0), p.Width(), p.Height(), qsizetype{p.Width()} * 4,
+                       QImage::Format_RGB32);
+    picture_->setPixmap(QPixmap::fromImage(image.copy()));
+    size_->setText(QString("%1 x %2").arg(thumb->width).arg(thumb->height));
 }
 
 bool PicturePreview::Pending() const {

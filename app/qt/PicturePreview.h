@@ -1,14 +1,13 @@
 // The open dialog's picture preview: a thumbnail of the file under the cursor and its size.
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <QWidget>
+#include <optional>
+
+#include "PreviewThumbnail.h"
 
 class QLabel;
-namespace zelqor {
-class DisplayColour;
-}
 
 class PicturePreview : public QWidget {
     Q_OBJECT
@@ -32,7 +31,7 @@ class PicturePreview : public QWidget {
     QString SizeText() const;
 
   private:
-    void Show(quint64 request, const QImage& image, const QString& sizeText);
+    void Show(quint64 request, std::optional<zelqor::PreviewThumbnail>& thumb);
 
     QLabel* picture_;
     QLabel* size_;

@@ -77,6 +77,7 @@ TEST_F(ColourDisplayTest, AdobeRgbPhotoIsShownInItsColoursEverywhere) {
 
     PicturePreview preview(nullptr, &window.Colour());
     preview.ShowFile(QString::fromStdString((folder.Path() / "adobe.jpg").string()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.Pending(); }, 10000));
     EXPECT_EQ(Centre(preview.Thumbnail().toImage()), want);
 }
 
