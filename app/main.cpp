@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
     }
     InstallQtTranslations(app);
     QApplication::setWindowIcon(ProgramIcon());
-    QGuiApplication::setDesktopFileName("io.github.zelqorhdr.ZelqorHDR");  // ties Wayland windows to the menu entry
+    QGuiApplication::setDesktopFileName(
+        "io.github.zelqorhdr.ZelqorHDR");  // ties Wayland windows to the menu entry
     zelqor::QtPlatformServices services;
     TForm1 window(services);
     services.SetParentWindow(&window);

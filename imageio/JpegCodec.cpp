@@ -585,8 +585,7 @@ void DecodeJpegInRows(const std::uint8_t* data,
     std::optional<CmykToBgr> cmyk;
     ErrorManager err{};
     if (decodeInto(DecodeInput{data, size}, JpegDecodeOptions{}, bitmap, row, cmyk, err, &published,
-                   released) !=
-        0)
+                   released) != 0)
         throwJpegError(err);
     copyNotes(err, notes);
     if (notes && cmyk)
