@@ -27,20 +27,16 @@ namespace {
 
 enum class Format { Heif, Avif, Webp, Tiff, Jxl };
 
+// Each format's reader, and its own decoder from {file} to {ref}: a PNG, or a TIFF for
+// tiff2rgba.
 DecodedPicture decode(Format format, const Bytes& b) {
-    switch (format) {
-        case Format::Heif:
-        case Format::Avif:
-            return DecodeHeif(b.data(), b.size());
-        case Format::Webp:
-            return DecodeWebp(b.data(), b.size());
-        case Format::Tiff:
-            return DecodeTiff(b.data(), b.size());
-        case Format::Jxl:
-            return DecodeJxl(b.data(), b.size());
-    }
-    return {};
+    constexpr decltype(&DecodeHeif) kReaders[] = {DecodeHeif, DecodeHeif, DecodeWebp, DecodeTiff,
+                                                  DecodeJxl};
+    return kReaders[static_cast<int>(format)](b.data(), b.size(), kMaxImagePixels);
 }
+constexpr const char* kReferenceDecoders[] = {"heif-convert {file} {ref}",
+                                              "heif-convert {file} {ref}", "dwebp {file} -o {ref}",
+                                              "tiff2rgba {file} {ref}", "djxl {file} {ref}"};
 
 // Decoded by the reader the first bytes ask for, as a loader would choose it: exactly one
 // signature test may accept a file, and it must be the one for `expected`.
@@ -64,31 +60,24 @@ int exifOrientation(const Bytes& exif) {
 struct ToolCase {
     const char* name;
     Format format;
-    const char* source;  // rgb.png, alpha.png, rgb16.png, rgb.ppm, grey.pgm
+    const char* source;  // rgb.png, alpha.png, rgb16.png or rgb.ppm
     const char* encode;  // {in} the source, {out} the file
     int tolerance;       // the codec's rounding between two decoders of the same library
 };
-
-// The format's own decoder, from {file} to {ref}: a PNG, or a TIFF for tiff2rgba.
-const char* referenceDecoder(Format format) {
-    switch (format) {
-        case Format::Heif:
-        case Format::Avif:
-            return "heif-convert {file} {ref}";
-        case Format::Webp:
-            return "dwebp {file} -o {ref}";
-        case Format::Tiff:
-            return "tiff2rgba {file} {ref}";
-        case Format::Jxl:
-            return "djxl {file} {ref}";
-    }
-    return "";
-}
 
 std::string substitute(std::string command, const std::string& key, const std::string& value) {
     for (std::size_t at; (at = command.find(key)) != std::string::npos;)
         command.replace(at, key.size(), value);
     return command;
+}
+
+// Runs `command` with {in} as `source` and {out} as `name` in `dir`; true when it succeeded.
+bool encode(const TempFolder& dir,
+            const std::string& command,
+            const char* source,
+            const char* name) {
+    return RunTool(substitute(substitute(command, "{in}", (dir / source).string()), "{out}",
+                              (dir / name).string()));
 }
 
 constexpr int kW = 40, kH = 24;
@@ -136,12 +125,11 @@ TEST(FormatRead, PixelsMatchTheReferenceDecoderAlphaOnWhite) {
         const std::string file = (dir / c.name).string();
         const bool tiff = c.format == Format::Tiff;
         const std::string ref = file + (tiff ? ".ref.tif" : ".ref.png");
-        const std::string encode =
-            (tiff ? "ppm2tiff {in} {out}.t && " : "") + std::string(c.encode);
+        ASSERT_TRUE(encode(dir, (tiff ? "ppm2tiff {in} {out}.t && " : "") + std::string(c.encode),
+                           c.source, c.name));
         ASSERT_TRUE(RunTool(
-            substitute(substitute(encode, "{in}", (dir / c.source).string()), "{out}", file)));
-        ASSERT_TRUE(RunTool(
-            substitute(substitute(referenceDecoder(c.format), "{file}", file), "{ref}", ref)));
+            substitute(substitute(kReferenceDecoders[static_cast<int>(c.format)], "{file}", file),
+                       "{ref}", ref)));
         std::vector<std::uint8_t> unused;
         const Bytes refBytes = ReadBytes(ref);
         const WorkingBitmap expected =
@@ -149,8 +137,8 @@ TEST(FormatRead, PixelsMatchTheReferenceDecoderAlphaOnWhite) {
         const DecodedPicture picture = decodeBySignature(ReadBytes(file), c.format);
         EXPECT_LE(ChannelDifferences(picture.bitmap, expected).max, c.tolerance);
         // Each source pixel's alpha differs, so a reader that skipped the white shows here.
-        const bool lossless = encode.find("-lossless") != std::string::npos ||
-                              encode.find("-d 0") != std::string::npos;
+        const std::string_view how = c.encode;
+        const bool lossless = how.find("-lossless") != how.npos || how.find("-d 0") != how.npos;
         if (std::string(c.source) == "alpha.png" && lossless) {
             WorkingBitmap flattened = TestBitmap(kW, kH, true);
             for (int y = 0; y < kH; ++y)
@@ -223,12 +211,9 @@ Bytes box(const char* type, const Bytes& body) {
 TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
     const TempFolder dir;
     writeSources(dir);
-    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "a.heic").string() + " " +
-                        (dir / "rgb.png").string()));
-    ASSERT_TRUE(
-        RunTool("cwebp -q 50 " + (dir / "rgb.png").string() + " -o " + (dir / "a.webp").string()));
-    ASSERT_TRUE(
-        RunTool("cjxl -d 1 " + (dir / "rgb.png").string() + " " + (dir / "a.jxl").string()));
+    ASSERT_TRUE(encode(dir, "heif-enc -q 50 -o {out} {in}", "rgb.png", "a.heic"));
+    ASSERT_TRUE(encode(dir, "cwebp -q 50 {in} -o {out}", "rgb.png", "a.webp"));
+    ASSERT_TRUE(encode(dir, "cjxl -d 1 {in} {out}", "rgb.png", "a.jxl"));
     const Bytes heic = ReadBytes(dir / "a.heic");
     const auto cut = [](Bytes b, double share) {
         b.resize(static_cast<std::size_t>(b.size() * share));
@@ -379,28 +364,26 @@ TEST(FormatRead, TiffOrientationIsAppliedAndTheExifSaysUpright) {
 TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
     const TempFolder dir;
     writeSources(dir);
-    const std::string rgb = (dir / "rgb.png").string();
     struct Case {
         const char* name;
         Format format;
+        const char* source;
+        const char* encode;
         std::string make;
         bool upright;  // the pixels are as shown, so a kept tag must say 1
     };
-    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "m.heic").string() + " " + rgb));
-    ASSERT_TRUE(RunTool("heif-enc -A -q 50 -o " + (dir / "m.avif").string() + " " + rgb));
-    ASSERT_TRUE(RunTool("cwebp -q 50 " + rgb + " -o " + (dir / "m.webp").string()));
-    ASSERT_TRUE(RunTool("cjxl -d 1 " + rgb + " " + (dir / "m.jxl").string()));
-    ASSERT_TRUE(RunTool("ppm2tiff " + (dir / "rgb.ppm").string() + " " + (dir / "m.tif").string()));
     // A TIFF's tag is applied (pixels turned), a WebP's stays for whoever shows it, HEIF's and
     // JPEG XL's libraries turn by their own boxes and headers.
-    const Case cases[] = {{"m.heic", Format::Heif, "HeifMaker", true},
-                          {"m.avif", Format::Avif, "AvifMaker", true},
-                          {"m.webp", Format::Webp, "WebpMaker", false},
-                          {"m.jxl", Format::Jxl, "JxlMaker", true},
-                          {"m.tif", Format::Tiff, "TiffMaker", true}};
+    const Case cases[] = {
+        {"m.heic", Format::Heif, "rgb.png", "heif-enc -q 50 -o {out} {in}", "HeifMaker", true},
+        {"m.avif", Format::Avif, "rgb.png", "heif-enc -A -q 50 -o {out} {in}", "AvifMaker", true},
+        {"m.webp", Format::Webp, "rgb.png", "cwebp -q 50 {in} -o {out}", "WebpMaker", false},
+        {"m.jxl", Format::Jxl, "rgb.png", "cjxl -d 1 {in} {out}", "JxlMaker", true},
+        {"m.tif", Format::Tiff, "rgb.ppm", "ppm2tiff {in} {out}", "TiffMaker", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string file = (dir / c.name).string();
+        ASSERT_TRUE(encode(dir, c.encode, c.source, c.name));
         ASSERT_TRUE(RunTool("exiftool -m -q -q -overwrite_original -Make=" + c.make +
                             " -ExposureTime=1/250 -Orientation#=3 -XMP-dc:Title=Title" + c.make +
                             " " + file));
@@ -421,9 +404,8 @@ TEST(FormatRead, HevcParameterSetsGiveTheCodedSize) {
     // rounded up a little, never less.
     for (const char* source : {"rgb.png", "alpha.png", "rgb16.png"}) {
         SCOPED_TRACE(source);
-        const std::string file = (dir / "s.heic").string();
-        ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + file + " " + (dir / source).string()));
-        const CodedSize coded = LargestHevcPicture(ReadBytes(file));
+        ASSERT_TRUE(encode(dir, "heif-enc -q 50 -o {out} {in}", source, "s.heic"));
+        const CodedSize coded = LargestHevcPicture(ReadBytes(dir / "s.heic"));
         EXPECT_GE(coded.width, std::uint64_t{kW});
         EXPECT_LT(coded.width, std::uint64_t{kW + 64});
         EXPECT_GE(coded.height, std::uint64_t{kH});
