@@ -11,6 +11,7 @@
 #include "IccProfile.h"
 #include "ImageFile.h"
 #include "PicturePreview.h"
+#include "Stream.h"
 #include "TForm1.h"
 #include "TPaintPanel.h"
 #include "TempFolder.h"
@@ -94,8 +95,7 @@ TEST_F(ColourDisplayTest, ClipboardGetsSrgbOfTheStyledResultAndTheSaveKeepsPixel
 
     const std::string saved = (folder.Path() / "saved.jpg").string();
     window.Files().SaveImageFile(saved);
-    std::ifstream in(saved, std::ios::binary);
-    const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(saved);
     const OptionValues options = ValuesAt(StartPositions());
     EXPECT_EQ(bytes,
               BuildJpegFile(styled, options.jpegQuality, window.Doc().Metadata(), options.exif));

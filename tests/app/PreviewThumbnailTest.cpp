@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "ImageFile.h"
@@ -57,15 +56,14 @@ TEST(PreviewThumbnailTest, CameraThumbnailTurnedAsThePictureIsFromTheHeadAlone) 
         ASSERT_NE(sos, file.end());
         file.erase(sos + 2 + 12, file.end());
         const fs::path path = folder / "photo.jpg";
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+        oriented::Write(path, file);
 
         const auto thumb = MakePreviewThumbnail(path.string(), 156, 156);
         ASSERT_TRUE(thumb);
         const bool sideways = OrientationSwapsSides(orientation);
         EXPECT_EQ(thumb->width, sideways ? 240 : 320);
         EXPECT_EQ(thumb->picture.Width() > thumb->picture.Height(), !sideways);
-        const WorkingBitmap want = TurnUpright(Quadrants(160, 120), orientation);
+        const WorkingBitmap want = TurnUpright(storedThumbnail, orientation);
         const WorkingBitmap& got = thumb->picture;
         for (const auto& [fx, fy] : {std::pair{0.1, 0.1}, {0.9, 0.1}, {0.1, 0.9}, {0.9, 0.9}}) {
             EXPECT_EQ(Corner(got, static_cast<int>(fx * got.Width()),
@@ -81,9 +79,7 @@ TEST(PreviewThumbnailTest, CameraThumbnailTurnedAsThePictureIsFromTheHeadAlone) 
 TEST(PreviewThumbnailTest, WithoutThumbnailThePictureDecodesUpright) {
     TempFolder folder;
     const fs::path path = folder / "plain.jpg";
-    const Bytes file = EncodeJpeg(Quadrants(640, 480), 90);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+    oriented::Write(path, EncodeJpeg(Quadrants(640, 480), 90));
     const auto thumb = MakePreviewThumbnail(path.string(), 156, 156);
     ASSERT_TRUE(thumb);
     EXPECT_EQ(thumb->width, 640);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FormatFiles.h"
 #include "IccProfile.h"
 #include "ImageFile.h"
 #include "ImageIoError.h"
@@ -26,7 +27,6 @@ namespace zelqor {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 WorkingBitmap Noise(int width, int height) {
     WorkingBitmap b(width, height);
@@ -202,12 +202,7 @@ Bytes CmykProfileWithStages(int stages) {
                                cmsStageAllocMatrix(nullptr, 3, 3, identity, nullptr));
     cmsWriteTag(profile, cmsSigDToB0Tag, lut);
     cmsPipelineFree(lut);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    Bytes bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
+    return SavedProfile(profile);
 }
 
 Bytes CmykJpeg(const Bytes& profile) {

@@ -1,6 +1,7 @@
 // Small pictures of the newer formats made at test time with the formats' own tools.
 #pragma once
 
+#include <lcms2.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -53,27 +54,31 @@ inline std::uint32_t TestPixel(int x, int y, int w, int h, bool alpha) {
     return MakePixel(r, g, b, a);
 }
 
-// An 8-bit RGB or RGBA PNG of TestPixel through libpng's simplified writer.
-inline void WriteTestPng(const std::filesystem::path& path, int w, int h, bool alpha) {
-    std::vector<std::uint32_t> pixels;
+inline WorkingBitmap TestBitmap(int w, int h, bool alpha) {
+    WorkingBitmap b(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            pixels.push_back(TestPixel(x, y, w, h, alpha));
+            b.SetPixel(x, y, TestPixel(x, y, w, h, alpha));
+    return b;
+}
+
+// An 8-bit RGB or RGBA PNG of TestPixel through libpng's simplified writer.
+inline void WriteTestPng(const std::filesystem::path& path, int w, int h, bool alpha) {
+    std::vector<std::uint8_t> samples;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = TestPixel(x, y, w, h, alpha);
+            samples.insert(samples.end(), {std::uint8_t(PixelR(p)), std::uint8_t(PixelG(p)),
+                                           std::uint8_t(PixelB(p))});
+            if (alpha)
+                samples.push_back(std::uint8_t(p >> 24));
+        }
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(w);
     image.height = static_cast<png_uint_32>(h);
-    image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGRA & ~PNG_FORMAT_FLAG_ALPHA;
-    if (!alpha) {
-        std::vector<std::uint8_t> bgr;
-        for (const std::uint32_t p : pixels)
-            bgr.insert(bgr.end(),
-                       {static_cast<std::uint8_t>(PixelB(p)), static_cast<std::uint8_t>(PixelG(p)),
-                        static_cast<std::uint8_t>(PixelR(p))});
-        png_image_write_to_file(&image, path.c_str(), 0, bgr.data(), 0, nullptr);
-        return;
-    }
-    png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr);
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    png_image_write_to_file(&image, path.c_str(), 0, samples.data(), 0, nullptr);
 }
 
 // A 16-bit RGB PNG whose samples are TestPixel's scaled by 257 plus `fraction`, so that a
@@ -130,32 +135,35 @@ inline WorkingBitmap ReadTiffReference(const std::filesystem::path& path) {
     return out;
 }
 
-// The largest difference of one channel between two pictures of the same size, or 999 when
-// their sizes differ.
-inline int MaxChannelDifference(const WorkingBitmap& a, const WorkingBitmap& b) {
+// How far two pictures of the same size differ: the largest difference of one channel, and the
+// mean difference of the colour channels in tenths; both 999 when their sizes differ.
+struct Differences {
+    long max = 0, meanTenths = 0;
+};
+inline Differences ChannelDifferences(const WorkingBitmap& a, const WorkingBitmap& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height() || !a.HoldsImage())
-        return 999;
-    int worst = 0;
+        return {999, 999};
+    Differences d;
     for (int y = 0; y < a.Height(); ++y)
         for (int x = 0; x < a.Width(); ++x)
-            for (int shift = 0; shift < 32; shift += 8)
-                worst =
-                    std::max(worst, std::abs(static_cast<int>((a.Pixel(x, y) >> shift) & 0xFF) -
-                                             static_cast<int>((b.Pixel(x, y) >> shift) & 0xFF)));
-    return worst;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const long one = std::abs(static_cast<long>((a.Pixel(x, y) >> shift) & 0xFF) -
+                                          static_cast<long>((b.Pixel(x, y) >> shift) & 0xFF));
+                d.max = std::max(d.max, one);
+                d.meanTenths += shift < 24 ? one : 0;
+            }
+    d.meanTenths = d.meanTenths * 10 / (3L * a.Width() * a.Height());
+    return d;
 }
 
-// The mean difference of the colour channels, in tenths, or 999 when the sizes differ.
-inline int MeanChannelDifferenceTenths(const WorkingBitmap& a, const WorkingBitmap& b) {
-    if (a.Width() != b.Width() || a.Height() != b.Height() || !a.HoldsImage())
-        return 999;
-    long sum = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x)
-            for (int shift = 0; shift < 24; shift += 8)
-                sum += std::abs(static_cast<int>((a.Pixel(x, y) >> shift) & 0xFF) -
-                                static_cast<int>((b.Pixel(x, y) >> shift) & 0xFF));
-    return static_cast<int>(sum * 10 / (3L * a.Width() * a.Height()));
+// A LittleCMS profile's bytes; the profile is closed.
+inline Bytes SavedProfile(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
 }
 
 }  // namespace zelqor

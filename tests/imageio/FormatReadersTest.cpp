@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 
 #include "FormatFiles.h"
 #include "HeifReader.h"
@@ -27,39 +27,57 @@ namespace {
 
 enum class Format { Heif, Avif, Webp, Tiff, Jxl };
 
-// The reader the first bytes ask for, as a loader would choose it; exactly one signature test
-// may accept a file.
+// Each format's reader, and its own decoder from {file} to {ref}: a PNG, or a TIFF for
+// tiff2rgba.
+DecodedPicture decode(Format format, const Bytes& b) {
+    constexpr decltype(&DecodeHeif) kReaders[] = {DecodeHeif, DecodeHeif, DecodeWebp, DecodeTiff,
+                                                  DecodeJxl};
+    return kReaders[static_cast<int>(format)](b.data(), b.size(), kMaxImagePixels);
+}
+constexpr const char* kReferenceDecoders[] = {"heif-convert {file} {ref}",
+                                              "heif-convert {file} {ref}", "dwebp {file} -o {ref}",
+                                              "tiff2rgba {file} {ref}", "djxl {file} {ref}"};
+
+// Decoded by the reader the first bytes ask for, as a loader would choose it: exactly one
+// signature test may accept a file, and it must be the one for `expected`.
 DecodedPicture decodeBySignature(const Bytes& b, Format expected) {
-    const bool heif = HasHeifSignature(b.data(), b.size());
-    const bool avif = HasAvifSignature(b.data(), b.size());
-    const bool webp = HasWebpSignature(b.data(), b.size());
-    const bool tiff = HasTiffSignature(b.data(), b.size());
-    const bool jxl = HasJxlSignature(b.data(), b.size());
-    EXPECT_EQ(heif + avif + webp + tiff + jxl, 1);
-    const bool matches[] = {heif, avif, webp, tiff, jxl};
+    const bool matches[] = {
+        HasHeifSignature(b.data(), b.size()), HasAvifSignature(b.data(), b.size()),
+        HasWebpSignature(b.data(), b.size()), HasTiffSignature(b.data(), b.size()),
+        HasJxlSignature(b.data(), b.size())};
+    EXPECT_EQ(std::count(std::begin(matches), std::end(matches), true), 1);
     EXPECT_TRUE(matches[static_cast<int>(expected)]);
-    if (heif || avif)
-        return DecodeHeif(b.data(), b.size());
-    if (webp)
-        return DecodeWebp(b.data(), b.size());
-    if (tiff)
-        return DecodeTiff(b.data(), b.size());
-    return DecodeJxl(b.data(), b.size());
+    return decode(Format(std::find(std::begin(matches), std::end(matches), true) - matches), b);
+}
+
+// The orientation an Exif block (TIFF bytes, as the readers give it) states.
+int exifOrientation(const Bytes& exif) {
+    Bytes framed = {'E', 'x', 'i', 'f', 0, 0};
+    framed.insert(framed.end(), exif.begin(), exif.end());
+    return ReadExifOrientation(framed);
 }
 
 struct ToolCase {
     const char* name;
     Format format;
-    const char* source;     // rgb.png, alpha.png, rgb16.png, rgb.ppm, grey.pgm
-    const char* encode;     // {in} the source, {out} the file
-    const char* reference;  // {file} and {ref}: a PNG, or a TIFF for tiff2rgba
-    int tolerance;          // the codec's rounding between two decoders of the same library
+    const char* source;  // rgb.png, alpha.png, rgb16.png or rgb.ppm
+    const char* encode;  // {in} the source, {out} the file
+    int tolerance;       // the codec's rounding between two decoders of the same library
 };
 
 std::string substitute(std::string command, const std::string& key, const std::string& value) {
     for (std::size_t at; (at = command.find(key)) != std::string::npos;)
         command.replace(at, key.size(), value);
     return command;
+}
+
+// Runs `command` with {in} as `source` and {out} as `name` in `dir`; true when it succeeded.
+bool encode(const TempFolder& dir,
+            const std::string& command,
+            const char* source,
+            const char* name) {
+    return RunTool(substitute(substitute(command, "{in}", (dir / source).string()), "{out}",
+                              (dir / name).string()));
 }
 
 constexpr int kW = 40, kH = 24;
@@ -79,42 +97,26 @@ void writeSources(const TempFolder& dir) {
 }
 
 TEST(FormatRead, PixelsMatchTheReferenceDecoderAlphaOnWhite) {
+    // The TIFFs are made from a PPM by libtiff's tools, then recompressed or converted.
     const ToolCase cases[] = {
-        {"rgb.heic", Format::Heif, "rgb.png", "heif-enc -q 90 -o {out} {in}",
-         "heif-convert {file} {ref}", 1},
-        {"alpha.heic", Format::Heif, "alpha.png", "heif-enc -q 90 -o {out} {in}",
-         "heif-convert {file} {ref}", 1},
-        {"ten-bit.heic", Format::Heif, "rgb16.png", "heif-enc -b 10 -q 90 -o {out} {in}",
-         "heif-convert {file} {ref}", 1},
-        {"rgb.avif", Format::Avif, "rgb.png", "heif-enc -A -q 90 -o {out} {in}",
-         "heif-convert {file} {ref}", 1},
-        {"alpha.avif", Format::Avif, "alpha.png", "heif-enc -A -L -o {out} {in}",
-         "heif-convert {file} {ref}", 1},
-        {"lossy.webp", Format::Webp, "rgb.png", "cwebp -q 80 {in} -o {out}",
-         "dwebp {file} -o {ref}", 0},
-        {"alpha.webp", Format::Webp, "alpha.png", "cwebp -lossless {in} -o {out}",
-         "dwebp {file} -o {ref}", 0},
-        {"lossy-alpha.webp", Format::Webp, "alpha.png", "cwebp -q 70 {in} -o {out}",
-         "dwebp {file} -o {ref}", 0},
-        {"lossy.jxl", Format::Jxl, "rgb.png", "cjxl -d 1 {in} {out}", "djxl {file} {ref}", 1},
-        {"alpha.jxl", Format::Jxl, "alpha.png", "cjxl -d 0 {in} {out}", "djxl {file} {ref}", 0},
-        {"sixteen.jxl", Format::Jxl, "rgb16.png", "cjxl -d 0 {in} {out}", "djxl {file} {ref}", 1},
-        {"lzw.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiffcp -c lzw:2 {out}.t {out}", "tiff2rgba {file} {ref}", 0},
-        {"zip-tiles.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiffcp -c zip -t -w 16 -l 16 {out}.t {out}",
-         "tiff2rgba {file} {ref}", 0},
-        {"planar.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiffcp -c packbits -p separate {out}.t {out}",
-         "tiff2rgba {file} {ref}", 0},
-        {"jpeg.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiffcp -c jpeg {out}.t {out}", "tiff2rgba {file} {ref}", 0},
-        {"palette.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiffmedian {out}.t {out}", "tiff2rgba {file} {ref}", 0},
+        {"rgb.heic", Format::Heif, "rgb.png", "heif-enc -q 90 -o {out} {in}", 1},
+        {"alpha.heic", Format::Heif, "alpha.png", "heif-enc -q 90 -o {out} {in}", 1},
+        {"ten-bit.heic", Format::Heif, "rgb16.png", "heif-enc -b 10 -q 90 -o {out} {in}", 1},
+        {"rgb.avif", Format::Avif, "rgb.png", "heif-enc -A -q 90 -o {out} {in}", 1},
+        {"alpha.avif", Format::Avif, "alpha.png", "heif-enc -A -L -o {out} {in}", 1},
+        {"lossy.webp", Format::Webp, "rgb.png", "cwebp -q 80 {in} -o {out}", 0},
+        {"alpha.webp", Format::Webp, "alpha.png", "cwebp -lossless {in} -o {out}", 0},
+        {"lossy-alpha.webp", Format::Webp, "alpha.png", "cwebp -q 70 {in} -o {out}", 0},
+        {"lossy.jxl", Format::Jxl, "rgb.png", "cjxl -d 1 {in} {out}", 1},
+        {"alpha.jxl", Format::Jxl, "alpha.png", "cjxl -d 0 {in} {out}", 0},
+        {"sixteen.jxl", Format::Jxl, "rgb16.png", "cjxl -d 0 {in} {out}", 1},
+        {"lzw.tif", Format::Tiff, "rgb.ppm", "tiffcp -c lzw:2 {out}.t {out}", 0},
+        {"zip-tiles.tif", Format::Tiff, "rgb.ppm", "tiffcp -c zip -t -w 16 -l 16 {out}.t {out}", 0},
+        {"planar.tif", Format::Tiff, "rgb.ppm", "tiffcp -c packbits -p separate {out}.t {out}", 0},
+        {"jpeg.tif", Format::Tiff, "rgb.ppm", "tiffcp -c jpeg {out}.t {out}", 0},
+        {"palette.tif", Format::Tiff, "rgb.ppm", "tiffmedian {out}.t {out}", 0},
         {"bilevel.tif", Format::Tiff, "rgb.ppm",
-         "ppm2tiff {in} {out}.t && tiff2bw {out}.t {out}.g && tiffdither {out}.g {out}.b && "
-         "tiffcp -c g4 {out}.b {out}",
-         "tiff2rgba {file} {ref}", 0},
+         "tiff2bw {out}.t {out}.g && tiffdither {out}.g {out}.b && tiffcp -c g4 {out}.b {out}", 0},
     };
     const TempFolder dir;
     writeSources(dir);
@@ -123,25 +125,26 @@ TEST(FormatRead, PixelsMatchTheReferenceDecoderAlphaOnWhite) {
         const std::string file = (dir / c.name).string();
         const bool tiff = c.format == Format::Tiff;
         const std::string ref = file + (tiff ? ".ref.tif" : ".ref.png");
+        ASSERT_TRUE(encode(dir, (tiff ? "ppm2tiff {in} {out}.t && " : "") + std::string(c.encode),
+                           c.source, c.name));
         ASSERT_TRUE(RunTool(
-            substitute(substitute(c.encode, "{in}", (dir / c.source).string()), "{out}", file)));
-        ASSERT_TRUE(RunTool(substitute(substitute(c.reference, "{file}", file), "{ref}", ref)));
+            substitute(substitute(kReferenceDecoders[static_cast<int>(c.format)], "{file}", file),
+                       "{ref}", ref)));
         std::vector<std::uint8_t> unused;
         const Bytes refBytes = ReadBytes(ref);
         const WorkingBitmap expected =
             tiff ? ReadTiffReference(ref) : DecodePng(refBytes.data(), refBytes.size(), unused);
         const DecodedPicture picture = decodeBySignature(ReadBytes(file), c.format);
-        EXPECT_LE(MaxChannelDifference(picture.bitmap, expected), c.tolerance);
+        EXPECT_LE(ChannelDifferences(picture.bitmap, expected).max, c.tolerance);
         // Each source pixel's alpha differs, so a reader that skipped the white shows here.
-        const std::string encode = c.encode;
-        const bool lossless = encode.find("-lossless") != std::string::npos ||
-                              encode.find("-d 0") != std::string::npos;
+        const std::string_view how = c.encode;
+        const bool lossless = how.find("-lossless") != how.npos || how.find("-d 0") != how.npos;
         if (std::string(c.source) == "alpha.png" && lossless) {
-            WorkingBitmap flattened(kW, kH);
+            WorkingBitmap flattened = TestBitmap(kW, kH, true);
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x)
-                    flattened.SetPixel(x, y, FlattenOnWhite(TestPixel(x, y, kW, kH, true)));
-            EXPECT_LE(MaxChannelDifference(picture.bitmap, flattened), 1);
+                    flattened.SetPixel(x, y, FlattenOnWhite(flattened.Pixel(x, y)));
+            EXPECT_LE(ChannelDifferences(picture.bitmap, flattened).max, 1);
         }
     }
 }
@@ -208,12 +211,9 @@ Bytes box(const char* type, const Bytes& body) {
 TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
     const TempFolder dir;
     writeSources(dir);
-    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "a.heic").string() + " " +
-                        (dir / "rgb.png").string()));
-    ASSERT_TRUE(
-        RunTool("cwebp -q 50 " + (dir / "rgb.png").string() + " -o " + (dir / "a.webp").string()));
-    ASSERT_TRUE(
-        RunTool("cjxl -d 1 " + (dir / "rgb.png").string() + " " + (dir / "a.jxl").string()));
+    ASSERT_TRUE(encode(dir, "heif-enc -q 50 -o {out} {in}", "rgb.png", "a.heic"));
+    ASSERT_TRUE(encode(dir, "cwebp -q 50 {in} -o {out}", "rgb.png", "a.webp"));
+    ASSERT_TRUE(encode(dir, "cjxl -d 1 {in} {out}", "rgb.png", "a.jxl"));
     const Bytes heic = ReadBytes(dir / "a.heic");
     const auto cut = [](Bytes b, double share) {
         b.resize(static_cast<std::size_t>(b.size() * share));
@@ -241,35 +241,32 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
 
     struct Case {
         const char* name;
-        std::function<DecodedPicture(const Bytes&)> decode;
+        Format reader;
         Bytes bytes;
         std::string expected;  // a part of the message
     };
-    const auto heif = [](const Bytes& b) { return DecodeHeif(b.data(), b.size()); };
-    const auto webp = [](const Bytes& b) { return DecodeWebp(b.data(), b.size()); };
-    const auto tiff = [](const Bytes& b) { return DecodeTiff(b.data(), b.size()); };
-    const auto jxl = [](const Bytes& b) { return DecodeJxl(b.data(), b.size()); };
+    using enum Format;
     const Case cases[] = {
-        {"truncated HEIC", heif, cut(heic, 0.7), kInvalidHeifText},
-        {"HEIC declaring 40000 x 40000", heif, hugeHeic, ""},
-        {"HEIF holding only a sequence", heif, sequenceOnly, kHeifSequenceReason},
-        {"truncated WebP", webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
-        {"truncated JPEG XL", jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
-        {"JPEG XL declaring 40000 x 40000", jxl, jxlDeclaring(40000), tooLarge},
-        {"TIFF declaring 40000 x 40000", tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
-        {"TIFF 70000 wide", tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
-        {"TIFF whose strip is shorter than its size", tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
+        {"truncated HEIC", Heif, cut(heic, 0.7), kInvalidHeifText},
+        {"HEIC declaring 40000 x 40000", Heif, hugeHeic, ""},
+        {"HEIF holding only a sequence", Heif, sequenceOnly, kHeifSequenceReason},
+        {"truncated WebP", Webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
+        {"truncated JPEG XL", Jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
+        {"JPEG XL declaring 40000 x 40000", Jxl, jxlDeclaring(40000), tooLarge},
+        {"TIFF declaring 40000 x 40000", Tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
+        {"TIFF 70000 wide", Tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
+        {"TIFF whose strip is shorter than its size", Tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
          kInvalidTiffText},
-        {"TIFF whose directories loop", tiff, tinyTiff(4, 4, 16, true), "loop"},
-        {"text given to each reader", heif, Bytes(40, 'a'), kInvalidHeifText},
-        {"text as WebP", webp, Bytes(40, 'a'), kInvalidWebpText},
-        {"text as TIFF", tiff, Bytes(40, 'a'), kInvalidTiffText},
-        {"text as JPEG XL", jxl, Bytes(40, 'a'), kInvalidJxlText},
+        {"TIFF whose directories loop", Tiff, tinyTiff(4, 4, 16, true), "loop"},
+        {"text given to each reader", Heif, Bytes(40, 'a'), kInvalidHeifText},
+        {"text as WebP", Webp, Bytes(40, 'a'), kInvalidWebpText},
+        {"text as TIFF", Tiff, Bytes(40, 'a'), kInvalidTiffText},
+        {"text as JPEG XL", Jxl, Bytes(40, 'a'), kInvalidJxlText},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         try {
-            c.decode(c.bytes);
+            decode(c.reader, c.bytes);
             ADD_FAILURE() << "decoded";
         } catch (const ImageIoError& e) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
@@ -347,10 +344,7 @@ TEST(FormatRead, TiffSampleKindsAreReducedWithRoundingAndClamped) {
 
 TEST(FormatRead, TiffOrientationIsAppliedAndTheExifSaysUpright) {
     const TempFolder dir;
-    WorkingBitmap stored(5, 3);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            stored.SetPixel(x, y, TestPixel(x, y, 5, 3, false));
+    const WorkingBitmap stored = TestBitmap(5, 3, false);
     const std::string file = (dir / "o.tif").string();
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
@@ -363,37 +357,33 @@ TEST(FormatRead, TiffOrientationIsAppliedAndTheExifSaysUpright) {
         EXPECT_EQ(p.bitmap, TurnUpright(stored, orientation));
         EXPECT_EQ(p.turnedUpright, orientation != 1);
         EXPECT_EQ(ExifAsciiTag(p.exif, 271), "Maker");
-        Bytes framed = {'E', 'x', 'i', 'f', 0, 0};
-        framed.insert(framed.end(), p.exif.begin(), p.exif.end());
-        EXPECT_EQ(ReadExifOrientation(framed), 1);
+        EXPECT_EQ(exifOrientation(p.exif), 1);
     }
 }
 
 TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
     const TempFolder dir;
     writeSources(dir);
-    const std::string rgb = (dir / "rgb.png").string();
     struct Case {
         const char* name;
         Format format;
+        const char* source;
+        const char* encode;
         std::string make;
         bool upright;  // the pixels are as shown, so a kept tag must say 1
     };
-    ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + (dir / "m.heic").string() + " " + rgb));
-    ASSERT_TRUE(RunTool("heif-enc -A -q 50 -o " + (dir / "m.avif").string() + " " + rgb));
-    ASSERT_TRUE(RunTool("cwebp -q 50 " + rgb + " -o " + (dir / "m.webp").string()));
-    ASSERT_TRUE(RunTool("cjxl -d 1 " + rgb + " " + (dir / "m.jxl").string()));
-    ASSERT_TRUE(RunTool("ppm2tiff " + (dir / "rgb.ppm").string() + " " + (dir / "m.tif").string()));
     // A TIFF's tag is applied (pixels turned), a WebP's stays for whoever shows it, HEIF's and
     // JPEG XL's libraries turn by their own boxes and headers.
-    const Case cases[] = {{"m.heic", Format::Heif, "HeifMaker", true},
-                          {"m.avif", Format::Avif, "AvifMaker", true},
-                          {"m.webp", Format::Webp, "WebpMaker", false},
-                          {"m.jxl", Format::Jxl, "JxlMaker", true},
-                          {"m.tif", Format::Tiff, "TiffMaker", true}};
+    const Case cases[] = {
+        {"m.heic", Format::Heif, "rgb.png", "heif-enc -q 50 -o {out} {in}", "HeifMaker", true},
+        {"m.avif", Format::Avif, "rgb.png", "heif-enc -A -q 50 -o {out} {in}", "AvifMaker", true},
+        {"m.webp", Format::Webp, "rgb.png", "cwebp -q 50 {in} -o {out}", "WebpMaker", false},
+        {"m.jxl", Format::Jxl, "rgb.png", "cjxl -d 1 {in} {out}", "JxlMaker", true},
+        {"m.tif", Format::Tiff, "rgb.ppm", "ppm2tiff {in} {out}", "TiffMaker", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string file = (dir / c.name).string();
+        ASSERT_TRUE(encode(dir, c.encode, c.source, c.name));
         ASSERT_TRUE(RunTool("exiftool -m -q -q -overwrite_original -Make=" + c.make +
                             " -ExposureTime=1/250 -Orientation#=3 -XMP-dc:Title=Title" + c.make +
                             " " + file));
@@ -402,9 +392,7 @@ TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
         EXPECT_TRUE(ExifHasDirectory(p.exif, kExifIfdTag));
         const std::string xmp(p.xmp.begin(), p.xmp.end());
         EXPECT_NE(xmp.find("Title" + c.make), std::string::npos);
-        Bytes framed = {'E', 'x', 'i', 'f', 0, 0};
-        framed.insert(framed.end(), p.exif.begin(), p.exif.end());
-        EXPECT_EQ(ReadExifOrientation(framed), c.upright ? 1 : 3);
+        EXPECT_EQ(exifOrientation(p.exif), c.upright ? 1 : 3);
         EXPECT_EQ(p.turnedUpright, c.upright);
     }
 }
@@ -416,9 +404,8 @@ TEST(FormatRead, HevcParameterSetsGiveTheCodedSize) {
     // rounded up a little, never less.
     for (const char* source : {"rgb.png", "alpha.png", "rgb16.png"}) {
         SCOPED_TRACE(source);
-        const std::string file = (dir / "s.heic").string();
-        ASSERT_TRUE(RunTool("heif-enc -q 50 -o " + file + " " + (dir / source).string()));
-        const CodedSize coded = LargestHevcPicture(ReadBytes(file));
+        ASSERT_TRUE(encode(dir, "heif-enc -q 50 -o {out} {in}", source, "s.heic"));
+        const CodedSize coded = LargestHevcPicture(ReadBytes(dir / "s.heic"));
         EXPECT_GE(coded.width, std::uint64_t{kW});
         EXPECT_LT(coded.width, std::uint64_t{kW + 64});
         EXPECT_GE(coded.height, std::uint64_t{kH});

@@ -3,14 +3,12 @@
 // under copy. Read back by our own parsers and by exiftool.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "ExifThumbnail.h"
+#include "FormatFiles.h"
 #include "ImageFile.h"
 #include "JpegCodec.h"
 #include "JpegInspect.h"
@@ -24,17 +22,10 @@ namespace zelqor {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 // What exiftool prints for `tags` of `path`, one value a line, numbers as numbers.
 std::string Exiftool(const std::string& tags, const fs::path& path) {
-    const std::string command = "exiftool -s -s -s -n " + tags + " '" + path.string() + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    std::array<char, 256> buffer{};
-    while (pipe && fgets(buffer.data(), buffer.size(), pipe.get()))
-        out += buffer.data();
-    return out;
+    return ToolOutput("exiftool -s -s -s -n " + tags + " '" + path.string() + "'");
 }
 
 // Not symmetric in any way, so every turn shows.
@@ -62,19 +53,12 @@ Bytes Xmp(const std::string& orientationText) {
 Bytes IptcCaption(const std::string& caption) {
     Bytes iim{0x1C, 2, 120, 0, static_cast<std::uint8_t>(caption.size())};
     iim.insert(iim.end(), caption.begin(), caption.end());
-    Bytes b{'P',  'h',
-            'o',  't',
-            'o',  's',
-            'h',  'o',
-            'p',  ' ',
-            '3',  '.',
-            '0',  0,
-            '8',  'B',
-            'I',  'M',
-            0x04, 0x04,
-            0,    0,
-            0,    0,
-            0,    static_cast<std::uint8_t>(iim.size())};
+    // Resource 0x0404 with an empty name, then its size.
+    const char head[] =
+        "Photoshop 3.0\0"
+        "8BIM\x04\x04\0\0\0\0\0";
+    Bytes b(head, head + sizeof head - 1);
+    b.push_back(static_cast<std::uint8_t>(iim.size()));
     b.insert(b.end(), iim.begin(), iim.end());
     if (iim.size() % 2)
         b.push_back(0);
@@ -107,12 +91,9 @@ TEST(MetadataFollowsPixels, RgbProfileGoesUnderEveryExifItem) {
         const Bytes saved = BuildJpegFile(WorkingBitmap(8, 8), 90, metadata, c.item);
         EXPECT_EQ(iccChunks(saved), std::vector<Bytes>{metadata.icc.bytes});
         EXPECT_EQ(markersBeforeScan(saved).front() == kMarkerApp0, c.jfif);
-        EXPECT_EQ(LoadImageFile([&] {
-                      oriented::Write(folder / "saved.jpg", saved);
-                      return (folder / "saved.jpg").string();
-                  }())
-                      .exifSegmentBuffer.IccProfile(),
-                  profile);
+        oriented::Write(folder / "saved.jpg", saved);
+        const LoadedImage loaded = LoadImageFile((folder / "saved.jpg").string());
+        EXPECT_EQ(loaded.exifSegmentBuffer.IccProfile(), profile);
     }
 }
 
