@@ -126,14 +126,18 @@ TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
     // Our text, then the decoder's reason: one line per failure, in either language.
     const std::pair<bool, std::string> kLanguages[] = {
         {true,
-         "broken.jpg: JPEG エラー #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "broken.jpg: 画像形式を判別できません: it starts with 0x6e 0x6f 0x74 0x20; pictures "
+         "read: JPEG, PNG, [^\n]*\n[\\s\\S]*"
          "missing.jpg: ファイル [^\n]*missing.jpg は開けません。 No such file or directory "
          "\n[\\s\\S]*"
-         "notes.txt: 拡張子 .txt の画像形式は処理できません\n"},
+         "notes.txt: 拡張子 .txt の画像形式は処理できません: it starts with 0x74 0x65 0x78 0x74; "
+         "pictures read: JPEG, PNG, [^\n]*\n"},
         {false,
-         "broken.jpg: JPEG error #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "broken.jpg: the picture format is not recognised: it starts with 0x6e 0x6f 0x74 0x20; "
+         "pictures read: JPEG, PNG, [^\n]*\n[\\s\\S]*"
          "missing.jpg: cannot open the file [^\n]*missing.jpg: No such file or directory\n[\\s\\S]*"
-         "notes.txt: pictures with the extension .txt cannot be processed\n"},
+         "notes.txt: pictures with the extension .txt cannot be processed: it starts with 0x74 "
+         "0x65 0x78 0x74; pictures read: JPEG, PNG, [^\n]*\n"},
     };
     for (const auto& [japanese, lines] : kLanguages) {
         EXPECT_EQ(Run({"--size", "200", "--format", "png", "-o", outDir.string(), broken.string(),
