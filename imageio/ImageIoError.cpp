@@ -6,7 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "HeifReader.h"
 #include "ImageLimits.h"
+#include "JxlReader.h"
+#include "TiffReader.h"
+#include "WebpReader.h"
 
 namespace zelqor {
 namespace {
@@ -31,6 +35,10 @@ constexpr std::array kTextPairs = {
     TextPair{kInvalidBitmapText, "the bitmap image is not valid"},
     TextPair{kInvalidPngText, "the PNG image is not valid"},
     TextPair{kUnknownPictureText, "the picture format is not recognised"},
+    TextPair{kInvalidHeifText, "the HEIF image is not valid"},
+    TextPair{kInvalidWebpText, "the WebP image is not valid"},
+    TextPair{kInvalidTiffText, "the TIFF image is not valid"},
+    TextPair{kInvalidJxlText, "the JPEG XL image is not valid"},
     kOpenError,
     kCreateError,
     kUnknownExtension,
