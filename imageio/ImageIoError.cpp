@@ -6,7 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "HeifReader.h"
 #include "ImageLimits.h"
+#include "JxlReader.h"
+#include "TiffReader.h"
+#include "WebpReader.h"
 
 namespace zelqor {
 namespace {
@@ -30,6 +34,11 @@ constexpr std::array kTextPairs = {
     TextPair{kStreamWriteErrorText, "write error in the stream"},
     TextPair{kInvalidBitmapText, "the bitmap image is not valid"},
     TextPair{kInvalidPngText, "the PNG image is not valid"},
+    TextPair{kUnknownPictureText, "the picture format is not recognised"},
+    TextPair{kInvalidHeifText, "the HEIF image is not valid"},
+    TextPair{kInvalidWebpText, "the WebP image is not valid"},
+    TextPair{kInvalidTiffText, "the TIFF image is not valid"},
+    TextPair{kInvalidJxlText, "the JPEG XL image is not valid"},
     kOpenError,
     kCreateError,
     kUnknownExtension,
@@ -144,6 +153,12 @@ std::string ImageTooLargeText(int width, int height) {
     }
     return "The image is too large (" + std::to_string(width) + " x " + std::to_string(height) +
            " pixels; at most " + limit + ")";
+}
+
+std::string FileTooLargeText(std::uint64_t bytes, std::uint64_t most) {
+    const auto mb = [](std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20); };
+    return "The file is too large to be read whole (" + mb(bytes) + " MB; at most " + mb(most) +
+           " MB)";
 }
 
 std::string SystemReason(int error) {
