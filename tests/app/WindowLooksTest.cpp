@@ -32,6 +32,7 @@
 #include "ActionTable.h"
 #include "FakePlatformServices.h"
 #include "FileActions.h"
+#include "PictureFilters.h"
 #include "PicturePreview.h"
 #include "QtPlatformServices.h"
 #include "QtTranslations.h"
@@ -363,16 +364,23 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
         EXPECT_FALSE(preview->Thumbnail().isNull());
         dialog->reject();
     });
-    EXPECT_EQ(services.OpenFileName({std::string(kPictureFilter), "jpg", photo.string()}),
-              std::nullopt);
-    const QStringList filter =
-        QString::fromUtf8(kPictureFilter.data(), kPictureFilter.size()).split('|');
+    const std::string pictureFilter = OpenPictureFilter();
+    EXPECT_EQ(services.OpenFileName({pictureFilter, "jpg", photo.string()}), std::nullopt);
+    const QStringList filter = QString::fromStdString(pictureFilter).split('|');
     QStringList names;
     for (int i = 0; i < filter.size(); i += 2) {
         names << filter[i];
     }
     EXPECT_EQ(shownNames, names) << "each name once, as the filter string gives it";
-    EXPECT_EQ(patterns, (QStringList{"*.jpg", "*.jpeg", "*.bmp", "*.png"}));
+    // The first entry filters on every readable format's extensions, in both letter cases.
+    QStringList readable;
+    for (const PictureFormat& format : PictureFormats()) {
+        for (const std::string_view ext : format.extensions) {
+            readable << "*." + QString::fromUtf8(ext.data(), static_cast<qsizetype>(ext.size()));
+            readable << readable.back().toUpper();
+        }
+    }
+    EXPECT_EQ(patterns, readable);
     EXPECT_EQ(sizeTexts, (QStringList{"100 x 68", "192 x 144"}));
 }
 
