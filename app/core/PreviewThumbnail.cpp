@@ -7,8 +7,8 @@
 #include <exception>
 #include <span>
 
-#include "IccProfile.h"
 #include "ExifThumbnail.h"
+#include "IccProfile.h"
 #include "ImageFile.h"
 #include "JpegCodec.h"
 #include "MemExif.h"

@@ -112,9 +112,17 @@ std::optional<SaveDialogAnswer> QtPlatformServices::RunFileDialog(const FileDial
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return SaveDialogAnswer{
-        FileNameFrom(dialog.selectedFiles().front()),
-        static_cast<int>(std::max<qsizetype>(0, entries.indexOf(dialog.selectedNameFilter())))};
+    // Qt's own dialog names the chosen entry as it shows it, without the patterns it filters
+    // on; a desktop's dialog names it whole.
+    const QString chosen = dialog.selectedNameFilter();
+    int entry = 0;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i] == chosen || entries[i].startsWith(chosen + " (")) {
+            entry = i;
+            break;
+        }
+    }
+    return SaveDialogAnswer{FileNameFrom(dialog.selectedFiles().front()), entry};
 }
 
 std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequest& request) {

@@ -173,20 +173,24 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     EXPECT_TRUE(services.boxes.empty());
 }
 
-TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
+TEST_F(FileActionsTest, DropsTakeOneReadablePictureOnly) {
     WriteFile(folder / "UPPER.JPG", ReadWholeFile(kCamera));
     WriteFile(folder / "b.jpeg", ReadWholeFile(kCamera));
     WriteFile(folder / "写真" / "鳥.Jpeg", ReadWholeFile(kCamera));
+    WriteFile(folder / "notes.txt", Bytes{'n', 'o', 't', 'e'});
+    const int cameraWidth = DecodeJpeg(ReadWholeFile(kCamera)).Width();
     struct Case {
         std::vector<fs::path> files;
         std::string message;  // empty: the file loads
+        int width = 0;        // of the picture loaded
     };
     const Case cases[] = {
-        {{folder / "UPPER.JPG"}, ""},
-        {{folder / "b.jpeg"}, ""},
-        {{folder / "写真" / "鳥.Jpeg"}, ""},
+        {{folder / "UPPER.JPG"}, "", cameraWidth},
+        {{folder / "b.jpeg"}, "", cameraWidth},
+        {{folder / "写真" / "鳥.Jpeg"}, "", cameraWidth},
         {{folder / "UPPER.JPG", folder / "b.jpeg"}, "accept only one file"},
-        {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "accept only JPEG file"},
+        {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "", 119},
+        {{folder / "notes.txt"}, "accept only JPEG file"},
     };
     for (const Case& c : cases) {
         window.SetSourceImage(test_images::Noise(7, 5, 1));
@@ -194,7 +198,7 @@ TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
         Drop(c.files);
         if (c.message.empty()) {
             EXPECT_TRUE(services.boxes.empty()) << c.files.front();
-            EXPECT_EQ(window.Doc().BitmapSrc().Width(), DecodeJpeg(ReadWholeFile(kCamera)).Width());
+            EXPECT_EQ(window.Doc().BitmapSrc().Width(), c.width) << c.files.front();
         } else {
             EXPECT_EQ(services.Texts(), std::vector<std::string>{c.message});
             EXPECT_EQ(window.Doc().BitmapSrc().Width(), 7) << "nothing changes";
@@ -290,7 +294,7 @@ TEST_F(FileActionsTest, SaveWritesJpegWithTheChosenExifItemQualityAndStyle) {
         {0, "none.jpg", {0xE0}, {0, 0}},
         {1, "copy.jpg", {0xE1}, {origX, origY}},
         {2, "写真.jpg", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
-        {2, "named.bmp", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
+        {2, "named.JPEG", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
     };
     for (const Case& c : cases) {
         window.findChild<QRadioButton*>(QString("RadioGroup_Exif_%1").arg(c.exifItem))->click();

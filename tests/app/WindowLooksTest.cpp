@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
@@ -382,6 +383,40 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
     }
     EXPECT_EQ(patterns, readable);
     EXPECT_EQ(sizeTexts, (QStringList{"100 x 68", "192 x 144"}));
+}
+
+// The save dialog starts on the entry it is given and reports the entry chosen, by its place.
+TEST(FileDialogTest, TheSaveDialogStartsOnItsEntryAndTellsWhichWasChosen) {
+    const TempFolder folder;
+    QtPlatformServices services;
+    QStringList shownNames;
+    int startedOn = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        for (int i = 0; i < types->count(); ++i) {
+            shownNames << types->itemText(i);
+        }
+        startedOn = types->currentIndex();
+        types->setCurrentIndex(2);
+        QMetaObject::invokeMethod(types, "activated", Q_ARG(int, 2));
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("result");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const std::string filter = SavePictureFilter();
+    const auto answer =
+        services.SaveFileName({filter, "", (folder.Path() / "a.png").string(), nullptr, 1});
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->filter, 2);
+    EXPECT_EQ(answer->fileName, (folder.Path() / "result").string()) << "no extension added here";
+    EXPECT_EQ(startedOn, 1);
+    QStringList names;
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    for (int i = 0; i < parts.size(); i += 2) {
+        names << parts[i];
+    }
+    EXPECT_EQ(shownNames, names);
 }
 
 // Nothing is shown for what the preview cannot read.
