@@ -389,34 +389,22 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
 TEST(FileDialogTest, TheSaveDialogStartsOnItsEntryAndTellsWhichWasChosen) {
     const TempFolder folder;
     QtPlatformServices services;
-    QStringList shownNames;
     int startedOn = -1;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-        for (int i = 0; i < types->count(); ++i) {
-            shownNames << types->itemText(i);
-        }
         startedOn = types->currentIndex();
         types->setCurrentIndex(2);
-        QMetaObject::invokeMethod(types, "activated", Q_ARG(int, 2));
         dialog->findChild<QLineEdit*>("fileNameEdit")->setText("result");
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    const std::string filter = SavePictureFilter();
-    const auto answer =
-        services.SaveFileName({filter, "", (folder.Path() / "a.png").string(), nullptr, 1});
+    const std::string preset = (folder.Path() / "a.png").string();
+    const auto answer = services.SaveFileName({SavePictureFilter(), "", preset, nullptr, 1});
     ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(startedOn, 1);
     EXPECT_EQ(answer->filter, 2);
     EXPECT_EQ(answer->fileName, (folder.Path() / "result").string()) << "no extension added here";
-    EXPECT_EQ(startedOn, 1);
-    QStringList names;
-    const QStringList parts = QString::fromStdString(filter).split('|');
-    for (int i = 0; i < parts.size(); i += 2) {
-        names << parts[i];
-    }
-    EXPECT_EQ(shownNames, names);
 }
 
 // Nothing is shown for what the preview cannot read.
