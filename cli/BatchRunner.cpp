@@ -18,8 +18,8 @@
 #include "ImageFile.h"
 #include "ImageIoError.h"
 #include "ImageLimits.h"
-#include "ImageWriters.h"
 #include "MessageLanguage.h"
+#include "PictureFormats.h"
 #include "RunTexts.h"
 #include "ScaleBitmap.h"
 #include "StreamedFile.h"
@@ -72,25 +72,14 @@ class ProgressBar : public RunObserver {
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// PNG and BMP go straight into the file; a JPEG is built whole first, as its metadata is put
-// in behind the encoder's own header.
+// Every format goes straight into the file through its row's writer, with what the Exif
+// choice keeps; a JPEG is built whole first, as its metadata is put in behind the encoder's own
+// header.
 void Encode(const CliOptions& o,
             const WorkingBitmap& bitmap,
             const MetadataBlock& metadata,
             Stream& out) {
-    switch (o.format) {
-        case OutputFormat::Png:
-            WritePng(bitmap, out);
-            return;
-        case OutputFormat::Bmp:
-            WriteBmp(bitmap, out);
-            return;
-        case OutputFormat::Jpeg:
-            break;
-    }
-    const std::vector<std::uint8_t> bytes =
-        BuildJpegFile(bitmap, o.values.jpegQuality, metadata, o.values.exif);
-    out.WriteBuffer(bytes.data(), bytes.size());
+    FormatById(o.format).write(out, bitmap, o.values.jpegQuality, metadata, o.values.exif);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -211,7 +200,9 @@ void Load(const CliOptions& o, BatchItem& item, WorkingBitmap reuse) {
         const auto collectExif = [&] {
             std::optional<std::string> exifError;
             item.metadata = CollectMetadata(file, exifError);
-            item.metadata.storedOrientation = o.keepOrientation;
+            // The formats read whole say themselves whether their pixels were turned.
+            if (file.jpeg)
+                item.metadata.storedOrientation = o.keepOrientation;
             if (exifError) {
                 item.lines.push_back({true, "zelqorhdr-cli: " + item.input + ": " +
                                                 InMessageLanguage(*exifError, item.japanese) +

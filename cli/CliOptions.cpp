@@ -1,6 +1,7 @@
 // Parsing and range checks of the batch tool's options.
 #include "CliOptions.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -83,6 +84,36 @@ std::string ExifFlagNames() {
     return names;
 }
 
+// The writable formats' names as the table orders them, "jpeg, png, ... or bmp"; `first` is
+// said after the first (the default).
+std::string FormatChoices(const std::string& first) {
+    std::vector<std::string_view> names;
+    for (const PictureFormat& format : PictureFormats()) {
+        if (IsWritable(format))
+            names.push_back(format.cliName);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+        if (i == 0)
+            text += first;
+    }
+    return text;
+}
+
+// The writable row named `name` by its --format name or one of its extensions ("jpg").
+const PictureFormat* WritableFormatNamed(std::string_view name) {
+    for (const PictureFormat& format : PictureFormats()) {
+        if (!IsWritable(format))
+            continue;
+        if (format.cliName == name || std::find(format.extensions.begin(), format.extensions.end(),
+                                                name) != format.extensions.end())
+            return &format;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -107,7 +138,9 @@ std::string UsageText() {
     text += HelpLine("--exif MODE",
                      ExifFlagNames() + ", default " +
                          std::string(kExifChoiceTable[ExifChoiceIndex(kExifAtStart)].flagName));
-    text += HelpLine("--format F", "jpeg (default), png or bmp");
+    text += HelpLine("--format F", FormatChoices(" (default)") +
+                                       "; webp takes --quality (100:"
+                                       " lossless)");
     text +=
         "  --keep-orientation     keep a JPEG's pixels in their stored order instead of turning\n"
         "                         them upright as its Exif Orientation says; the tag is kept too\n";
@@ -118,15 +151,7 @@ std::string UsageText() {
 }
 
 std::string FormatExtension(OutputFormat format) {
-    switch (format) {
-        case OutputFormat::Png:
-            return "png";
-        case OutputFormat::Bmp:
-            return "bmp";
-        case OutputFormat::Jpeg:
-            break;
-    }
-    return "jpg";
+    return std::string(FormatById(format).extensions.front());
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -223,14 +248,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 }
             }
         } else if (arg == "--format") {
-            if (*v == "jpeg" || *v == "jpg") {
-                o.format = OutputFormat::Jpeg;
-            } else if (*v == "png") {
-                o.format = OutputFormat::Png;
-            } else if (*v == "bmp") {
-                o.format = OutputFormat::Bmp;
+            if (const PictureFormat* format = WritableFormatNamed(*v)) {
+                o.format = format->id;
             } else {
-                err = "option --format needs jpeg, png or bmp, not '" + *v + "'";
+                err = "option --format needs " + FormatChoices("") + ", not '" + *v + "'";
             }
         }
         if (err) {

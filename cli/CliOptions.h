@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "ParameterTable.h"
+#include "PictureFormats.h"
 #include "ViewStyles.h"
 
 namespace zelqor::cli {
 
-enum class OutputFormat { Jpeg, Png, Bmp };
+// A writable row of the picture format table (IsWritable).
+using OutputFormat = PictureFormatId;
 
 struct CliOptions {
     std::vector<std::string> inputs;  // files, or folders whose pictures are taken
@@ -41,7 +43,7 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// "jpg", "png" or "bmp".
+// The extension a result of `format` is given: the first of its row.
 std::string FormatExtension(OutputFormat format);
 
 // The help text: the parameter table's flags with their defaults, and the tool's own options.

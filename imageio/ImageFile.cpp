@@ -19,6 +19,7 @@
 #include "MemExif.h"
 #include "Orientation.h"
 #include "PictureExtent.h"
+#include "PictureFormats.h"
 #include "PngReader.h"
 #include "Stream.h"
 #include "XmpPacket.h"
@@ -27,21 +28,8 @@ namespace zelqor {
 
 namespace {
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string megabytes(std::uint64_t bytes) {
     return std::to_string((bytes + (1 << 20) - 1) >> 20);
-}
-
-bool isBmpExtension(const std::string& ext) {
-    return ext == "bmp";
-}
-bool isPngExtension(const std::string& ext) {
-    return ext == "png";
 }
 
 // The folder part of `path`, "." when it has none.
@@ -221,15 +209,8 @@ MetadataBlock MetadataBlock::FromParts(std::span<const std::uint8_t> exifTiff,
 }
 
 bool IsJpegExtension(std::string_view extension) {
-    // Desktops file image/jpeg under all of these.
-    for (const std::string_view known : {"jpg", "jpeg", "jpe", "jfif", "jif"}) {
-        if (extension.size() == known.size() &&
-            std::equal(known.begin(), known.end(), extension.begin(), [](char a, char b) {
-                return a == std::tolower(static_cast<unsigned char>(b));
-            }))
-            return true;
-    }
-    return false;
+    const PictureFormat* format = FormatByExtension(extension);
+    return format != nullptr && format->id == PictureFormatId::Jpeg;
 }
 
 std::string DamagedDataNotice(const std::string& words) {
@@ -336,11 +317,11 @@ std::vector<std::uint8_t> readPictureBytes(FileStream& stream,
     }
 }
 
-void readJpeg(PictureFile& file, OrientationHandling orientation, bool headOnly = false) {
-    FileStream stream(file.path, FileStream::Mode::Read);
-    // A file that merely carries the name is refused on its first bytes, not after being read.
-    std::vector<std::uint8_t> head(2);
-    head.resize(stream.Read(head.data(), head.size()));
+void readJpeg(PictureFile& file,
+              FileStream& stream,
+              std::vector<std::uint8_t> head,
+              OrientationHandling orientation,
+              bool headOnly) {
     CheckJpegStart(head.data(), head.size());
     JpegExtent extent;
     file.bytes = readPictureBytes(stream, std::move(head), extent, file.notices, headOnly);
@@ -354,72 +335,111 @@ void readJpeg(PictureFile& file, OrientationHandling orientation, bool headOnly 
     file.height = swap ? size.width : size.height;
 }
 
-void readPng(PictureFile& file) {
-    FileStream stream(file.path, FileStream::Mode::Read);
-    std::vector<std::uint8_t> head(8);
-    head.resize(stream.Read(head.data(), head.size()));
-    std::vector<std::uint8_t> bytes;
-    if (HasPngSignature(head.data(), head.size())) {
-        PngExtent extent;
-        bytes = readPictureBytes(stream, std::move(head), extent, file.notices);
-    } else {
-        bytes = std::move(head);  // refused below, with the reason
-    }
+void readPng(PictureFile& file, FileStream& stream, std::vector<std::uint8_t> head) {
+    PngExtent extent;
+    const std::vector<std::uint8_t> bytes =
+        readPictureBytes(stream, std::move(head), extent, file.notices);
     bool endedEarly = false;
     file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile, &endedEarly);
     if (endedEarly)
         file.notices.push_back(kEndedEarlyNotice);
+}
+
+// The formats whose readers take the file whole: their containers put metadata and picture
+// data in any order, so there is no end to stop at; the bound keeps a huge file from being
+// taken in.
+void readWhole(PictureFile& file,
+               const PictureFormat& format,
+               FileStream& stream,
+               std::vector<std::uint8_t> head) {
+    const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
+    if (size > kMostWholeFileBytes)
+        throw ImageIoError(FileTooLargeText(size, kMostWholeFileBytes));
+    std::vector<std::uint8_t> bytes = ReadRestOfFile(stream, std::move(head));
+    if (bytes.size() > kMostWholeFileBytes)  // it grew while it was read
+        throw ImageIoError(FileTooLargeText(bytes.size(), kMostWholeFileBytes));
+    DecodedPicture picture = format.decode(bytes.data(), bytes.size(), kMaxImagePixels);
+    bytes = {};
+    if (picture.turnedUpright)
+        SetOrientationUpright(picture.exif);
+    file.metadata = MetadataBlock::FromParts(picture.exif, picture.xmp, picture.icc);
+    // Pixels left as stored keep the tag that says how to show them.
+    file.metadata.storedOrientation = !picture.turnedUpright;
+    file.bitmap = std::move(picture.bitmap);
+    for (std::string& notice : picture.notices)
+        file.notices.push_back(std::move(notice));
+}
+
+std::string hexStart(const std::vector<std::uint8_t>& head) {
+    constexpr std::size_t kShown = 4;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text = "it starts with";
+    for (std::size_t i = 0; i < std::min(head.size(), kShown); ++i) {
+        text += " 0x";
+        text += kDigits[head[i] >> 4];
+        text += kDigits[head[i] & 0xF];
+    }
+    return text;
+}
+
+// Bytes no row of the table reads. An extension that names no format is what the user hears
+// of first; a known one only says what the bytes are not.
+[[noreturn]] void refuseUnknownBytes(const std::string& path,
+                                     const std::vector<std::uint8_t>& head) {
+    const std::string ext = FileExtension(path);
+    const std::string text = FormatByExtension(ext) != nullptr ? std::string(kUnknownPictureText)
+                                                               : UnknownExtensionText(ext);
+    const std::string start = head.empty() ? std::string("the file is empty") : hexStart(head);
+    throw ImageIoError(text, start + "; pictures read: " + ReadableFormatNames());
+}
+
+PictureFile readPicture(const std::string& path, OrientationHandling orientation, bool headOnly) {
+    PictureFile file;
+    file.path = path;
+    try {
+        FileStream stream(path, FileStream::Mode::Read);
+        std::vector<std::uint8_t> head(kSignatureBytes);
+        head.resize(stream.Read(head.data(), head.size()));
+        file.format = FormatOfBytes(head.data(), head.size());
+        if (file.format == nullptr)
+            refuseUnknownBytes(path, head);
+        switch (file.format->id) {
+            case PictureFormatId::Jpeg:
+                file.jpeg = true;
+                readJpeg(file, stream, std::move(head), orientation, headOnly);
+                return file;
+            case PictureFormatId::Png:
+                readPng(file, stream, std::move(head));
+                break;
+            case PictureFormatId::Bmp:
+                // A bitmap carries no metadata, so its bytes are never needed after the
+                // decode, which reads the rows from the file straight into the picture.
+                file.bitmap = DecodeBmp(stream);
+                break;
+            default:
+                readWhole(file, *file.format, stream, std::move(head));
+                break;
+        }
+    } catch (const ImageIoError& e) {
+        throw e.ForFile(path);
+    }
     file.width = file.bitmap.Width();
     file.height = file.bitmap.Height();
+    return file;
 }
 
 }  // namespace
 
 bool HasPictureExtension(const std::string& path) {
-    const std::string lower = lowerAscii(FileExtension(path));
-    return IsJpegExtension(lower) || isBmpExtension(lower) || isPngExtension(lower);
+    return FormatByExtension(FileExtension(path)) != nullptr;
 }
 
 PictureFile ReadPictureHead(const std::string& path) {
-    if (!IsJpegExtension(lowerAscii(FileExtension(path))))
-        return ReadPictureFile(path);
-    PictureFile file;
-    file.path = path;
-    file.jpeg = true;
-    try {
-        readJpeg(file, OrientationHandling::Upright, true);
-    } catch (const ImageIoError& e) {
-        throw e.ForFile(path);
-    }
-    return file;
+    return readPicture(path, OrientationHandling::Upright, true);
 }
 
 PictureFile ReadPictureFile(const std::string& path, OrientationHandling orientation) {
-    const std::string ext = FileExtension(path);
-    const std::string lower = lowerAscii(ext);
-    if (!HasPictureExtension(path)) {
-        throw ImageIoError(UnknownExtensionText(ext)).ForFile(path);
-    }
-    PictureFile file;
-    file.path = path;
-    file.jpeg = IsJpegExtension(lower);
-    try {
-        if (file.jpeg) {
-            readJpeg(file, orientation);
-        } else if (isPngExtension(lower)) {
-            readPng(file);
-        } else {
-            // A bitmap carries no metadata, so its bytes are never needed after the decode,
-            // which reads the rows from the file straight into the picture.
-            FileStream stream(path, FileStream::Mode::Read);
-            file.bitmap = DecodeBmp(stream);
-            file.width = file.bitmap.Width();
-            file.height = file.bitmap.Height();
-        }
-    } catch (const ImageIoError& e) {
-        throw e.ForFile(path);
-    }
-    return file;
+    return readPicture(path, orientation, false);
 }
 
 WorkingBitmap DecodePicture(PictureFile& file) {
@@ -476,6 +496,8 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
 }
 
 MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error) {
+    if (file.format != nullptr && file.format->decode != nullptr)
+        return file.metadata;
     if (!file.pngIccProfile.empty()) {
         MetadataBlock metadata;
         metadata.icc = IccChunksOf(file.pngIccProfile);

@@ -14,6 +14,8 @@
 
 namespace zelqor {
 
+struct PictureFormat;
+
 // What the save's Exif item carries from a source file into the written one. A JPEG's
 // segments are kept as they came; the accessors below give each kind of metadata in the shape
 // every format shares (Exif as TIFF bytes, the XMP packet, the ICC profile whole), and
@@ -65,9 +67,14 @@ std::string FileExtension(const std::string& path);
 // True for the extensions JPEG files go by ("jpg", "jpeg", "jpe", "jfif", "jif"), case ignored.
 bool IsJpegExtension(std::string_view extension);
 
-// True when ReadPictureFile has a decoder for `path`'s extension: the one rule for which names
-// count as pictures, also where a folder is searched for them.
+// True when `path`'s extension names a readable format: the one rule for which names count as
+// pictures where a folder is searched for them. Reading a file goes by its bytes, not its name.
 bool HasPictureExtension(const std::string& path);
+
+// The largest file read whole (the formats whose readers take the whole file): a picture at
+// our pixel limit, uncompressed at four bytes a pixel, with room for its metadata.
+inline constexpr std::uint64_t kMostWholeFileBytes =
+    (std::uint64_t{1} << 28) * 4 + (std::uint64_t{64} << 20);
 
 // The notices of a load that succeeded.
 inline constexpr const char* kEndedEarlyNotice =
@@ -96,7 +103,8 @@ enum class OrientationHandling {
 // bitmap carries no metadata, so its bytes are not kept.
 struct PictureFile {
     std::string path;
-    std::vector<std::uint8_t> bytes;  // a JPEG's bytes up to its end; empty otherwise
+    const PictureFormat* format = nullptr;  // the row its first bytes match
+    std::vector<std::uint8_t> bytes;        // a JPEG's bytes up to its end; empty otherwise
     // Only a JPEG's head was read (ReadPictureHead): `bytes` end where its picture data begins,
     // and DecodePicture reads the rest from the file as it decodes.
     bool headOnly = false;
@@ -108,17 +116,20 @@ struct PictureFile {
     int orientation = 1;
     WorkingBitmap bitmap;  // a bitmap's or PNG's picture; empty for a JPEG until DecodePicture
     std::vector<std::uint8_t> pngIccProfile;  // a PNG's own profile (iCCP), whole
+    // The metadata of a format read whole (HEIF, AVIF, WebP, TIFF, JPEG XL), already collected.
+    MetadataBlock metadata;
     // What the user should hear of although the picture loaded (a file that ends early,
     // metadata that could not be read), one short sentence each, without the file's name.
     std::vector<std::string> notices;
 };
 
-// Reads `path` by its extension (IsJpegExtension JPEG, "bmp" bitmap, "png"; case ignored).
-// Only the picture is read: bytes after its end, or past what a picture of its size could
-// need, stay unread and add a notice. Throws
-// ImageIoError for an unknown extension, a file that cannot be opened, a broken JPEG header,
-// an invalid bitmap or PNG; the error names the file. A JPEG-named file that does not start
-// as a JPEG is refused after its first bytes, before it is read whole.
+// Reads `path` as the format its first bytes show (PictureFormats); the extension only names
+// the file. A JPEG or PNG is read only up to its picture's end: bytes after it, or past what a
+// picture of its size could need, stay unread and add a notice; a bitmap is read from the file
+// into its rows; the other formats are read whole, up to kMostWholeFileBytes. Throws
+// ImageIoError for a file that cannot be opened, bytes that match no format (refused after its
+// first bytes, the readable formats listed), a broken header and an invalid picture; the error
+// names the file.
 PictureFile ReadPictureFile(const std::string& path,
                             OrientationHandling orientation = OrientationHandling::Upright);
 // ReadPictureFile for a glance at a file (the open dialog's preview): a JPEG is read only up
@@ -149,9 +160,8 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
 // decodes, a notice says the metadata was not read whole.
 MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error);
 
-// Decodes `path` by its extension ("jpg"/"jpeg" JPEG, "bmp" bitmap, "png"; case ignored) and
-// collects its metadata. Throws ImageIoError for an unknown extension, a file that cannot
-// be opened and a picture that does not decode; the Exif read error goes to `exifError`.
+// ReadPictureFile, DecodePicture and CollectMetadata in turn. Throws as ReadPictureFile does
+// and for a picture that does not decode; the Exif read error goes to `exifError`.
 LoadedImage LoadImageFile(const std::string& path);
 
 // What a save does with the source's metadata: drop it, copy it, or copy it with the Exif size

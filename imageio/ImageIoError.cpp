@@ -30,6 +30,7 @@ constexpr std::array kTextPairs = {
     TextPair{kStreamWriteErrorText, "write error in the stream"},
     TextPair{kInvalidBitmapText, "the bitmap image is not valid"},
     TextPair{kInvalidPngText, "the PNG image is not valid"},
+    TextPair{kUnknownPictureText, "the picture format is not recognised"},
     kOpenError,
     kCreateError,
     kUnknownExtension,
@@ -144,6 +145,12 @@ std::string ImageTooLargeText(int width, int height) {
     }
     return "The image is too large (" + std::to_string(width) + " x " + std::to_string(height) +
            " pixels; at most " + limit + ")";
+}
+
+std::string FileTooLargeText(std::uint64_t bytes, std::uint64_t most) {
+    const auto mb = [](std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20); };
+    return "The file is too large to be read whole (" + mb(bytes) + " MB; at most " + mb(most) +
+           " MB)";
 }
 
 std::string SystemReason(int error) {

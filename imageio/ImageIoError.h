@@ -1,6 +1,7 @@
 // The one exception type of the image-file layer and the user texts it carries.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -35,6 +36,8 @@ inline constexpr const char* kStreamReadErrorText = "ストリームからの読
 inline constexpr const char* kStreamWriteErrorText = "ストリームへの書き込みエラー";
 inline constexpr const char* kInvalidBitmapText = "ビットマップイメージが不正です";
 inline constexpr const char* kInvalidPngText = "PNG イメージが不正です";
+// A file whose first bytes match no readable format although its extension names one.
+inline constexpr const char* kUnknownPictureText = "画像形式を判別できません";
 
 // "ファイル %s は開けません。 %s " with the file name and the system's reason.
 std::string FileOpenErrorText(const std::string& fileName, const std::string& reason);
@@ -47,6 +50,8 @@ std::string JpegErrorText(int messageCode);
 // "The image is too large (W x H pixels; at most 268,435,456)" for a picture beyond
 // kMaxImagePixels (ImageLimits.h).
 std::string ImageTooLargeText(int width, int height);
+// "The file is too large to be read whole (N MB; at most M MB)".
+std::string FileTooLargeText(std::uint64_t bytes, std::uint64_t most);
 // The reason given when a path names a device, a pipe or a socket instead of a file.
 inline constexpr const char* kNotRegularFileReason = "Not a regular file";
 

@@ -88,6 +88,7 @@ constexpr std::array<Names, 1> kTiffTypes{"image/tiff"};
 constexpr std::array<Names, 1> kJxlExtensions{"jxl"};
 constexpr std::array<Names, 1> kJxlTypes{"image/jxl"};
 
+// The dialogs' order: JPEG first, the writable ones as the save dialog lists them.
 const std::array<PictureFormat, 8> kFormats{{
     {PictureFormatId::Jpeg, "JPEG", kJpegExtensions, kJpegTypes, hasJpegSignature, "jpeg", nullptr,
      writeJpeg},
@@ -97,10 +98,10 @@ const std::array<PictureFormat, 8> kFormats{{
      nullptr},
     {PictureFormatId::Avif, "AVIF", kAvifExtensions, kAvifTypes, HasAvifSignature, "", DecodeHeif,
      nullptr},
-    {PictureFormatId::Webp, "WebP", kWebpExtensions, kWebpTypes, HasWebpSignature, "webp",
-     DecodeWebp, writeWebp},
     {PictureFormatId::Tiff, "TIFF", kTiffExtensions, kTiffTypes, HasTiffSignature, "tiff",
      DecodeTiff, writeTiff},
+    {PictureFormatId::Webp, "WebP", kWebpExtensions, kWebpTypes, HasWebpSignature, "webp",
+     DecodeWebp, writeWebp},
     {PictureFormatId::Jxl, "JPEG XL", kJxlExtensions, kJxlTypes, HasJxlSignature, "", DecodeJxl,
      nullptr},
     {PictureFormatId::Bmp, "BMP", kBmpExtensions, kBmpTypes, hasBmpSignature, "bmp", nullptr,
