@@ -104,6 +104,8 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     WriteFile(folder / "写真" / "カメラ.JPG", camera);
     WriteFile(folder / "picture.png", camera);
     WriteFile(folder / "picture.gif", camera);
+    WriteFile(folder / "notes.gif", Bytes{'n', 'o', 't', 'e', 's'});
+    WriteFile(folder / "notes.png", Bytes{'n', 'o', 't', 'e', 's'});
     WriteFile(folder / "empty.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xD9});
     WriteFile(folder / "noquant.jpg", WithoutQuantTables(camera));
     const WorkingBitmap cameraPixels = DecodeJpeg(camera);
@@ -119,9 +121,12 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
         {kCamera, Outcome::Loaded, true, ""},
         {(folder / "写真" / "カメラ.JPG").string(), Outcome::Loaded, true, ""},
         {(kTestData / "bmp/vgl_6434_0018a.bmp").string(), Outcome::Loaded, false, ""},
-        {(folder / "picture.gif").string(), Outcome::KeptImages, false,
+        // The first bytes decide: a JPEG is a JPEG whatever its name.
+        {(folder / "picture.gif").string(), Outcome::Loaded, true, ""},
+        {(folder / "picture.png").string(), Outcome::Loaded, true, ""},
+        {(folder / "notes.gif").string(), Outcome::KeptImages, false,
          "拡張子 .gif の画像形式は処理できません"},
-        {(folder / "picture.png").string(), Outcome::KeptImages, false, "PNG イメージが不正です"},
+        {(folder / "notes.png").string(), Outcome::KeptImages, false, "画像形式を判別できません"},
         {(folder / "missing.jpg").string(), Outcome::KeptImages, false, "ファイル "},
         {(folder / "empty.jpg").string(), Outcome::KeptImages, false, "JPEG エラー #"},
         {(kTestData / "bmp/suite/b/badrle.bmp").string(), Outcome::KeptImages, false,

@@ -36,7 +36,7 @@ TEST(PictureFilters, ATypedExtensionBeatsTheEntryAndANameWithoutOneTakesTheEntry
     EXPECT_EQ(ProposeSaveName("/p/scan.TIF").filter, Entry("TIFF"));
     EXPECT_EQ(ProposeSaveName("/p/x.y/phone.heic").fileName, "/p/x.y/phone.jpg");
     EXPECT_EQ(NotWritableText("/p/phone.heic", *FormatByExtension("heic")),
-              "phone.heic: HEIF pictures are not saved; choose JPEG, PNG, WebP, TIFF or BMP");
+              "phone.heic: HEIF pictures are not saved; choose JPEG, PNG, TIFF, WebP or BMP");
 }
 
 }  // namespace

@@ -275,7 +275,7 @@ TEST_F(WindowLogicTest, SavesWriteTheEntrysOrTheTypedFormatAndDropsTakeAnyPictur
     // Typed, entry, written (empty: nothing is) and the format the file's first bytes show.
     std::vector<std::tuple<std::string, int, std::string, const PictureFormat*>> cases;
     for (std::size_t i = 0; i < SaveFormats().size(); ++i) {
-        const std::string name = "entry" + std::to_string(i);
+        const std::string name = "as-" + std::string(SaveFormats()[i]->name);
         cases.emplace_back(name, i, name + "." + std::string(SaveFormats()[i]->extensions[0]),
                            SaveFormats()[i]);
     }
@@ -301,7 +301,7 @@ TEST_F(WindowLogicTest, SavesWriteTheEntrysOrTheTypedFormatAndDropsTakeAnyPictur
         std::system(("heif-enc -q 80 -o " + (folder / "c.HEIC").string() + " " + png).c_str()), 0);
     std::ofstream(folder / "notes.jpg") << "not a picture";
     for (const auto& [name, picture] : {std::pair{"c.HEIC", true},
-                                        {"entry2.webp", true},
+                                        {"as-WebP.webp", true},
                                         {"notes.jpg", false},
                                         {"missing.jpg", false}}) {
         doc.SetSource(test_images::Noise(7, 5, 1));
