@@ -1,5 +1,5 @@
-// HEIC and AVIF decoding of a 12-megapixel photo beside libheif's own heif-convert, and the
-// peak memory of a HEIC decode.
+// HEIC and AVIF decoding of a 12-megapixel photo, and the batch tool's whole run, beside
+// libheif's own heif-convert; the peak memory of a HEIC decode and of the tool's HEIC run.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -133,6 +133,55 @@ void BM_HeifConvertAvifToJpeg(benchmark::State& state) {
     heifConvert(state, files().avif);
 }
 
+// The batch tool's whole run (read, decode, tone mapping at full size, JPEG, safe write) as a
+// program of its own, timed as heif-convert is: a process from start to exit.
+void batchTool(benchmark::State& state, const fs::path& file) {
+    const std::string command = "'" ZELQOR_CLI_PROGRAM "' -q --quality 90 -o '" +
+                                (files().dir / "tool.jpg").string() + "' '" + file.string() +
+                                "' >/dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            return state.SkipWithError("zelqorhdr-cli failed");
+    }
+}
+void BM_BatchToolHeicToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    batchTool(state, files().heic);
+}
+void BM_BatchToolAvifToJpeg(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    batchTool(state, files().avif);
+}
+
+// The peak resident memory of the batch tool's whole HEIC run, as the kernel counts it for the
+// child, against the decoded picture (4 bytes a pixel).
+void BM_BatchToolHeicPeakMemory(benchmark::State& state) {
+    if (!files().ok)
+        return state.SkipWithError("heif-enc failed (libheif-examples)");
+    const std::string out = (files().dir / "tool.jpg").string();
+    const std::string in = files().heic.string();
+    double peakMb = 0;
+    for (auto _ : state) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl(ZELQOR_CLI_PROGRAM, "zelqorhdr-cli", "-q", "-o", out.c_str(), in.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return state.SkipWithError("zelqorhdr-cli failed");
+        peakMb = static_cast<double>(usage.ru_maxrss) / 1024;
+    }
+    const double pictureMb = 4.0 * kWidth * kHeight / (1024 * 1024);
+    state.counters["peak_MB"] = peakMb;
+    state.counters["x_picture"] = peakMb / pictureMb;
+}
+
 // The decode in a child process, which reports how far its resident memory grew; the bitmap
 // alone is 4 bytes a pixel.
 void BM_HeicDecodePeakMemory(benchmark::State& state) {
@@ -171,9 +220,12 @@ void BM_HeicDecodePeakMemory(benchmark::State& state) {
 BENCHMARK(BM_DecodeHeic)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_OursHeicToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_HeifConvertHeicToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_BatchToolHeicToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_DecodeAvif)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_OursAvifToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_HeifConvertAvifToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_BatchToolAvifToJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_BatchToolHeicPeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_HeicDecodePeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "JpegCodec.h"
 #include "MemExif.h"
 #include "MessageLanguage.h"
+#include "PictureFormats.h"
 #include "TempFolder.h"
 
 namespace zelqor::cli {
@@ -126,14 +127,18 @@ TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
     // Our text, then the decoder's reason: one line per failure, in either language.
     const std::pair<bool, std::string> kLanguages[] = {
         {true,
-         "broken.jpg: JPEG エラー #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "broken.jpg: 画像形式を判別できません: it starts with 0x6e 0x6f 0x74 0x20; pictures "
+         "read: JPEG, PNG, [^\n]*\n[\\s\\S]*"
          "missing.jpg: ファイル [^\n]*missing.jpg は開けません。 No such file or directory "
          "\n[\\s\\S]*"
-         "notes.txt: 拡張子 .txt の画像形式は処理できません\n"},
+         "notes.txt: 拡張子 .txt の画像形式は処理できません: it starts with 0x74 0x65 0x78 0x74; "
+         "pictures read: JPEG, PNG, [^\n]*\n"},
         {false,
-         "broken.jpg: JPEG error #[0-9]+: Not a JPEG file: starts with 0x6e 0x6f\n[\\s\\S]*"
+         "broken.jpg: the picture format is not recognised: it starts with 0x6e 0x6f 0x74 0x20; "
+         "pictures read: JPEG, PNG, [^\n]*\n[\\s\\S]*"
          "missing.jpg: cannot open the file [^\n]*missing.jpg: No such file or directory\n[\\s\\S]*"
-         "notes.txt: pictures with the extension .txt cannot be processed\n"},
+         "notes.txt: pictures with the extension .txt cannot be processed: it starts with 0x74 "
+         "0x65 0x78 0x74; pictures read: JPEG, PNG, [^\n]*\n"},
     };
     for (const auto& [japanese, lines] : kLanguages) {
         EXPECT_EQ(Run({"--size", "200", "--format", "png", "-o", outDir.string(), broken.string(),
@@ -397,4 +402,45 @@ TEST(RunTool, NothingEscapes) {
 }
 
 }  // namespace
+// Every writable row through the whole tool: the file is what exiftool says it is, under the
+// row's own extension, with the camera's Exif, and --help offers it.
+TEST_F(BatchRunnerTest, EveryWritableFormatCarriesTheExifTheChoiceKeeps) {
+    ASSERT_EQ(Tool({"--help"}), 0);
+    const std::string help = out_.str();
+    const auto exiftool = [](const std::string& tags, const fs::path& file) {
+        std::string text;
+        if (FILE* pipe =
+                ::popen(("exiftool -s -s -s " + tags + " " + file.string()).c_str(), "r")) {
+            char buffer[512];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+                text.append(buffer, n);
+            ::pclose(pipe);
+        }
+        return text;
+    };
+    int writable = 0;
+    for (const PictureFormat& format : PictureFormats()) {
+        if (!IsWritable(format))
+            continue;
+        ++writable;
+        const std::string name(format.cliName);
+        SCOPED_TRACE(name);
+        EXPECT_NE(help.find(name), std::string::npos);
+        const fs::path outDir = dir_ / name;
+        fs::create_directories(outDir);
+        ASSERT_EQ(Run({"--format", name, "--size", "300", "--exif", "fix-size", "-o",
+                       outDir.string(), kPhoto}),
+                  0)
+            << err_.str();
+        const fs::path file = outDir / ("Canon_40D." + std::string(format.extensions.front()));
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_EQ(exiftool("-FileTypeExtension", file),
+                  std::string(format.extensions.front()) + "\n");
+        const bool carries = format.id != PictureFormatId::Bmp;  // a bitmap has no place for it
+        EXPECT_EQ(exiftool("-Make", file), carries ? "Canon\n" : "");
+        EXPECT_EQ(exiftool("-ExifImageWidth", file), carries ? "300\n" : "");
+    }
+    EXPECT_EQ(writable, 5);
+}
+
 }  // namespace zelqor::cli

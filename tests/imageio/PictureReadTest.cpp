@@ -14,6 +14,7 @@
 #include "ImageIoError.h"
 #include "ImageWriters.h"
 #include "OrientedFiles.h"
+#include "PictureFormats.h"
 #include "Stream.h"
 #include "TempFolder.h"
 
@@ -170,20 +171,23 @@ TEST(LoadErrors, OurTextThenTheFileThenTheDecodersReason) {
                0,   0,   0,  0, 0x40, 0, 0, 0, 0x40, 0, 0,  1, 0, 24};
     rows.resize(60);
     const std::tuple<const char*, Bytes, std::string> cases[] = {
-        {"text.jpg", text, "JPEG エラー #53: %\nNot a JPEG file: starts with 0x68 0x65"},
-        {"empty.jpg", {}, "JPEG エラー #42: %\nEmpty input file"},
-        {"text.png", text,
-         "PNG イメージが不正です: %\nNot a PNG file: the PNG signature is missing"},
+        // Bytes decide: a name that promises a format the bytes are not gets no decoder.
+        {"text.jpg", text, "画像形式を判別できません: %\nit starts with 0x68 0x65 0x6c 0x6c; #"},
+        {"empty.jpg", {}, "画像形式を判別できません: %\nthe file is empty; #"},
+        {"text.png", text, "画像形式を判別できません: %\nit starts with 0x68 0x65 0x6c 0x6c; #"},
         {"rows.bmp", rows,
          "ビットマップイメージが不正です: %\nThe file is shorter than the rows its header "
          "declares"},
-        {"text.gif", text, "拡張子 .gif の画像形式は処理できません: %"},
+        {"text.gif", text,
+         "拡張子 .gif の画像形式は処理できません: %\nit starts with 0x68 0x65 0x6c 0x6c; #"},
     };
     for (const auto& [name, bytes, message] : cases) {
         const fs::path path = folder / name;
         oriented::Write(path, bytes);
         std::string expected = message;
         expected.replace(expected.find('%'), 1, path.string());
+        if (const auto list = expected.find('#'); list != std::string::npos)
+            expected.replace(list, 1, "pictures read: " + ReadableFormatNames());
         try {
             LoadImageFile(path.string());
             ADD_FAILURE() << name;

@@ -343,6 +343,9 @@ TEST(LoadImageFile, ExtensionAndOpenErrors) {
         {(folder / "gone.JPG").string(), "ファイル " + (folder / "gone.JPG").string() +
                                              " は開けません。 No such file or directory "},
     };
+    // A name the table does not know is named in the refusal of bytes no format reads.
+    std::ofstream(folder / "a.gif") << "GIF89a";
+    std::ofstream(folder / "noext") << "text";
     for (const auto& [path, message] : cases) {
         try {
             LoadImageFile(path);
