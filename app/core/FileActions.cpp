@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 
 #include "CaptionTable.h"
 #include "ImageFile.h"
 #include "ImageIoError.h"
+#include "PictureFilters.h"
 
 namespace zelqor {
 namespace {
@@ -58,9 +60,12 @@ std::string SavedText(const std::string& fileName,
            FormatGrouped(static_cast<double>(bytes), 0, fmt) + " bytes)";
 }
 
-bool IsJpegFileName(const std::string& fileName) {
-    const std::string ext = FileExtension(fileName);
-    return IsJpegExtension(ext) && fileName.size() > ext.size() + 1;
+bool IsReadablePictureFile(const std::string& fileName) {
+    // The loader's own rule: the first bytes decide, whatever the name says.
+    std::ifstream in(fileName, std::ios::binary);
+    std::uint8_t head[kSignatureBytes] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return in.gcount() > 0 && FormatOfBytes(head, static_cast<std::size_t>(in.gcount())) != nullptr;
 }
 
 std::string LoadNoticeText(const std::string& fileName, const std::vector<std::string>& notices) {
@@ -72,7 +77,7 @@ std::string LoadNoticeText(const std::string& fileName, const std::vector<std::s
 
 void FileActions::ActionFileOpenExecute() {
     const std::optional<std::string> name = services_.OpenFileName(
-        FileDialogRequest{std::string(kPictureFilter), "jpg", openDialogFileName_, &colour_});
+        FileDialogRequest{OpenPictureFilter(), "jpg", openDialogFileName_, &colour_});
     if (name) {
         LoadImageFile(*name);
     }
@@ -124,7 +129,7 @@ void FileActions::DropFiles(const std::vector<std::string>& fileNames) {
         services_.ShowMessage(view_.Title(), "accept only one file");
         return;
     }
-    if (!IsJpegFileName(fileNames.front())) {
+    if (!IsReadablePictureFile(fileNames.front())) {
         services_.ShowMessage(view_.Title(), "accept only JPEG file");
         return;
     }
@@ -194,10 +199,21 @@ void FileActions::ActionFileSaveExecute() {
         services_.ShowMessage(view_.Title(), "no output bitmap");
         return;
     }
-    const std::optional<std::string> name = services_.SaveFileName(
-        FileDialogRequest{std::string(kPictureFilter), "jpg", saveDialogFileName_});
-    if (name && MayReplace(*name)) {
-        SaveImageFile(*name);
+    const SaveProposal proposal = ProposeSaveName(saveDialogFileName_);
+    // No default extension: the chosen entry's is added below, where the format is decided.
+    const std::optional<SaveDialogAnswer> answer = services_.SaveFileName(
+        FileDialogRequest{SavePictureFilter(), "", proposal.fileName, nullptr, proposal.filter});
+    if (!answer) {
+        return;
+    }
+    const SaveTarget target = ChooseSaveTarget(answer->fileName, answer->filter);
+    if (target.format == nullptr) {
+        const PictureFormat* typed = FormatByExtension(FileExtension(answer->fileName));
+        services_.ShowMessage(view_.Title(), NotWritableText(answer->fileName, *typed));
+        return;
+    }
+    if (MayReplace(target.fileName)) {
+        SaveImageFile(target.fileName, target.format->id);
     }
 }
 
@@ -221,15 +237,22 @@ bool FileActions::MayReplace(const std::string& fileName) {
 }
 
 void FileActions::SaveImageFile(const std::string& fileName) {
+    const PictureFormat* named = FormatByExtension(FileExtension(fileName));
+    SaveImageFile(fileName,
+                  named != nullptr && IsWritable(*named) ? named->id : PictureFormatId::Jpeg);
+}
+
+void FileActions::SaveImageFile(const std::string& fileName, PictureFormatId format) {
     if (!doc_.BitmapDst().HoldsImage()) {
         services_.ShowMessage(view_.Title(), "no output bitmap");
         return;
     }
     const BusyCursor busy(services_);
-    // Always JPEG, whatever the name says; the previous file stays intact if anything fails.
+    // The previous file stays intact if anything fails.
     const OptionValues options = ValuesAt(options_);
     const auto save = [&](const WorkingBitmap& pixels) {
-        SaveJpegFile(fileName, pixels, options.jpegQuality, doc_.Metadata(), options.exif);
+        SavePictureFile(fileName, format, pixels, options.jpegQuality, doc_.Metadata(),
+                        options.exif);
     };
     if (viewMenu_.CurrentViewCode() == StyleCode{}) {
         save(doc_.BitmapDst());  // no copy of a result that may be 96 MB

@@ -8,16 +8,11 @@
 #include "DisplayColour.h"
 #include "Document.h"
 #include "ParameterTable.h"
+#include "PictureFormats.h"
 #include "PlatformServices.h"
 #include "ViewMenuModel.h"
 
 namespace zelqor {
-
-// The filter of the open and save dialogs.
-inline constexpr std::string_view kPictureFilter =
-    "すべてのファイル (*.jpg;*.jpeg;*.bmp;*.png)|*.jpg;*.jpeg;*.bmp;*.png|JPEG イメージファイル "
-    "(*.jpg;*jpeg)|*.jpg;*.jpeg|ビットマップ (*.bmp)|*.bmp|PNG イメージファイル (*.png)|*.png|"
-    "All Files(*.*)|*.*";
 
 // What the operations ask of the window around the document.
 class DocumentView {
@@ -57,7 +52,9 @@ class FileActions {
     void PasteFromClipboard();
     void ActionEditCopyExecute();
     void ActionFileSaveExecute();
+    // In the format the name's extension names, JPEG when it names none.
     void SaveImageFile(const std::string& fileName);
+    void SaveImageFile(const std::string& fileName, PictureFormatId format);
 
     // The names the open and save dialogs start from.
     const std::string& OpenDialogFileName() const { return openDialogFileName_; }
@@ -95,7 +92,7 @@ std::string SavedText(const std::string& fileName,
                       std::uintmax_t bytes,
                       const NumberFormat& fmt);
 
-// True for names ending in ".jpg" or ".jpeg" in any letter case: the only files a drop takes.
-bool IsJpegFileName(const std::string& fileName);
+// True when the file's first bytes are those of a format the loader reads: what a drop takes.
+bool IsReadablePictureFile(const std::string& fileName);
 
 }  // namespace zelqor

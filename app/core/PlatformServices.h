@@ -23,6 +23,12 @@ struct FileDialogRequest {
     std::string fileName;          // preset name, may be empty
     // What the open dialog's preview is converted into for the screen; null: shown unconverted.
     DisplayColour* colour = nullptr;
+    int selectedFilter = 0;  // the filter entry the dialog starts on, counted from 0
+};
+
+struct SaveDialogAnswer {
+    std::string fileName;  // as the user gave it; no extension is added
+    int filter = 0;        // the filter entry chosen when the user confirmed
 };
 
 class PlatformServices {
@@ -41,8 +47,9 @@ class PlatformServices {
     // The colour dialog, opened on initial; nullopt when cancelled.
     virtual std::optional<Rgb> PickColour(Rgb initial) = 0;
     virtual std::optional<std::string> OpenFileName(const FileDialogRequest& request) = 0;
-    // The save dialog does not ask about a file that exists: its caller knows what the file is.
-    virtual std::optional<std::string> SaveFileName(const FileDialogRequest& request) = 0;
+    // The save dialog does not ask about a file that exists: its caller knows what the file is,
+    // and what the name's extension and the chosen filter entry make of it.
+    virtual std::optional<SaveDialogAnswer> SaveFileName(const FileDialogRequest& request) = 0;
 
     // The image on the clipboard, or nullopt when there is none; an empty bitmap when one is
     // offered but cannot be read. Transparent areas come laid over white. Throws ImageIoError

@@ -91,10 +91,11 @@ std::optional<Rgb> QtPlatformServices::PickColour(Rgb initial) {
     return Rgb{chosen.red(), chosen.green(), chosen.blue()};
 }
 
-std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogRequest& request,
-                                                             bool save) {
-    QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request),
-                       QtFileFilter(request.filter));
+std::optional<SaveDialogAnswer> QtPlatformServices::RunFileDialog(const FileDialogRequest& request,
+                                                                  bool save) {
+    const QString filter = QtFileFilter(request.filter);
+    const QStringList entries = filter.split(";;");
+    QFileDialog dialog(parent_, QString(), PresetDirectoryOrName(request), filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Opening needs a file that exists. Saving over one is asked about by the save itself,
     // which can tell the user when the file is the photo that was opened.
@@ -102,20 +103,34 @@ std::optional<std::string> QtPlatformServices::RunFileDialog(const FileDialogReq
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
     ShowFilterNamesOnce(dialog);
+    if (request.selectedFilter > 0 && request.selectedFilter < entries.size()) {
+        dialog.selectNameFilter(entries[request.selectedFilter]);
+    }
     if (!save) {
         AddPicturePreview(dialog, request.colour);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return FileNameFrom(dialog.selectedFiles().front());
+    // Qt's own dialog names the chosen entry as it shows it, without the patterns it filters
+    // on; a desktop's dialog names it whole.
+    const QString chosen = dialog.selectedNameFilter();
+    int entry = 0;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i] == chosen || entries[i].startsWith(chosen + " (")) {
+            entry = i;
+            break;
+        }
+    }
+    return SaveDialogAnswer{FileNameFrom(dialog.selectedFiles().front()), entry};
 }
 
 std::optional<std::string> QtPlatformServices::OpenFileName(const FileDialogRequest& request) {
-    return RunFileDialog(request, false);
+    const std::optional<SaveDialogAnswer> answer = RunFileDialog(request, false);
+    return answer ? std::optional<std::string>(answer->fileName) : std::nullopt;
 }
 
-std::optional<std::string> QtPlatformServices::SaveFileName(const FileDialogRequest& request) {
+std::optional<SaveDialogAnswer> QtPlatformServices::SaveFileName(const FileDialogRequest& request) {
     return RunFileDialog(request, true);
 }
 

@@ -20,7 +20,7 @@ class QtPlatformServices : public PlatformServices {
     void ShowError(const std::string& caption, const std::string& text) override;
     std::optional<Rgb> PickColour(Rgb initial) override;
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
-    std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
+    std::optional<SaveDialogAnswer> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override;
     bool ClipboardImageIsIn(std::span<const std::uint8_t> profile) override;
     void SetClipboardImage(const WorkingBitmap& image) override;
@@ -35,7 +35,7 @@ class QtPlatformServices : public PlatformServices {
 
   private:
     QColorSpace clipboardColourSpace_;  // of the image the last ClipboardImage call gave
-    std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
+    std::optional<SaveDialogAnswer> RunFileDialog(const FileDialogRequest& request, bool save);
     QPointer<QWidget> parent_;
 };
 

@@ -58,8 +58,15 @@ std::optional<std::string> FakePlatformServices::OpenFileName(const FileDialogRe
     return answer;
 }
 
-std::optional<std::string> FakePlatformServices::SaveFileName(const FileDialogRequest& request) {
-    return OpenFileName(request);
+std::optional<SaveDialogAnswer> FakePlatformServices::SaveFileName(
+    const FileDialogRequest& request) {
+    const std::optional<std::string> name = OpenFileName(request);
+    int filter = request.selectedFilter;
+    if (!filterAnswers.empty()) {
+        filter = filterAnswers.front();
+        filterAnswers.pop_front();
+    }
+    return name ? std::optional<SaveDialogAnswer>(SaveDialogAnswer{*name, filter}) : std::nullopt;
 }
 
 std::vector<std::string> FakePlatformServices::Texts() const {

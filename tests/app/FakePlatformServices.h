@@ -26,7 +26,7 @@ class FakePlatformServices : public PlatformServices {
     void ShowError(const std::string& caption, const std::string& text) override;
     std::optional<Rgb> PickColour(Rgb initial) override;
     std::optional<std::string> OpenFileName(const FileDialogRequest& request) override;
-    std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
+    std::optional<SaveDialogAnswer> SaveFileName(const FileDialogRequest& request) override;
     std::optional<WorkingBitmap> ClipboardImage() override { return clipboard; }
     void SetClipboardImage(const WorkingBitmap& image) override { clipboard = image; }
     std::vector<std::uint8_t> DisplayColourProfile() override { return displayProfile; }
@@ -50,6 +50,8 @@ class FakePlatformServices : public PlatformServices {
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<Rgb>> colourAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
+    // The save dialog's chosen filter entries; without one, the entry the dialog started on.
+    std::deque<int> filterAnswers;
     // Called with each box as it is shown, for tests that act while a box is up.
     std::function<void(const Box&)> onBox;
 

@@ -104,6 +104,8 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     WriteFile(folder / "写真" / "カメラ.JPG", camera);
     WriteFile(folder / "picture.png", camera);
     WriteFile(folder / "picture.gif", camera);
+    WriteFile(folder / "notes.gif", Bytes{'n', 'o', 't', 'e', 's'});
+    WriteFile(folder / "notes.png", Bytes{'n', 'o', 't', 'e', 's'});
     WriteFile(folder / "empty.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xD9});
     WriteFile(folder / "noquant.jpg", WithoutQuantTables(camera));
     const WorkingBitmap cameraPixels = DecodeJpeg(camera);
@@ -119,10 +121,12 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
         {kCamera, Outcome::Loaded, true, ""},
         {(folder / "写真" / "カメラ.JPG").string(), Outcome::Loaded, true, ""},
         {(kTestData / "bmp/vgl_6434_0018a.bmp").string(), Outcome::Loaded, false, ""},
-        // A file is what its bytes are: a JPEG under another format's name, or under a name no
-        // format has, loads as the JPEG it is.
+        // The first bytes decide: a JPEG is a JPEG whatever its name.
         {(folder / "picture.gif").string(), Outcome::Loaded, true, ""},
         {(folder / "picture.png").string(), Outcome::Loaded, true, ""},
+        {(folder / "notes.gif").string(), Outcome::KeptImages, false,
+         "拡張子 .gif の画像形式は処理できません"},
+        {(folder / "notes.png").string(), Outcome::KeptImages, false, "画像形式を判別できません"},
         {(folder / "missing.jpg").string(), Outcome::KeptImages, false, "ファイル "},
         {(folder / "empty.jpg").string(), Outcome::KeptImages, false, "JPEG エラー #"},
         {(kTestData / "bmp/suite/b/badrle.bmp").string(), Outcome::KeptImages, false,
@@ -174,20 +178,24 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     EXPECT_TRUE(services.boxes.empty());
 }
 
-TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
+TEST_F(FileActionsTest, DropsTakeOneReadablePictureOnly) {
     WriteFile(folder / "UPPER.JPG", ReadWholeFile(kCamera));
     WriteFile(folder / "b.jpeg", ReadWholeFile(kCamera));
     WriteFile(folder / "写真" / "鳥.Jpeg", ReadWholeFile(kCamera));
+    WriteFile(folder / "notes.txt", Bytes{'n', 'o', 't', 'e'});
+    const int cameraWidth = DecodeJpeg(ReadWholeFile(kCamera)).Width();
     struct Case {
         std::vector<fs::path> files;
         std::string message;  // empty: the file loads
+        int width = 0;        // of the picture loaded
     };
     const Case cases[] = {
-        {{folder / "UPPER.JPG"}, ""},
-        {{folder / "b.jpeg"}, ""},
-        {{folder / "写真" / "鳥.Jpeg"}, ""},
+        {{folder / "UPPER.JPG"}, "", cameraWidth},
+        {{folder / "b.jpeg"}, "", cameraWidth},
+        {{folder / "写真" / "鳥.Jpeg"}, "", cameraWidth},
         {{folder / "UPPER.JPG", folder / "b.jpeg"}, "accept only one file"},
-        {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "accept only JPEG file"},
+        {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "", 119},
+        {{folder / "notes.txt"}, "accept only JPEG file"},
     };
     for (const Case& c : cases) {
         window.SetSourceImage(test_images::Noise(7, 5, 1));
@@ -195,7 +203,7 @@ TEST_F(FileActionsTest, DropsTakeOneJpegFileOnly) {
         Drop(c.files);
         if (c.message.empty()) {
             EXPECT_TRUE(services.boxes.empty()) << c.files.front();
-            EXPECT_EQ(window.Doc().BitmapSrc().Width(), DecodeJpeg(ReadWholeFile(kCamera)).Width());
+            EXPECT_EQ(window.Doc().BitmapSrc().Width(), c.width) << c.files.front();
         } else {
             EXPECT_EQ(services.Texts(), std::vector<std::string>{c.message});
             EXPECT_EQ(window.Doc().BitmapSrc().Width(), 7) << "nothing changes";
@@ -291,7 +299,7 @@ TEST_F(FileActionsTest, SaveWritesJpegWithTheChosenExifItemQualityAndStyle) {
         {0, "none.jpg", {0xE0}, {0, 0}},
         {1, "copy.jpg", {0xE1}, {origX, origY}},
         {2, "写真.jpg", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
-        {2, "named.bmp", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
+        {2, "named.JPEG", {0xE1}, {600u, static_cast<std::uint32_t>(result.Height())}},
     };
     for (const Case& c : cases) {
         window.findChild<QRadioButton*>(QString("RadioGroup_Exif_%1").arg(c.exifItem))->click();

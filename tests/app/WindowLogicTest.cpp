@@ -13,6 +13,8 @@
 #include "GroupShortcuts.h"
 #include "ImageIoError.h"
 #include "JpegCodec.h"
+#include "PictureFilters.h"
+#include "PictureFormats.h"
 #include "TempFolder.h"
 #include "WindowCommands.h"
 
@@ -261,6 +263,53 @@ TEST_F(WindowLogicTest, SavingOverAFileAsksAndEverySaveSaysWhatItWrote) {
     }
     EXPECT_EQ(SavedText("/x/y.jpg", 1200, 800, 1234567, {}),
               "Saved y.jpg (1,200 x 800, 1,234,567 bytes)");
+}
+
+// Each save entry writes its format, a typed extension wins, and a drop takes any readable file.
+TEST_F(WindowLogicTest, SavesWriteTheEntrysOrTheTypedFormatAndDropsTakeAnyPicture) {
+    TempFolder folder;
+    const std::string png = (folder / "a.png").string();
+    SavePictureFile(png, PictureFormatId::Png, test_images::Noise(64, 48, 5), 0, {}, {});
+    files.LoadImageFile(png);
+    doc.SetResult(test_images::Noise(64, 48, 6));
+    // Typed, entry, written (empty: nothing is) and the format the file's first bytes show.
+    std::vector<std::tuple<std::string, int, std::string, const PictureFormat*>> cases;
+    for (std::size_t i = 0; i < SaveFormats().size(); ++i) {
+        const std::string name = "as-" + std::string(SaveFormats()[i]->name);
+        cases.emplace_back(name, i, name + "." + std::string(SaveFormats()[i]->extensions[0]),
+                           SaveFormats()[i]);
+    }
+    cases.emplace_back("typed.BMP", 0, "typed.BMP", FormatByExtension("bmp"));
+    cases.emplace_back("phone.heic", 0, "", nullptr);
+    for (const auto& [typed, entry, written, format] : cases) {
+        SCOPED_TRACE(typed);
+        services.boxes.clear();
+        services.fileAnswers = {(folder / typed).string()};
+        services.filterAnswers = {entry};
+        commands.Execute("ActionFileSave");
+        if (written.empty()) {
+            EXPECT_EQ(services.Texts(), Texts{NotWritableText(typed, *FormatByExtension("heic"))});
+            EXPECT_FALSE(std::filesystem::exists(folder / typed));
+            continue;
+        }
+        const Bytes saved = ReadWholeFile((folder / written).string());
+        EXPECT_EQ(FormatOfBytes(saved.data(), saved.size()), format);
+        EXPECT_EQ(window.status, SavedText(written, 64, 48, saved.size(), {}));
+        EXPECT_EQ(LoadImageFile((folder / written).string()).bitmap.Height(), 48);
+    }
+    ASSERT_EQ(
+        std::system(("heif-enc -q 80 -o " + (folder / "c.HEIC").string() + " " + png).c_str()), 0);
+    std::ofstream(folder / "notes.jpg") << "not a picture";
+    for (const auto& [name, picture] : {std::pair{"c.HEIC", true},
+                                        {"as-WebP.webp", true},
+                                        {"notes.jpg", false},
+                                        {"missing.jpg", false}}) {
+        doc.SetSource(test_images::Noise(7, 5, 1));
+        services.boxes.clear();
+        files.DropFiles({(folder / name).string()});
+        EXPECT_EQ(services.Texts(), picture ? Texts{} : Texts{"accept only JPEG file"}) << name;
+        EXPECT_EQ(doc.BitmapSrc().Width(), picture ? 64 : 7) << name;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
@@ -32,6 +33,7 @@
 #include "ActionTable.h"
 #include "FakePlatformServices.h"
 #include "FileActions.h"
+#include "PictureFilters.h"
 #include "PicturePreview.h"
 #include "QtPlatformServices.h"
 #include "QtTranslations.h"
@@ -363,17 +365,46 @@ TEST(FileDialogTest, FilterNamesShownOnceAsGivenStillFilterAndTheOpenDialogPrevi
         EXPECT_FALSE(preview->Thumbnail().isNull());
         dialog->reject();
     });
-    EXPECT_EQ(services.OpenFileName({std::string(kPictureFilter), "jpg", photo.string()}),
-              std::nullopt);
-    const QStringList filter =
-        QString::fromUtf8(kPictureFilter.data(), kPictureFilter.size()).split('|');
+    const std::string pictureFilter = OpenPictureFilter();
+    EXPECT_EQ(services.OpenFileName({pictureFilter, "jpg", photo.string()}), std::nullopt);
+    const QStringList filter = QString::fromStdString(pictureFilter).split('|');
     QStringList names;
     for (int i = 0; i < filter.size(); i += 2) {
         names << filter[i];
     }
     EXPECT_EQ(shownNames, names) << "each name once, as the filter string gives it";
-    EXPECT_EQ(patterns, (QStringList{"*.jpg", "*.jpeg", "*.bmp", "*.png"}));
+    // The first entry filters on every readable format's extensions, in both letter cases.
+    QStringList readable;
+    for (const PictureFormat& format : PictureFormats()) {
+        for (const std::string_view ext : format.extensions) {
+            readable << "*." + QString::fromUtf8(ext.data(), static_cast<qsizetype>(ext.size()));
+            readable << readable.back().toUpper();
+        }
+    }
+    EXPECT_EQ(patterns, readable);
     EXPECT_EQ(sizeTexts, (QStringList{"100 x 68", "192 x 144"}));
+}
+
+// The save dialog starts on the entry it is given and reports the entry chosen, by its place.
+TEST(FileDialogTest, TheSaveDialogStartsOnItsEntryAndTellsWhichWasChosen) {
+    const TempFolder folder;
+    QtPlatformServices services;
+    int startedOn = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        startedOn = types->currentIndex();
+        types->setCurrentIndex(2);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("result");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const std::string preset = (folder.Path() / "a.png").string();
+    const auto answer = services.SaveFileName({SavePictureFilter(), "", preset, nullptr, 1});
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(startedOn, 1);
+    EXPECT_EQ(answer->filter, 2);
+    EXPECT_EQ(answer->fileName, (folder.Path() / "result").string()) << "no extension added here";
 }
 
 // Nothing is shown for what the preview cannot read.
