@@ -69,7 +69,7 @@ TEST(PictureFormats, EverySignaturePicksItsRowWhateverTheName) {
         ASSERT_NE(byBytes, nullptr) << row.name;
         EXPECT_EQ(byBytes->id, id) << row.name;
         const std::string other = id == PictureFormatId::Jpeg ? "png" : "jpg";
-        for (const std::string ext :
+        for (const std::string& ext :
              {std::string(row.extensions.front()), other, std::string("dat")}) {
             SCOPED_TRACE(std::string(row.name) + " as ." + ext);
             const fs::path path = dir / ("picture." + ext);
@@ -82,7 +82,7 @@ TEST(PictureFormats, EverySignaturePicksItsRowWhateverTheName) {
             EXPECT_EQ(loaded.bitmap.Height(), 16);
             // The lossy coders ring at the hard edge of so small a picture; another decoder's
             // idea of the bytes would be off by far more.
-            EXPECT_LE(MeanChannelDifferenceTenths(loaded.bitmap, ramp(24, 16)), 80);
+            EXPECT_LE(ChannelDifferences(loaded.bitmap, ramp(24, 16)).meanTenths, 80);
         }
     }
 }

@@ -57,9 +57,10 @@ TEST(PackageFiles, ManualPagesNameEveryFormatTheyReadAndWrite) {
     }
     const std::string cli = packageFile("zelqorhdr-cli.1");
     for (const PictureFormat& format : PictureFormats()) {
-        if (IsWritable(format))
+        if (IsWritable(format)) {
             EXPECT_NE(cli.find("\\fB" + std::string(format.cliName) + "\\fR"), std::string::npos)
                 << format.cliName;
+        }
     }
 }
 
