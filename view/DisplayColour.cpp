@@ -28,12 +28,14 @@ struct ProfileCloser {
 };
 using Profile = std::unique_ptr<void, ProfileCloser>;
 
-// Every profile a transform is built from is opened here, so a check of a profile's size and
-// pipeline before LittleCMS builds anything from it has exactly one place to sit. Empty bytes
-// stand for sRGB.
+// Every profile a transform is built from is opened here, after the check of its size and
+// pipeline that every transform of the program passes first. Empty bytes stand for sRGB.
 Profile OpenProfile(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return Profile(cmsCreate_sRGBProfile());
+    }
+    if (JudgeIccProfileCost(bytes) != IccProfileCost::Bounded) {
+        return Profile();
     }
     return Profile(cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size())));
 }
@@ -150,7 +152,10 @@ std::optional<std::string> DisplayColour::UnusableProfileNotice(
     if (it != cache_.end() && it->usable) {
         return std::nullopt;
     }
-    return std::string(kUnusableProfileNotice);
+    const IccProfileCost cost = JudgeIccProfileCost(profile);
+    return std::string(cost == IccProfileCost::TooLarge || cost == IccProfileCost::TooManyStages
+                           ? kProfileSetAsideNotice
+                           : kUnusableProfileNotice);
 }
 
 SharedTransform DisplayColour::Lookup(std::span<const std::uint8_t> picture,

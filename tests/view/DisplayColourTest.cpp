@@ -4,6 +4,7 @@
 
 #include "ColourReference.h"
 #include "DisplayColour.h"
+#include "IccProfile.h"
 
 namespace zelqor {
 namespace {
@@ -64,23 +65,27 @@ TEST(DisplayColour, BrokenProfilesCountAsAbsentWithANotice) {
     cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
     const IccBytes grey = Saved(cmsCreateGrayProfile(cmsD50_xyY(), gamma));
     cmsFreeToneCurve(gamma);
+    // Real profiles hold well under a megabyte; one padded past the most any holds is set aside
+    // before LittleCMS builds anything from it, though it would open.
+    IccBytes padded = adobe;
+    padded.resize(kMostIccProfileBytes + 1);
     struct Case {
         const char* name;
         IccBytes profile;
-        bool notice;
+        const char* notice;
         bool absent;  // shown as an untagged picture would be
     } cases[] = {
-        {"not a profile", IccBytes(500, 0x41), true, true},
-        {"cut short", IccBytes(adobe.begin(), adobe.begin() + 200), true, true},
-        {"Lab data", Saved(cmsCreateLab4Profile(nullptr)), true, true},
-        {"a grey file's own", grey, false, true},
-        {"Adobe RGB", adobe, false, false},
+        {"not a profile", IccBytes(500, 0x41), kUnusableProfileNotice, true},
+        {"cut short", IccBytes(adobe.begin(), adobe.begin() + 200), kUnusableProfileNotice, true},
+        {"Lab data", Saved(cmsCreateLab4Profile(nullptr)), kUnusableProfileNotice, true},
+        {"far too large", padded, kProfileSetAsideNotice, true},
+        {"a grey file's own", grey, "", true},
+        {"Adobe RGB", adobe, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DisplayColour colour;
-        EXPECT_EQ(colour.UnusableProfileNotice(c.profile).value_or(""),
-                  c.notice ? kUnusableProfileNotice : "");
+        EXPECT_EQ(colour.UnusableProfileNotice(c.profile).value_or(""), c.notice);
         EXPECT_EQ(colour.ToDisplay(c.profile) == nullptr, c.absent);
         colour.SetDisplayProfile(ColordProfile("WideGamutRGB.icc"));
         EXPECT_EQ(colour.ToDisplay(c.profile) == colour.ToDisplay({}), c.absent);
