@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "PixelBuffer.h"
 #include "ProgramIcon.h"
 #include "QtPlatformServices.h"
 #include "QtTranslations.h"
@@ -83,6 +84,7 @@ void SetIdentity() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zelqor::GiveLargeBlocksBackWhenFreed();
     SetIdentity();
     if (!DisplayReachable()) {
         // --help and --version still answer without a display.

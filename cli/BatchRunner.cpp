@@ -560,6 +560,12 @@ int RunBatch(const CliOptions& o, std::ostream& out, std::ostream& err, bool pro
                     }
                     return;
                 }
+                if (EncodesBesideRun(o, current->source, target)) {
+                    StreamedResult streamed = RunBesideEncoder(o, current->source, bar);
+                    current->outcome = streamed.outcome;
+                    current->encoded = std::move(streamed.encoded);
+                    return;
+                }
                 // A reduced decode may round a side differently from the full one: scale to the
                 // target of the full size, as the run itself would from a full decode.
                 WorkingBitmap scaled;

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "JpegRowStream.h"
 #include "RowGate.h"
@@ -79,6 +82,99 @@ bool UsesStreamedPath(const CliOptions& o, const PictureFile& file) {
     return false;
 }
 
+namespace {
+
+// The run between a source that `decodeRows` fills on a thread of its own (or that is whole and
+// published already, when it is empty) and, for JPEG output, an encoder taking the result's rows
+// through a ring. `decodeWhole` is the decode run in line before the run when no thread can be
+// had for it.
+StreamedResult RunBesideCodecs(const CliOptions& o,
+                               const WorkingBitmap& source,
+                               RowGate& decoded,
+                               RowGate& released,
+                               const std::function<void()>& decodeRows,
+                               const std::function<void()>& decodeWhole,
+                               StreamedResult streamed,
+                               WorkingBitmap& result,
+                               RunObserver& observer) {
+    const int width = source.Width();
+    const int height = source.Height();
+    const bool encode = o.format == OutputFormat::Jpeg;
+    WorkingBitmap resultRing;
+    if (encode) {
+        resultRing.ResizeRing(width, height, kResultRingRows);
+    } else if (result.Width() != width || result.Height() != height) {
+        result.ResizeUnpopulated(width, height);
+    }
+    WorkingBitmap& runResult = encode ? resultRing : result;
+    RowGate finished, taken;
+    std::exception_ptr runError;
+    std::exception_ptr encodeError;
+    StyledRows feed(runResult, finished, taken, o.styleCode, o.tint);
+
+    const auto encodeRows = [&] {
+        try {
+            streamed.encoded = EncodeJpegInRows(width, height, o.values.jpegQuality, feed);
+        } catch (...) {
+            encodeError = std::current_exception();
+        }
+        // Workers waiting for a slot of the result must not wait for an encoder that is gone.
+        taken.Close();
+    };
+    // The steps beside the run, each on a thread of its own where one can be had.
+    std::vector<std::function<void()>> steps;
+    if (decodeRows) {
+        steps.push_back(decodeRows);
+    }
+    const auto encoderStep = static_cast<int>(steps.size());
+    if (encode) {
+        steps.push_back(encodeRows);
+    }
+    {
+        WorkerThreads helpers;
+        helpers.SetOnAbandon([&] {
+            for (RowGate* gate : {&decoded, &released, &finished, &taken}) {
+                gate->Close();
+            }
+        });
+        helpers.Start(static_cast<int>(steps.size()), [&](int i) { steps[i](); });
+        // Without a thread of its own a step runs here in turn: the whole decode before the
+        // run, the whole encode after it. Its side of the run then needs every row at once, as
+        // a ring's rows would wait for a step that has not begun.
+        if (decodeRows && !helpers.Started(0)) {
+            decodeWhole();
+        }
+        const bool encoderStarted = encode && helpers.Started(encoderStep);
+        if (encode && !encoderStarted) {
+            resultRing.ResizeUnpopulated(width, height);
+        }
+        try {
+            streamed.outcome = RunStreamed(source, decoded, runResult, finished, o.values.run,
+                                           observer, StartStdThread, RingGates{&released, &taken});
+        } catch (...) {
+            runError = std::current_exception();
+        }
+        if (encode && !encoderStarted) {
+            encodeRows();
+        }
+        helpers.JoinAll();
+    }
+    // A decoder that failed stopped the run, and a stopped run stopped the encoder: the first
+    // cause is the one to report (the decoder's is the caller's to throw).
+    for (const std::exception_ptr& error : {runError, encodeError}) {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    }
+    if (streamed.outcome.rowsClaimed != streamed.outcome.rowCount ||
+        (encode && streamed.encoded.empty())) {
+        throw std::runtime_error("Canceled");
+    }
+    return streamed;
+}
+
+}  // namespace
+
 StreamedResult RunStreamedFile(const CliOptions& o,
                                PictureFile file,
                                WorkingBitmap& result,
@@ -89,26 +185,14 @@ StreamedResult RunStreamedFile(const CliOptions& o,
     // still reads, and so does the result on its way into the encoder.
     const int width = file.width;
     const int height = file.height;
-    const bool encode = o.format == OutputFormat::Jpeg;
     WorkingBitmap source;
     source.ResizeRing(width, height, PlanStreamedRun(width, height, o.values.run).sourceRows);
-    WorkingBitmap resultRing;
-    if (encode) {
-        resultRing.ResizeRing(width, height, kResultRingRows);
-    } else if (result.Width() != width || result.Height() != height) {
-        result.ResizeUnpopulated(width, height);
-    }
-    WorkingBitmap& runResult = encode ? resultRing : result;
-    RowGate decoded, released, finished, taken;
+    RowGate decoded, released;
     std::exception_ptr decodeError;
-    std::exception_ptr runError;
-    std::exception_ptr encodeError;
-    StreamedResult streamed;
-    StyledRows feed(runResult, finished, taken, o.styleCode, o.tint);
-
+    JpegDecodeNotes notes;
     const auto decodeRows = [&] {
         try {
-            DecodeJpegInRows(file.bytes.data(), file.bytes.size(), source, decoded, &streamed.notes,
+            DecodeJpegInRows(file.bytes.data(), file.bytes.size(), source, decoded, &notes,
                              &released);
         } catch (...) {
             decodeError = std::current_exception();
@@ -116,62 +200,40 @@ StreamedResult RunStreamedFile(const CliOptions& o,
         // Its pages go back while the run and the encoder still work beside the growing output.
         file.bytes = {};
     };
-    const auto encodeRows = [&] {
-        try {
-            streamed.encoded = EncodeJpegInRows(width, height, o.values.jpegQuality, feed);
-        } catch (...) {
-            encodeError = std::current_exception();
-        }
-        // Workers waiting for a slot of the result must not wait for an encoder that is gone.
-        taken.Close();
+    const auto decodeWhole = [&] {
+        source.ResizeUnpopulated(width, height);
+        decodeRows();
     };
-    {
-        WorkerThreads helpers;
-        helpers.SetOnAbandon([&] {
-            for (RowGate* gate : {&decoded, &released, &finished, &taken}) {
-                gate->Close();
-            }
-        });
-        helpers.Start(encode ? 2 : 1, [&](int i) {
-            if (i == 0) {
-                decodeRows();
-            } else {
-                encodeRows();
-            }
-        });
-        // Without a thread of its own a step runs here in turn: the whole decode before the
-        // run, the whole encode after it. Its side of the run then needs every row at once, as
-        // a ring's rows would wait for a step that has not begun.
-        if (!helpers.Started(0)) {
-            source.ResizeUnpopulated(width, height);
-            decodeRows();
-        }
-        if (encode && !helpers.Started(1)) {
-            resultRing.ResizeUnpopulated(width, height);
-        }
-        try {
-            streamed.outcome = RunStreamed(source, decoded, runResult, finished, o.values.run,
-                                           observer, StartStdThread, RingGates{&released, &taken});
-        } catch (...) {
-            runError = std::current_exception();
-        }
-        if (encode && !helpers.Started(1)) {
-            encodeRows();
-        }
-        helpers.JoinAll();
+    std::optional<StreamedResult> streamed;
+    std::exception_ptr laterError;
+    try {
+        streamed = RunBesideCodecs(o, source, decoded, released, decodeRows, decodeWhole, {},
+                                   result, observer);
+    } catch (...) {
+        laterError = std::current_exception();
     }
-    // A decoder that failed stopped the run, and a stopped run stopped the encoder: the first
-    // cause is the one to report.
-    for (const std::exception_ptr& error : {decodeError, runError, encodeError}) {
-        if (error) {
-            std::rethrow_exception(error);
-        }
+    if (decodeError) {
+        std::rethrow_exception(decodeError);
     }
-    if (streamed.outcome.rowsClaimed != streamed.outcome.rowCount ||
-        (encode && streamed.encoded.empty())) {
-        throw std::runtime_error("Canceled");
+    if (laterError) {
+        std::rethrow_exception(laterError);
     }
-    return streamed;
+    streamed->notes = notes;
+    return std::move(*streamed);
+}
+
+bool EncodesBesideRun(const CliOptions& o, const WorkingBitmap& source, Size target) {
+    return o.oneStream && o.format == OutputFormat::Jpeg && source.HoldsImage() &&
+           source.Width() == target.width && source.Height() == target.height;
+}
+
+StreamedResult RunBesideEncoder(const CliOptions& o,
+                                const WorkingBitmap& source,
+                                RunObserver& observer) {
+    RowGate decoded, released;
+    decoded.Publish(source.Height());
+    WorkingBitmap unused;
+    return RunBesideCodecs(o, source, decoded, released, {}, {}, {}, unused, observer);
 }
 
 }  // namespace zelqor::cli

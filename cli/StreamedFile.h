@@ -33,4 +33,16 @@ StreamedResult RunStreamedFile(const CliOptions& o,
                                WorkingBitmap& result,
                                RunObserver& observer);
 
+// Whether a picture decoded whole (any format but the streamed JPEGs) is run with the encoder
+// beside the run: JPEG output at the source's own size, where the result's rows go into the
+// encoder through a ring as they are finished instead of being held whole, and the encode ends
+// with the run rather than after it. The bytes are the staged path's.
+bool EncodesBesideRun(const CliOptions& o, const WorkingBitmap& source, Size target);
+
+// The run of `source` (whole) with the JPEG encoder beside it; the result is `encoded`, in the
+// view style. Throws the run's error first, then the encoder's; every thread has ended by then.
+StreamedResult RunBesideEncoder(const CliOptions& o,
+                                const WorkingBitmap& source,
+                                RunObserver& observer);
+
 }  // namespace zelqor::cli

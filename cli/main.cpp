@@ -5,9 +5,11 @@
 
 #include "BatchRunner.h"
 #include "MessageLanguage.h"
+#include "PixelBuffer.h"
 
 int main(int argc, char** argv) {
     using namespace zelqor::cli;
+    zelqor::GiveLargeBlocksBackWhenFreed();
     // RunTool catches everything itself; this guards building the argument list.
     try {
         return RunTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,

@@ -130,29 +130,47 @@ void collectColour(heif_image_handle* handle, DecodedPicture& picture) {
 }
 
 // Interleaved R, G, B(, A) samples of `bits` bits into our pixels, reduced with rounding.
+// The decoder's planes (R, G, B and perhaps alpha, each of `bits`) into 8-bit pixels, alpha laid
+// over white. Planes rather than interleaved samples, because libheif makes its planes first and
+// interleaving them is a whole pass and a whole copy more.
 void copyPixels(const heif_image* image, bool alpha, bool premultiplied, WorkingBitmap& bitmap) {
-    int stride = 0;
-    const std::uint8_t* plane =
-        heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
-    if (plane == nullptr)
-        throw ImageIoError(kInvalidHeifText, "the decoder gave no picture");
-    const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
-    const int channels = alpha ? 4 : 3;
+    const heif_channel channels[4] = {heif_channel_R, heif_channel_G, heif_channel_B,
+                                      heif_channel_Alpha};
+    const std::uint8_t* planes[4] = {};
+    int strides[4] = {};
+    const int count = alpha ? 4 : 3;
+    for (int i = 0; i < count; ++i) {
+        planes[i] = heif_image_get_plane_readonly(image, channels[i], &strides[i]);
+        if (planes[i] == nullptr || heif_image_get_width(image, channels[i]) < bitmap.Width() ||
+            heif_image_get_height(image, channels[i]) < bitmap.Height())
+            throw ImageIoError(kInvalidHeifText, "the decoder gave no picture");
+    }
+    const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_R);
     const std::uint32_t maximum = (1u << bits) - 1;
+    const auto sample = [&](int i, int y, int x) -> std::uint32_t {
+        const std::uint8_t* row = planes[i] + static_cast<std::size_t>(strides[i]) * y;
+        if (bits <= 8)
+            return row[x];
+        std::uint16_t v;
+        std::memcpy(&v, row + 2 * static_cast<std::size_t>(x), 2);
+        return (std::min<std::uint32_t>(v, maximum) * 255 + maximum / 2) / maximum;
+    };
     for (int y = 0; y < bitmap.Height(); ++y) {
-        const std::uint8_t* in = plane + static_cast<std::size_t>(stride) * y;
         std::uint32_t* out = bitmap.RowWords(y);
+        if (!alpha && bits <= 8) {
+            // Nearly every photo: no per-sample choices.
+            const std::uint8_t* r = planes[0] + static_cast<std::size_t>(strides[0]) * y;
+            const std::uint8_t* g = planes[1] + static_cast<std::size_t>(strides[1]) * y;
+            const std::uint8_t* b = planes[2] + static_cast<std::size_t>(strides[2]) * y;
+            for (int x = 0; x < bitmap.Width(); ++x)
+                out[x] =
+                    0xFF000000u | (std::uint32_t{r[x]} << 16) | (std::uint32_t{g[x]} << 8) | b[x];
+            continue;
+        }
         for (int x = 0; x < bitmap.Width(); ++x) {
-            std::uint32_t c[4] = {0, 0, 0, 255};
-            for (int i = 0; i < channels; ++i) {
-                if (bits <= 8) {
-                    c[i] = in[channels * x + i];
-                } else {
-                    std::uint16_t v;
-                    std::memcpy(&v, in + 2 * (channels * x + i), 2);
-                    c[i] = (std::min<std::uint32_t>(v, maximum) * 255 + maximum / 2) / maximum;
-                }
-            }
+            std::uint32_t c[4] = {sample(0, y, x), sample(1, y, x), sample(2, y, x), 255};
+            if (alpha)
+                c[3] = sample(3, y, x);
             if (alpha && premultiplied) {
                 const std::uint32_t white = 255 - c[3];
                 for (int i = 0; i < 3; ++i)
@@ -213,14 +231,11 @@ DecodedPicture DecodeHeif(const std::uint8_t* data, std::size_t size, std::uint6
     collectMetadata(handle.get(), picture);
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
-    const heif_chroma chroma =
-        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(
         heif_decoding_options_alloc());
     heif_image* rawImage = nullptr;
-    check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, chroma, options.get()));
+    check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_444,
+                            options.get()));
     const std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
     if (heif_image_get_primary_width(image.get()) != width ||
         heif_image_get_primary_height(image.get()) != height)

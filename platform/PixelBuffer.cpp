@@ -1,6 +1,7 @@
 // Heap or populated-mapping storage for pixels.
 #include "PixelBuffer.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -135,6 +136,12 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
 bool PixelBuffer::operator==(const PixelBuffer& other) const {
     return count_ == other.count_ &&
            (count_ == 0 || std::memcmp(data_, other.data_, count_ * sizeof(std::uint32_t)) == 0);
+}
+
+void GiveLargeBlocksBackWhenFreed() noexcept {
+    // Blocks of a megabyte and more are few (planes, coefficient buffers), so a fresh mapping
+    // for each costs nothing measurable.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 }
 
 }  // namespace zelqor

@@ -35,4 +35,10 @@ class PixelBuffer {
     bool mapped_ = false;
 };
 
+// Codec libraries allocate whole planes with malloc. The C library's default raises its mapping
+// threshold after the first large block is freed, so later planes come from the heap and stay
+// with the process once freed: a file's run then sits on top of its decoder's peak. Called once
+// at start, before any thread, it keeps every large block mapped and given back when freed.
+void GiveLargeBlocksBackWhenFreed() noexcept;
+
 }  // namespace zelqor

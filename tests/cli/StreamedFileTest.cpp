@@ -9,6 +9,7 @@
 #include "BatchRunner.h"
 #include "StreamedFile.h"
 #include "TempFolder.h"
+#include "imageio/FormatFiles.h"
 
 namespace zelqor::cli {
 namespace {
@@ -142,6 +143,38 @@ TEST(StreamedFileTest, ADecoderErrorAfterRowsWereHandedOnFailsThatFileAlone) {
         EXPECT_TRUE(fs::exists(dir / "out" / "good.jpg"));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), 1);  // nor a temporary
         fs::remove(dir / "out" / "good.jpg");
+    }
+}
+
+TEST(StreamedFileTest, PicturesDecodedWholeAreEncodedBesideTheRunWithTheStagedBytes) {
+    TempFolder dir;
+    WriteTestPng(dir / "rgb.png", 300, 200, false);
+    WriteTestPng(dir / "alpha.png", 257, 301, true);
+    ASSERT_TRUE(zelqor::RunTool("heif-enc -q 80 -o " + (dir / "p.heic").string() + " " +
+                                (dir / "rgb.png").string()));
+    const std::string bmp = std::string(ZELQOR_TESTDATA_DIR) + "/bmp/shira_bird8.bmp";
+    const std::pair<std::string, std::vector<std::string>> rows[] = {
+        {(dir / "rgb.png").string(), {"--style", "sepia:2"}},
+        {(dir / "alpha.png").string(), {"--divisor", "20"}},  // the tile sums
+        {(dir / "p.heic").string(), {"--divisor", "1"}},      // one transform of every row
+        {bmp, {"--exif", "none"}}};
+    for (const auto& [input, flags] : rows) {
+        std::vector<std::string> args = flags;
+        args.insert(args.end(), {"-o", (dir / "out.jpg").string(), input});
+        const CliOptions options = ParseCommandLine(args).options;
+        PictureFile file = ReadPictureFile(input);
+        const WorkingBitmap source = DecodePicture(file);
+        ASSERT_TRUE(EncodesBesideRun(options, source, {source.Width(), source.Height()}));
+        const auto beside = RunOnePath(args, dir / "out.jpg", true);
+        const auto staged = RunOnePath(args, dir / "out.jpg", false);
+        EXPECT_EQ(beside.first, staged.first) << input;
+        EXPECT_FALSE(beside.second.empty()) << input;
+        EXPECT_TRUE(beside.second == staged.second) << input << " differs";
+        // Another size or another format needs the whole result.
+        EXPECT_FALSE(EncodesBesideRun(options, source, {source.Width() - 1, source.Height()}));
+        CliOptions png = options;
+        png.format = OutputFormat::Png;
+        EXPECT_FALSE(EncodesBesideRun(png, source, {source.Width(), source.Height()}));
     }
 }
 
