@@ -1,6 +1,7 @@
 // HEIC and AVIF decoding of a 12-megapixel photo, and the batch tool's whole run, beside
 // libheif's own heif-convert; the peak memory of a HEIC decode and of the tool's HEIC run.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,8 +174,8 @@ long residentHighWaterKb(pid_t pid) {
 
 // The peak resident memory of the batch tool's whole HEIC run against the decoded picture (4
 // bytes a pixel). The child's rusage would count the benchmark's own pages it shared before
-// exec, so its VmHWM is sampled while it runs instead: the mark only grows, and the last
-// sample misses at most the final few milliseconds.
+// exec, so its VmHWM is sampled while it runs instead (from its exec on): the mark only grows,
+// and the last sample misses at most the final few milliseconds.
 void BM_BatchToolHeicPeakMemory(benchmark::State& state) {
     if (!files().ok)
         return state.SkipWithError("heif-enc failed (libheif-examples)");
@@ -182,12 +183,22 @@ void BM_BatchToolHeicPeakMemory(benchmark::State& state) {
     const std::string in = files().heic.string();
     double peakMb = 0;
     for (auto _ : state) {
+        // Until its exec the child's mark is the benchmark's own: sampling starts once the
+        // close-on-exec pipe has closed.
+        int execed[2];
+        if (::pipe2(execed, O_CLOEXEC) != 0)
+            return state.SkipWithError("pipe failed");
         const pid_t child = ::fork();
         if (child == 0) {
             ::execl(ZELQOR_CLI_PROGRAM, "zelqorhdr-cli", "-q", "-o", out.c_str(), in.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
+        ::close(execed[1]);
+        char ignored;
+        while (::read(execed[0], &ignored, 1) > 0) {
+        }
+        ::close(execed[0]);
         long peakKb = 0;
         int status = 0;
         while (::waitpid(child, &status, WNOHANG) == 0) {
