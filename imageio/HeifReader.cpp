@@ -225,6 +225,14 @@ DecodedPicture DecodeHeif(const std::uint8_t* data, std::size_t size, std::uint6
     const CodedSize coded = LargestHevcPicture({data, size});
     if (coded.width != 0)
         CheckPictureSize(coded.width, coded.height, maxPixels);
+    // Nothing decoded on the way needs a side longer than the picture's own or its coded
+    // streams'; a grid or overlay declaring a larger canvas than its item says would otherwise
+    // take that memory (and the time to clear it) at each level it is nested.
+    const std::uint64_t longest = std::max({side(heif_image_handle_get_ispe_width(handle.get())),
+                                            side(heif_image_handle_get_ispe_height(handle.get())),
+                                            side(width), side(height), coded.width, coded.height});
+    // libheif refuses a side equal to its limit.
+    heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(longest) + 1);
 
     DecodedPicture picture;
     collectColour(handle.get(), picture);
