@@ -22,8 +22,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// libjpeg's encoder with luma sampled h x v, restart markers every `restart` block groups.
-Bytes Encode(int w, int h, int sampleH, int sampleV, unsigned restart, bool progressive) {
+enum class Scans { One, Progressive, DcFirst };
+
+// libjpeg's encoder with luma sampled h x v, restart markers every `restart` block groups;
+// DcFirst sends every DC whole in the first scan, before any AC.
+Bytes Encode(int w, int h, int sampleH, int sampleV, unsigned restart, Scans scans = Scans::One) {
     WorkingBitmap picture(w, h);
     std::mt19937 rng(5);
     for (int y = 0; y < h; ++y)
@@ -44,8 +47,16 @@ Bytes Encode(int w, int h, int sampleH, int sampleV, unsigned restart, bool prog
     c.comp_info[0].h_samp_factor = sampleH;
     c.comp_info[0].v_samp_factor = sampleV;
     c.restart_interval = restart;
-    if (progressive)
+    static const jpeg_scan_info kDcFirst[] = {{3, {0, 1, 2}, 0, 0, 0, 0},
+                                              {1, {0}, 1, 63, 0, 0},
+                                              {1, {1}, 1, 63, 0, 0},
+                                              {1, {2}, 1, 63, 0, 0}};
+    if (scans == Scans::Progressive)
         jpeg_simple_progression(&c);
+    if (scans == Scans::DcFirst) {
+        c.scan_info = kDcFirst;
+        c.num_scans = 4;
+    }
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row[1] = {picture.Row(static_cast<int>(c.next_scanline))};
@@ -61,8 +72,8 @@ Bytes Encode(int w, int h, int sampleH, int sampleV, unsigned restart, bool prog
 TEST(JpegGlance, GivesTheWholeDecodesPixelsOrHandsTheFileBack) {
     const Bytes camera =
         ReadWholeFile(std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/hdr_iphone_hdr_YES.jpg");
-    const Bytes rows420 = Encode(333, 517, 2, 2, 21, false);  // a row of block groups each
-    const Bytes progressive = Encode(320, 480, 2, 2, 0, true);
+    const Bytes rows420 = Encode(333, 517, 2, 2, 21, Scans::One);  // a row of block groups each
+    const Bytes progressive = Encode(320, 480, 2, 2, 0, Scans::Progressive);
     const auto changed = [](Bytes b, std::size_t at, std::uint8_t to) { return b[at] = to, b; };
     const std::optional<JpegRestartSplit> split = FindRestartSplit(rows420.data(), rows420.size());
     ASSERT_TRUE(split);
@@ -74,19 +85,22 @@ TEST(JpegGlance, GivesTheWholeDecodesPixelsOrHandsTheFileBack) {
         const char* name;
         Bytes file;
         bool cuts;
+        int wanted = 40;  // 1/8 of most, where the library blends no rows in upsampling
     };
     const Case cases[] = {
         {"camera 4:2:0", camera, true},
         {"4:2:0, row intervals", rows420, true},
-        {"4:2:2, 5 block groups", Encode(320, 480, 2, 1, 5, false), true},
-        {"4:4:4, 7 block groups", Encode(301, 600, 1, 1, 7, false), true},
+        {"4:2:2, 5 block groups", Encode(320, 480, 2, 1, 5, Scans::One), true},
+        {"4:4:4, 7 block groups", Encode(301, 600, 1, 1, 7, Scans::One), true},
         // Vertical upsampling blends across the cut: found, then decoded whole.
-        {"4:4:0", Encode(320, 480, 1, 2, 40, false), true},
-        {"no restarts", Encode(320, 480, 2, 2, 0, false), false},
+        {"4:4:0", Encode(320, 480, 1, 2, 40, Scans::One), true, 100},
+        {"4:2:0 at 1/2", rows420, true, 150},
+        {"no restarts", Encode(320, 480, 2, 2, 0, Scans::One), false},
         {"progressive 4:2:0", progressive, false},
-        {"progressive 4:4:4", Encode(320, 480, 1, 1, 0, true), false},
+        {"progressive 4:4:4", Encode(320, 480, 1, 1, 0, Scans::Progressive), false},
+        {"progressive, DC first", Encode(320, 480, 2, 1, 0, Scans::DcFirst), false},
         {"progressive, cut short", Bytes(progressive.begin(), progressive.begin() + 9000), false},
-        {"too few rows to cut", Encode(320, 64, 2, 2, 20, false), false},
+        {"too few rows to cut", Encode(320, 64, 2, 2, 20, Scans::One), false},
         {"a marker misnumbered before the cut", changed(rows420, lastRestart + 1, 0xD3), false},
         {"damage after the cut", changed(rows420, cut + 300, 0xFF), true},
         {"cut short after the cut", Bytes(rows420.begin(), rows420.end() - 2000), true},
@@ -94,7 +108,7 @@ TEST(JpegGlance, GivesTheWholeDecodesPixelsOrHandsTheFileBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(FindRestartSplit(c.file.data(), c.file.size()).has_value(), c.cuts);
-        JpegDecodeOptions options{40, 40};
+        JpegDecodeOptions options{c.wanted, c.wanted};
         JpegDecodeNotes wholeNotes, glanceNotes;
         // A file the whole decode refuses is refused at a glance too.
         const auto decode = [&](auto&& how) -> std::optional<WorkingBitmap> {
