@@ -10,30 +10,17 @@
 #include "JpegRestartSplit.h"
 #include "Stream.h"
 
-namespace {
-
-// As in jpeg_decode: larger pictures fill memory rather than reach new code.
-constexpr std::uint64_t kFuzzDecodePixels = std::uint64_t{1} << 22;
-
-bool FileIsClean(const zelqor::JpegDecodeNotes& notes) {
-    return !notes.endedEarly && notes.damage.empty();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // As in jpeg_decode: larger pictures fill memory rather than reach new code.
+    constexpr std::uint64_t kFuzzDecodePixels = std::uint64_t{1} << 22;
     const std::optional<zelqor::JpegRestartSplit> split = zelqor::FindRestartSplit(data, size);
-    if (split) {
-        const auto u16 = [data](std::size_t at) { return (data[at] << 8) | data[at + 1]; };
-        zelqor::fuzz::Check(split->heightField + 4 <= split->scanData &&
-                                split->scanData <= split->cut && split->cut + 2 <= size,
-                            "the cut lies in the scan data, after the header it was read from");
-        zelqor::fuzz::Check(data[split->cut] == 0xFF && data[split->cut + 1] == 0xD7,
-                            "the cut is at an RST7 marker");
-        zelqor::fuzz::Check(u16(split->heightField) == split->height && split->topHeight > 0 &&
-                                split->topHeight < split->height,
-                            "both halves keep rows of the header's height");
-    }
+    const auto at = [data](std::size_t i) { return (data[i] << 8) | data[i + 1]; };
+    zelqor::fuzz::Check(
+        !split || (split->heightField + 4 <= split->scanData && split->scanData <= split->cut &&
+                   split->cut + 2 <= size && at(split->cut) == 0xFFD7 &&
+                   at(split->heightField) == split->height && split->topHeight > 0 &&
+                   split->topHeight < split->height),
+        "a cut at RST7 in the scan data, both halves with rows of the header");
     zelqor::JpegSize header;
     try {
         header = zelqor::ReadJpegSize(data, size);
@@ -43,7 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height) >
         kFuzzDecodePixels)
         return 0;
-
     // The input's length picks the scale, as in jpeg_decode.
     const int divisor = 1 << (size % 4);
     zelqor::JpegDecodeOptions options;
@@ -72,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         "a glance has the size of the whole decode");
     // A progressive file that sends a coefficient twice without a warning shows the first
     // sending at a glance and the last one whole; a file in one scan has no such freedom.
-    if (split && FileIsClean(wholeNotes))
+    if (split && !wholeNotes.endedEarly && wholeNotes.damage.empty())
         zelqor::fuzz::Check(glance == whole, "a clean file cut in halves decodes to its pixels");
     return 0;
 }
