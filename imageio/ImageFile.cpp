@@ -456,11 +456,12 @@ WorkingBitmap DecodePicture(PictureFile& file, DecodeRequest request) {
         JpegDecodeNotes notes;
         try {
             FileStream stream(file.path, FileStream::Mode::Read);
-            stored = DecodeJpeg(
-                stream,
-                JpegDecodeOptions{swapped ? request.atLeastHeight : request.atLeastWidth,
-                                  swapped ? request.atLeastWidth : request.atLeastHeight},
-                &notes);
+            // A head is read for a glance, and decodes as one.
+            JpegDecodeOptions options;
+            options.atLeastWidth = swapped ? request.atLeastHeight : request.atLeastWidth;
+            options.atLeastHeight = swapped ? request.atLeastWidth : request.atLeastHeight;
+            options.glance = true;
+            stored = DecodeJpeg(stream, options, &notes);
         } catch (const ImageIoError& e) {
             throw e.ForFile(file.path);
         }

@@ -135,7 +135,8 @@ PictureFile ReadPictureFile(const std::string& path,
 // ReadPictureFile for a glance at a file (the open dialog's preview): a JPEG is read only up
 // to its picture data, which holds its size, its orientation and its metadata (a camera's
 // thumbnail among them); other files as ReadPictureFile reads them. The metadata of a head is
-// what CollectExif finds in `bytes`.
+// what CollectExif finds in `bytes`. DecodePicture decodes a head as a glance
+// (JpegDecodeOptions::glance): the same pixels, sooner.
 PictureFile ReadPictureHead(const std::string& path);
 // What a decode may do to spare work.
 struct DecodeRequest {

@@ -2,6 +2,7 @@
 #include "JpegCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +19,11 @@
 
 #include "CmykConversion.h"
 #include "ImageIoError.h"
+#include "JpegRestartSplit.h"
 #include "JpegRowStream.h"
 #include "RowGate.h"
 #include "Stream.h"
+#include "WorkerThreads.h"
 
 namespace zelqor {
 
@@ -215,7 +218,7 @@ void storeGreyRow(const j_decompress_ptr cinfo, const JSAMPLE* in, std::uint8_t*
 // The DCT scale (over 8) that decodes the picture smallest while still covering the wanted
 // size on both sides: 1/8, 1/4, 1/2 or whole. Those three have the library's fast reduced
 // transforms.
-int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
+int scaleNumerator(JDIMENSION width, JDIMENSION height, const JpegDecodeOptions& options) {
     if (options.atLeastWidth <= 0 || options.atLeastHeight <= 0)
         return 8;
     for (const int numerator : {1, 2, 4}) {
@@ -223,11 +226,27 @@ int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
             return (static_cast<std::uint64_t>(side) * numerator + 7) / 8 >=
                    static_cast<std::uint64_t>(wanted);
         };
-        if (covers(cinfo->image_width, options.atLeastWidth) &&
-            covers(cinfo->image_height, options.atLeastHeight))
+        if (covers(width, options.atLeastWidth) && covers(height, options.atLeastHeight))
             return numerator;
     }
     return 8;
+}
+int scaleNumerator(j_decompress_ptr cinfo, const JpegDecodeOptions& options) {
+    return scaleNumerator(cinfo->image_width, cinfo->image_height, options);
+}
+
+// Once every coefficient that each component's reduced transform reads is final, later scans
+// of a progressive file cannot change a pixel. The smallest transforms read the DC alone; the
+// others are taken to read all 64.
+bool laterScansUnseen(j_decompress_ptr cinfo) {
+    for (int ci = 0; ci < cinfo->num_components; ++ci) {
+        const int read = cinfo->comp_info[ci].DCT_scaled_size == 1 ? 1 : DCTSIZE2;
+        for (int k = 0; k < read; ++k) {
+            if (cinfo->coef_bits[ci][k] != 0)
+                return false;
+        }
+    }
+    return true;
 }
 
 // Reads the header only; returns 0 or libjpeg's message code (its text in `err`).
@@ -354,7 +373,23 @@ int decodeInto(const DecodeInput& input,
             // rows.
             cinfo.out_color_space = JCS_EXT_BGRX;
         }
+        // Buffered-image mode lets the output start after any scan.
+        cinfo.buffered_image = options.glance && cinfo.progressive_mode;
         jpeg_start_decompress(&cinfo);
+        if (cinfo.buffered_image) {
+            int status = JPEG_SUSPENDED;
+            do {
+                // Our sources never suspend: at their end they give a stand-in end marker.
+                status = jpeg_consume_input(&cinfo);
+            } while (status != JPEG_REACHED_EOI &&
+                     !(status == JPEG_SCAN_COMPLETED && laterScansUnseen(&cinfo)));
+            // Block smoothing guesses the coefficients still missing; stopped early, those are
+            // only ones the transform never reads, and a whole decode makes no such guesses.
+            // With the whole file read it guesses as the whole decode does.
+            if (status != JPEG_REACHED_EOI)
+                cinfo.do_block_smoothing = FALSE;
+            jpeg_start_output(&cinfo, cinfo.input_scan_number);
+        }
         JOCTET* profile = nullptr;
         unsigned profileSize = 0;
         if (fourColours && !jpeg_read_icc_profile(&cinfo, &profile, &profileSize))
@@ -413,11 +448,208 @@ int decodeInto(const DecodeInput& input,
         }
         if (published)
             published->Publish(static_cast<int>(cinfo.output_height));
-        if (cinfo.output_scanline == cinfo.output_height) {
+        // A glance never reads the scans it does not need.
+        if (cinfo.output_scanline == cinfo.output_height && !cinfo.buffered_image) {
             jpeg_finish_decompress(&cinfo);
         }
         return 0;
     });
+}
+
+// The library's source reading a few pieces of memory one after another, as one file.
+struct PiecesSource {
+    jpeg_source_mgr pub;  // first, so the library's pointer is ours
+    std::span<const std::uint8_t> pieces[4];
+    int next;
+};
+
+void initPieces(j_decompress_ptr) {}
+void termPieces(j_decompress_ptr) {}
+
+boolean fillFromPieces(j_decompress_ptr cinfo) {
+    static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+    auto* source = reinterpret_cast<PiecesSource*>(cinfo->src);
+    while (source->next < 4 && source->pieces[source->next].empty())
+        ++source->next;
+    if (source->next == 4) {
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->pub.next_input_byte = kEndOfImage;
+        source->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    const std::span<const std::uint8_t> piece = source->pieces[source->next++];
+    source->pub.next_input_byte = piece.data();
+    source->pub.bytes_in_buffer = piece.size();
+    return TRUE;
+}
+
+void skipInPieces(j_decompress_ptr cinfo, long count) {
+    auto* source = reinterpret_cast<PiecesSource*>(cinfo->src);
+    auto left = static_cast<std::size_t>(std::max(count, 0L));
+    while (left > source->pub.bytes_in_buffer) {
+        left -= source->pub.bytes_in_buffer;
+        source->pub.bytes_in_buffer = 0;
+        if (source->next >= 4)
+            return;
+        fillFromPieces(cinfo);
+    }
+    source->pub.next_input_byte += left;
+    source->pub.bytes_in_buffer -= left;
+}
+
+// What a half decodes to when it is not the half of the file it should be.
+constexpr int kHalfInDoubt = -1;
+
+// One half of a cut file into rows `firstRow` on of `bitmap`, at 1/8 x `scaleNum`. Returns 0
+// only when the half decoded without a single warning to exactly the rows expected, through
+// the colour path the whole decode takes; kHalfInDoubt or the library's code otherwise.
+int decodeHalf(const PiecesSource& pieces,
+               int scaleNum,
+               WorkingBitmap& bitmap,
+               int firstRow,
+               int rows,
+               ErrorManager& err) {
+    jpeg_decompress_struct object{};
+    PiecesSource source = pieces;
+    source.pub.init_source = initPieces;
+    source.pub.fill_input_buffer = fillFromPieces;
+    source.pub.skip_input_data = skipInPieces;
+    source.pub.resync_to_restart = jpeg_resync_to_restart;
+    source.pub.term_source = termPieces;
+    source.pub.bytes_in_buffer = 0;
+    source.next = 0;
+    const int code = withLibrary(object, err, [&](jpeg_decompress_struct& cinfo) {
+        cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+        cinfo.src = &source.pub;
+        jpeg_read_header(&cinfo, TRUE);
+        checkDimensions(&cinfo);
+        if ((cinfo.jpeg_color_space != JCS_YCbCr && cinfo.jpeg_color_space != JCS_RGB) ||
+            cinfo.progressive_mode || cinfo.arith_code || cinfo.num_components != 3)
+            return kHalfInDoubt;
+        cinfo.dct_method = JDCT_ISLOW;
+        cinfo.do_block_smoothing = TRUE;
+        cinfo.scale_num = static_cast<unsigned>(scaleNum);
+        cinfo.scale_denom = 8;
+        cinfo.out_color_space = JCS_EXT_BGRX;
+        jpeg_calc_output_dimensions(&cinfo);
+        // Upsampling that blends a row with its neighbours above and below would see the cut.
+        for (int ci = 0; ci < cinfo.num_components; ++ci) {
+            const jpeg_component_info& c = cinfo.comp_info[ci];
+            if (c.v_samp_factor * c.DCT_scaled_size !=
+                cinfo.max_v_samp_factor * cinfo.min_DCT_scaled_size)
+                return kHalfInDoubt;
+        }
+        if (cinfo.output_width != static_cast<JDIMENSION>(bitmap.Width()) ||
+            cinfo.output_height != static_cast<JDIMENSION>(rows))
+            return kHalfInDoubt;
+        jpeg_start_decompress(&cinfo);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row[1] = {bitmap.Row(firstRow + static_cast<int>(cinfo.output_scanline))};
+            if (jpeg_read_scanlines(&cinfo, row, 1) != 1)
+                return kHalfInDoubt;
+        }
+        jpeg_finish_decompress(&cinfo);
+        return 0;
+    });
+    if (code == 0 && (err.endedEarly || err.damage[0] != '\0'))
+        return kHalfInDoubt;
+    return code;
+}
+
+// The picture of `data` decoded in two halves at once, cut at a restart marker; nothing when
+// the file cannot be cut or either half is in any doubt, for the whole decode to settle.
+std::optional<WorkingBitmap> decodeCut(std::span<const std::uint8_t> data,
+                                       const JpegDecodeOptions& options) {
+    const std::optional<JpegRestartSplit> split = FindRestartSplit(data.data(), data.size());
+    if (!split)
+        return std::nullopt;
+    const std::size_t width =
+        (std::size_t{data[split->heightField + 2]} << 8) | data[split->heightField + 3];
+    const int scaleNum = scaleNumerator(static_cast<JDIMENSION>(width),
+                                        static_cast<JDIMENSION>(split->height), options);
+    const auto scaled = [scaleNum](std::size_t side) {
+        return static_cast<int>((side * static_cast<std::size_t>(scaleNum) + 7) / 8);
+    };
+    const int topRows = scaled(static_cast<std::size_t>(split->topHeight));
+    const int allRows = scaled(static_cast<std::size_t>(split->height));
+    const auto heightBytes = [](int height) {
+        return std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(height >> 8),
+                                           static_cast<std::uint8_t>(height)};
+    };
+    const std::array<std::uint8_t, 2> topHeight = heightBytes(split->topHeight);
+    const std::array<std::uint8_t, 2> bottomHeight = heightBytes(split->height - split->topHeight);
+    static const std::uint8_t kEndOfImage[2] = {0xFF, JPEG_EOI};
+    const std::span<const std::uint8_t> head = data.first(split->heightField);
+    const std::size_t afterHeight = split->heightField + 2;
+    PiecesSource top{};
+    top.pieces[0] = head;
+    top.pieces[1] = topHeight;
+    top.pieces[2] = data.subspan(afterHeight, split->cut - afterHeight);
+    top.pieces[3] = kEndOfImage;
+    PiecesSource bottom{};
+    bottom.pieces[0] = head;
+    bottom.pieces[1] = bottomHeight;
+    bottom.pieces[2] = data.subspan(afterHeight, split->scanData - afterHeight);
+    bottom.pieces[3] = data.subspan(split->cut + 2);
+
+    WorkingBitmap bitmap;
+    try {
+        bitmap.Resize(scaled(width), allRows);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;  // the whole decode fails with the library's words for it
+    }
+    int codes[2] = {0, 0};
+    // Each half has its own library object and error frame; they share only their own rows.
+    RunWorkers(2, [&](int half) {
+        ErrorManager err{};
+        codes[half] = half == 0
+                          ? decodeHalf(top, scaleNum, bitmap, 0, topRows, err)
+                          : decodeHalf(bottom, scaleNum, bitmap, topRows, allRows - topRows, err);
+    });
+    if (codes[0] != 0 || codes[1] != 0)
+        return std::nullopt;
+    return bitmap;
+}
+
+// A file larger than this is never held whole for a glance.
+constexpr std::uint64_t kMostHeldForCut = 256ULL * 1024 * 1024;
+
+// The glance at a file that can be cut at a restart marker: read whole and decoded in halves,
+// or when a half is in doubt decoded whole from the bytes already read. Nothing for any other
+// file, with `source` back where it was, for the decode a piece at a time.
+std::optional<WorkingBitmap> glanceInHalves(Stream& source,
+                                            const JpegDecodeOptions& options,
+                                            JpegDecodeNotes* notes) {
+    // Enough for a header with a camera's Exif block and a large profile.
+    constexpr std::size_t kHeadPiece = 256 * 1024;
+    const std::int64_t position = source.Position();
+    const std::int64_t size = source.Size() - position;
+    if (size <= 0 || static_cast<std::uint64_t>(size) > kMostHeldForCut)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(std::min(kHeadPiece, static_cast<std::size_t>(size)));
+        bytes.resize(source.Read(bytes.data(), bytes.size()));
+        if (!PlanRestartSplit(bytes.data(), bytes.size())) {
+            source.SetPosition(position);
+            return std::nullopt;
+        }
+        const std::size_t had = bytes.size();
+        bytes.resize(static_cast<std::size_t>(size));
+        bytes.resize(had + source.Read(bytes.data() + had, bytes.size() - had));
+    } catch (const std::exception&) {
+        // The decode a piece at a time tells of a failed read in its own way.
+        source.SetPosition(position);
+        return std::nullopt;
+    }
+    if (std::optional<WorkingBitmap> cut = decodeCut(bytes, options)) {
+        if (notes)
+            *notes = JpegDecodeNotes{};
+        return cut;
+    }
+    JpegDecodeOptions whole = options;
+    whole.glance = false;
+    return DecodeJpeg(bytes.data(), bytes.size(), whole, WorkingBitmap{}, notes);
 }
 
 // The encode was ended by its row feed; no message code is negative.
@@ -511,6 +743,10 @@ WorkingBitmap DecodeJpeg(const std::uint8_t* data,
 
 WorkingBitmap DecodeJpeg(Stream& source, const JpegDecodeOptions& options, JpegDecodeNotes* notes) {
     constexpr std::size_t kPiece = 64 * 1024;
+    if (options.glance) {
+        if (std::optional<WorkingBitmap> cut = glanceInHalves(source, options, notes))
+            return std::move(*cut);
+    }
     std::vector<JOCTET> buffer(kPiece);
     StreamSource stream{};
     stream.pub.init_source = initStreamSource;

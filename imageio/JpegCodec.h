@@ -36,6 +36,11 @@ struct JpegDecodeOptions {
     // then differs a little from a full decode reduced by area.
     int atLeastWidth = 0;
     int atLeastHeight = 0;
+    // A glance at the picture (the open dialog's preview), for the stream decode: a file of
+    // several scans stops at the scan after which no later one can change a pixel at the scale
+    // chosen, and a file in one scan with restart markers decodes its halves on two threads.
+    // The pixels are those of the whole decode; damage in data never read goes unseen.
+    bool glance = false;
 };
 
 // What a decode that succeeded has to tell the user.

@@ -5,7 +5,7 @@ here="$(dirname "$(readlink -f "$0")")"
 root="$(readlink -f "$here/../..")"
 targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings
     picture_extent metadata_orientation icc_profile_cost
-    heif_decode webp_decode tiff_decode jxl_decode)
+    heif_decode webp_decode tiff_decode jxl_decode jpeg_restart_split)
 
 if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 TARGET|all SECONDS   (targets: ${targets[*]})" >&2
@@ -37,6 +37,7 @@ seeds_for() {
     metadata_orientation) echo "$here/seeds/metadata_orientation $testdata/jpeg/exif" ;;
     icc_profile_cost) echo "$here/seeds/icc_profile_cost" ;;
     heif_decode | webp_decode | tiff_decode | jxl_decode) echo "$here/seeds/$1" ;;
+    jpeg_restart_split) echo "$here/seeds/$1 $testdata/jpeg" ;;
     esac
 }
 
@@ -45,7 +46,7 @@ max_len_for() {
     case $1 in
     view_settings) echo 16384 ;;
     picture_extent | metadata_orientation) echo 65536 ;;
-    bmp_decode | jpeg_decode) echo 131072 ;;
+    bmp_decode | jpeg_decode | jpeg_restart_split) echo 131072 ;;
     *) echo 98304 ;;
     esac
 }

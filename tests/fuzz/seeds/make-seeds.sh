@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes the fuzz seeds of the newer formats with the formats' own encoders:
-# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools)
+# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools),
+# and the JPEG seeds with restart markers.
 set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 work=$(mktemp -d)
@@ -56,4 +57,15 @@ tiffcp -c lzw "$work/grey.tif" "$t/grey-lzw.tif"
 tiffcp "$work/rgb.tif" "$work/grey.tif" "$t/two-pages.tif"
 tiffdither "$work/grey.tif" "$work/bw.tif"
 tiffcp -c g4 "$work/bw.tif" "$t/bilevel-g4.tif"
-ls -l "$here"/*_decode
+# Restart markers in each sampling layout the cut meets, on a picture tall enough to cut
+# (needs libjpeg-turbo-progs and imagemagick).
+r="$here/jpeg_restart_split"
+mkdir -p "$r"
+testdata="${ZELQOR_TESTDATA_DIR:-$here/../../../../shared/testdata}"
+convert "$testdata/bmp/vgl_6434_0018a.bmp" -resize '64x272!' "$work/tall.ppm"
+cjpeg -restart 1 -quality 85 "$work/tall.ppm" >"$r/rows-420.jpg"
+cjpeg -restart 3B -sample 2x1 -quality 85 "$work/tall.ppm" >"$r/blocks-422.jpg"
+cjpeg -restart 1 -sample 1x1 -quality 85 "$work/tall.ppm" >"$r/rows-444.jpg"
+cjpeg -restart 1 -sample 1x2 "$work/tall.ppm" >"$r/rows-440.jpg"
+cjpeg -restart 1 -progressive "$work/tall.ppm" >"$r/progressive.jpg"
+ls -l "$here"/*_decode "$r"
