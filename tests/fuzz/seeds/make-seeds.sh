@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes the fuzz seeds of the newer formats with the formats' own encoders:
-# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools)
+# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools,
+# imagemagick)
 set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 work=$(mktemp -d)
@@ -56,4 +57,13 @@ tiffcp -c lzw "$work/grey.tif" "$t/grey-lzw.tif"
 tiffcp "$work/rgb.tif" "$work/grey.tif" "$t/two-pages.tif"
 tiffdither "$work/grey.tif" "$work/bw.tif"
 tiffcp -c g4 "$work/bw.tif" "$t/bilevel-g4.tif"
+p="$here/png_decode"
+mkdir -p "$p"
+cp "$work/rgb.png" "$work/grey.png" "$p/"
+convert -define png:exclude-chunks=date,time "$work/rgb.png" -interlace PNG "$p/rgb-interlaced.png"
+convert -define png:exclude-chunks=date,time "$work/alpha.png" -interlace PNG PNG64:"$p/alpha-16bit-interlaced.png"
+convert -define png:exclude-chunks=date,time "$work/rgb.png" -colors 6 PNG8:"$p/palette.png"
+convert -define png:exclude-chunks=date,time "$work/grey.png" -monochrome PNG:"$p/bilevel.png"
+# Cut inside a late pass: the reader keeps what the passes gave.
+head -c -40 "$p/rgb-interlaced.png" >"$p/rgb-interlaced-cut.png"
 ls -l "$here"/*_decode
