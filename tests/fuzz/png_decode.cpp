@@ -37,12 +37,30 @@ std::vector<std::uint8_t> WithRightChecksums(const std::uint8_t* data, std::size
     return fixed;
 }
 
+// The sides in the first IHDR chunk, which libpng takes even after unknown chunks; 0 x 0 without
+// one, and such a file is refused before any pixel memory is taken.
+void DeclaredSides(const std::uint8_t* data,
+                   std::size_t size,
+                   std::uint32_t& width,
+                   std::uint32_t& height) {
+    width = height = 0;
+    for (std::size_t at = 8; at + 12 <= size;) {
+        const std::uint64_t length = Big(data + at);
+        if (length > size - at - 12)
+            return;
+        if (length >= 8 && std::equal(data + at + 4, data + at + 8, "IHDR")) {
+            width = Big(data + at + 8);
+            height = Big(data + at + 12);
+            return;
+        }
+        at += 12 + length;
+    }
+}
+
 void CheckDecode(const std::uint8_t* data, std::size_t size) {
-    // libpng insists on IHDR first, so its sides are at a fixed place; without them the file is
-    // refused before any pixel memory is taken.
-    const bool sized = size >= 24;
-    const std::uint32_t width = sized ? Big(data + 16) : 0;
-    const std::uint32_t height = sized ? Big(data + 20) : 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    DeclaredSides(data, size, width, height);
     const std::uint64_t declared = std::uint64_t{width} * height;
     // A deflate stream's expansion lets a file of the fuzzer's length declare far more pixels
     // than the sanitizers can fill in time; only those beyond the program's limit stay cheap.
