@@ -139,17 +139,10 @@ TEST(DamagedFiles, ShortPngs) {
 
 // `picture` as an interlaced RGB PNG whose pixel data is stored, not compressed, so that a byte
 // offset into the data names the pass it falls in.
-Bytes StoredInterlacedPng(const WorkingBitmap& picture) {
-    const int w = picture.Width();
-    Bytes rgb;
-    for (int y = 0; y < picture.Height(); ++y)
-        for (int x = 0; x < w; ++x)
-            rgb.insert(rgb.end(), {static_cast<std::uint8_t>(PixelR(picture.Pixel(x, y))),
-                                   static_cast<std::uint8_t>(PixelG(picture.Pixel(x, y))),
-                                   static_cast<std::uint8_t>(PixelB(picture.Pixel(x, y)))});
+Bytes StoredInterlacedPng(WorkingBitmap picture) {
     std::vector<png_bytep> rows;
     for (int y = 0; y < picture.Height(); ++y)
-        rows.push_back(rgb.data() + std::size_t{3} * w * y);
+        rows.push_back(picture.Row(y));
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -160,10 +153,13 @@ Bytes StoredInterlacedPng(const WorkingBitmap& picture) {
             o->insert(o->end(), data, data + n);
         },
         nullptr);
-    png_set_IHDR(png, info, w, picture.Height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, 0, 0);
+    png_set_IHDR(png, info, picture.Width(), picture.Height(), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_ADAM7, 0, 0);
     png_set_compression_level(png, 0);
     png_set_filter(png, 0, PNG_FILTER_NONE);
     png_write_info(png, info);
+    png_set_bgr(png);
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
     png_write_image(png, rows.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
