@@ -144,6 +144,27 @@ bool readPng(Source& source,
     return true;
 }
 
+// libpng clears the whole buffer of a chunk before reading into it, so a few bytes declaring a
+// chunk of a gigabyte would cost a gigabyte. Such a chunk is cut by the end of the file, so
+// libpng is handed the file up to its start, where it meets the same end at no cost. A cut IDAT
+// stays: its data is streamed, and the rows it holds are kept.
+std::size_t BytesBeforeCutChunk(const std::uint8_t* data, std::size_t size) {
+    const auto big = [data](std::size_t at) {
+        return (std::uint32_t{data[at]} << 24) | (std::uint32_t{data[at + 1]} << 16) |
+               (std::uint32_t{data[at + 2]} << 8) | data[at + 3];
+    };
+    for (std::size_t at = 8; at + 8 <= size;) {
+        const std::uint64_t length = big(at);
+        const bool idat = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+        if (length + 12 > size - at)
+            return idat ? size : at;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0)
+            break;
+        at += 12 + length;
+    }
+    return size;
+}
+
 }  // namespace
 
 bool HasPngSignature(const std::uint8_t* data, std::size_t size) {
@@ -162,7 +183,7 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
                         bool* endedEarly) {
     if (!HasPngSignature(data, size))
         throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
-    Source source{data, size, 0};
+    Source source{data, BytesBeforeCutChunk(data, size), 0};
     Failure failure{};
     WorkingBitmap bitmap;
     bool hasAlpha = false;

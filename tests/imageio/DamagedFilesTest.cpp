@@ -83,8 +83,9 @@ TEST(DamagedFiles, PaddedFilesCostTheirPictureNotTheirSize) {
     }
 }
 
-// A PNG of 69 bytes whose header declares 16384 x 16384 pixels (1 GiB of pixels).
-TEST(DamagedFiles, TinyPngDeclaringAHugePictureIsRefusedBeforeItsPixels) {
+// A PNG of 69 bytes whose header declares 16384 x 16384 pixels (1 GiB of pixels), and one whose
+// chunk declares a gigabyte.
+TEST(DamagedFiles, TinyPngDeclaringAHugePictureOrChunkIsRefusedBeforeItsMemory) {
     TempFolder folder;
     Bytes png = EncodePng(WorkingBitmap(1, 1));
     ASSERT_EQ(png.size(), 69u);
@@ -102,6 +103,11 @@ TEST(DamagedFiles, TinyPngDeclaringAHugePictureIsRefusedBeforeItsPixels) {
         EXPECT_EQ(e.Text(), kInvalidPngText);
         EXPECT_NE(e.Reason().find("far too small"), std::string::npos) << e.what();
     }
+    // An ancillary chunk after IHDR declaring 1 GiB of data that is not there.
+    png = EncodePng(WorkingBitmap(1, 1));
+    png.insert(png.begin() + 33, {0x40, 0, 0, 0, 's', 'P', 'L', 'T'});
+    oriented::Write(folder / "huge-chunk.png", png);
+    EXPECT_THROW(LoadImageFile((folder / "huge-chunk.png").string()), ImageIoError);
     EXPECT_LT(PeakKilobytes() - before, 32 * 1024);
 }
 
