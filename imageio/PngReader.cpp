@@ -70,6 +70,12 @@ bool readPng(Source& source,
         return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        // The last row is laid down before libpng reads the checksums after it, so a file cut
+        // there has every row although the loop never saw its last call return.
+        if (source.passes > 0 &&
+            (png_get_current_pass_number(png) >= 7 ||
+             png_get_current_row_number(png) >= png_get_image_height(png, info)))
+            source.allRows = true;
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
@@ -116,8 +122,8 @@ bool readPng(Source& source,
     try {
         if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
             iccProfile.assign(profile, profile + profileSize);
-        // Interlaced passes fill in rows already written, so the rows start cleared; pages come
-        // in as rows arrive, so a header that lies costs nothing before its data runs out.
+        // Pages come in as rows arrive, so a header that lies costs nothing before its data runs
+        // out.
         bitmap.ResizeUnpopulated(static_cast<int>(width), static_cast<int>(height));
     } catch (const std::bad_alloc&) {
         allocated = false;
@@ -125,14 +131,38 @@ bool readPng(Source& source,
     if (!allocated)
         png_error(png, "not enough memory for the picture");
     source.passes = passes;
+    // Given only the display row, libpng spreads each pixel of an interlaced pass over the block
+    // it stands for, so once the first pass is through, every row holds a coarse picture that
+    // later passes refine in place: a file cut in a late pass still shows the whole picture.
     for (source.pass = 0; source.pass < passes; ++source.pass) {
         for (source.rowsDone = 0; source.rowsDone < height; ++source.rowsDone)
-            png_read_row(png, bitmap.Row(static_cast<int>(source.rowsDone)), nullptr);
+            png_read_row(png, nullptr, bitmap.Row(static_cast<int>(source.rowsDone)));
     }
     source.allRows = true;
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
+}
+
+// libpng clears the whole buffer of a chunk before reading into it, so a few bytes declaring a
+// chunk of a gigabyte would cost a gigabyte. Such a chunk is cut by the end of the file, so
+// libpng is handed the file up to its start, where it meets the same end at no cost. A cut IDAT
+// stays: its data is streamed, and the rows it holds are kept.
+std::size_t BytesBeforeCutChunk(const std::uint8_t* data, std::size_t size) {
+    const auto big = [data](std::size_t at) {
+        return (std::uint32_t{data[at]} << 24) | (std::uint32_t{data[at + 1]} << 16) |
+               (std::uint32_t{data[at + 2]} << 8) | data[at + 3];
+    };
+    for (std::size_t at = 8; at + 8 <= size;) {
+        const std::uint64_t length = big(at);
+        const bool idat = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+        if (length + 12 > size - at)
+            return idat ? size : at;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0)
+            break;
+        at += 12 + length;
+    }
+    return size;
 }
 
 }  // namespace
@@ -153,21 +183,24 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
                         bool* endedEarly) {
     if (!HasPngSignature(data, size))
         throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
-    Source source{data, size, 0};
+    Source source{data, BytesBeforeCutChunk(data, size), 0};
     Failure failure{};
     WorkingBitmap bitmap;
     bool hasAlpha = false;
     if (endedEarly)
         *endedEarly = false;
     if (!readPng(source, failure, bitmap, iccProfile, hasAlpha)) {
-        // Every row there and only the end missing: the picture is whole.
-        const bool lastRowsMissing =
-            source.passes == 1 && source.rowsDone > 0 && bitmap.HoldsImage();
-        if (!source.allRows && !lastRowsMissing)
+        // Every row there and only the end missing: the picture is whole. Without a first row
+        // there is nothing to show.
+        const bool someRows = bitmap.HoldsImage() && (source.pass > 0 || source.rowsDone > 0);
+        if (!source.allRows && !someRows)
             throw ImageIoError(kInvalidPngText, failure.message);
         if (!source.allRows) {
             // Cut inside the pixel data: the rows decoded stay, the rest is grey, as a JPEG's.
-            for (int y = static_cast<int>(source.rowsDone); y < bitmap.Height(); ++y)
+            // Past the first pass every row has been reached.
+            const int firstMissing =
+                source.pass == 0 ? static_cast<int>(source.rowsDone) : bitmap.Height();
+            for (int y = firstMissing; y < bitmap.Height(); ++y)
                 std::fill_n(bitmap.RowWords(y), bitmap.Width(), kMissingGrey);
             if (endedEarly)
                 *endedEarly = true;

@@ -22,8 +22,10 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile);
 // The same, but a file whose end chunk alone is missing is whole, and one cut inside its pixel
-// data keeps the rows decoded (the rest grey) and sets `endedEarly`, when given. A file cut
-// before its first row, or that is far too small for the picture it declares, is refused.
+// data keeps the rows decoded (the rest grey) and sets `endedEarly`, when given; an interlaced
+// one cut after its first pass keeps the passes read, each pixel filling the block it stands
+// for. A file cut before its first row, or that is far too small for the picture it declares,
+// is refused.
 WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile,

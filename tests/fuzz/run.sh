@@ -5,7 +5,7 @@ here="$(dirname "$(readlink -f "$0")")"
 root="$(readlink -f "$here/../..")"
 targets=(jpeg_segment_read jpeg_segment_insert exif_set_size jpeg_decode bmp_decode view_settings
     picture_extent metadata_orientation icc_profile_cost
-    heif_decode webp_decode tiff_decode jxl_decode jpeg_restart_split)
+    heif_decode webp_decode tiff_decode jxl_decode jpeg_restart_split png_decode)
 
 if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 TARGET|all SECONDS   (targets: ${targets[*]})" >&2
@@ -36,7 +36,7 @@ seeds_for() {
     picture_extent) echo "$here/seeds/picture_extent $testdata/jpeg" ;;
     metadata_orientation) echo "$here/seeds/metadata_orientation $testdata/jpeg/exif" ;;
     icc_profile_cost) echo "$here/seeds/icc_profile_cost" ;;
-    heif_decode | webp_decode | tiff_decode | jxl_decode) echo "$here/seeds/$1" ;;
+    heif_decode | webp_decode | tiff_decode | jxl_decode | png_decode) echo "$here/seeds/$1" ;;
     jpeg_restart_split) echo "$here/seeds/$1 $testdata/jpeg" ;;
     esac
 }

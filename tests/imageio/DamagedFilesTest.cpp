@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <lcms2.h>
+#include <png.h>
 #include <sys/resource.h>
 #include <zlib.h>
 
@@ -82,8 +83,9 @@ TEST(DamagedFiles, PaddedFilesCostTheirPictureNotTheirSize) {
     }
 }
 
-// A PNG of 69 bytes whose header declares 16384 x 16384 pixels (1 GiB of pixels).
-TEST(DamagedFiles, TinyPngDeclaringAHugePictureIsRefusedBeforeItsPixels) {
+// A PNG of 69 bytes whose header declares 16384 x 16384 pixels (1 GiB of pixels), and one whose
+// chunk declares a gigabyte.
+TEST(DamagedFiles, TinyPngDeclaringAHugePictureOrChunkIsRefusedBeforeItsMemory) {
     TempFolder folder;
     Bytes png = EncodePng(WorkingBitmap(1, 1));
     ASSERT_EQ(png.size(), 69u);
@@ -101,6 +103,11 @@ TEST(DamagedFiles, TinyPngDeclaringAHugePictureIsRefusedBeforeItsPixels) {
         EXPECT_EQ(e.Text(), kInvalidPngText);
         EXPECT_NE(e.Reason().find("far too small"), std::string::npos) << e.what();
     }
+    // An ancillary chunk after IHDR declaring 1 GiB of data that is not there.
+    png = EncodePng(WorkingBitmap(1, 1));
+    png.insert(png.begin() + 33, {0x40, 0, 0, 0, 's', 'P', 'L', 'T'});
+    oriented::Write(folder / "huge-chunk.png", png);
+    EXPECT_THROW(LoadImageFile((folder / "huge-chunk.png").string()), ImageIoError);
     EXPECT_LT(PeakKilobytes() - before, 32 * 1024);
 }
 
@@ -117,6 +124,7 @@ TEST(DamagedFiles, ShortPngs) {
         bool endedEarly;
     } kCases[] = {
         {"without IEND", png.size() - 12, true, false},
+        {"without the last checksums", png.size() - 16, true, false},
         {"cut halfway", png.size() / 2, true, true},
         {"cut in its first row", 33 + 8 + 100, false, false},
     };
@@ -132,6 +140,89 @@ TEST(DamagedFiles, ShortPngs) {
         EXPECT_EQ(loaded.bitmap.Pixel(7, 0), picture.Pixel(7, 0)) << c.what;
         EXPECT_EQ(loaded.bitmap.Pixel(7, 63), c.endedEarly ? 0xFF808080u : picture.Pixel(7, 63))
             << c.what;
+    }
+}
+
+// `picture` as an interlaced RGB PNG whose pixel data is stored, not compressed, so that a byte
+// offset into the data names the pass it falls in.
+Bytes StoredInterlacedPng(WorkingBitmap picture) {
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < picture.Height(); ++y)
+        rows.push_back(picture.Row(y));
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+            o->insert(o->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, picture.Width(), picture.Height(), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_ADAM7, 0, 0);
+    png_set_compression_level(png, 0);
+    png_set_filter(png, 0, PNG_FILTER_NONE);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// An interlaced PNG cut in its first pass keeps the rows that pass reached, each pixel filling
+// its 8 x 8 block, and greys the rest; cut in its last pass it is whole but for the odd rows
+// that pass had still to give, which repeat the row above.
+TEST(DamagedFiles, ShortInterlacedPngs) {
+    TempFolder folder;
+    const int side = 512;  // the first pass alone spans several of the reader's pieces
+    const WorkingBitmap picture = Noise(side, side);
+    const Bytes png = StoredInterlacedPng(picture);
+    const auto idat = static_cast<std::size_t>(
+        std::search(png.begin(), png.end(), std::begin("IDAT"), std::end("IDAT") - 1) -
+        png.begin());
+    // File offset of a byte of the stored data: zlib's and each block's headers, chunk framing.
+    const auto at = [&](std::size_t i) {
+        return idat + 11 + i + 12 * (i / 8192) + 5 * (i / 65530);
+    };
+    const std::size_t lastPass = 393920;  // rows of 1 + 3 x 512 bytes from here on
+    enum class Kept { FirstPassTop, AllButLastPassBottom, All };
+    const struct {
+        const char* what;
+        std::size_t keep;
+        Kept kept;
+    } kCases[] = {
+        {"cut in the first pass", at(10000), Kept::FirstPassTop},
+        {"cut in the last pass", at(lastPass + 100000), Kept::AllButLastPassBottom},
+        {"without the last checksums", png.size() - 16, Kept::All},
+        {"without IEND", png.size() - 12, Kept::All},
+    };
+    for (const auto& c : kCases) {
+        const fs::path path = folder / "interlaced.png";
+        oriented::Write(path, Bytes(png.begin(), png.begin() + static_cast<long>(c.keep)));
+        const LoadedImage loaded = LoadImageFile(path.string());
+        const WorkingBitmap& b = loaded.bitmap;
+        ASSERT_EQ(b.Width(), side) << c.what;
+        EXPECT_EQ(HasNotice(loaded.notices, kEndedEarlyNotice), c.kept != Kept::All) << c.what;
+        int wrong = 0;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                std::uint32_t want = picture.Pixel(x, y);
+                if (c.kept == Kept::FirstPassTop)  // 42 rows of the first pass are complete
+                    want = y < 42 * 8 ? picture.Pixel(x & ~7, y & ~7) : 0xFF808080u;
+                // The last pass's rows are 1 + 3 x 512 bytes: the cut falls in its 66th row,
+                // and up to a piece of the reader before it is lost.
+                if (c.kept == Kept::AllButLastPassBottom && y % 2 == 1 && y > 2 * 60) {
+                    if (y <= 2 * 66)
+                        continue;
+                    want = picture.Pixel(x, y - 1);
+                }
+                wrong += b.Pixel(x, y) != want;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << c.what;
     }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Remakes the fuzz seeds of the newer formats with the formats' own encoders:
-# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools),
-# and the JPEG seeds with restart markers.
+# tests/fuzz/seeds/make-seeds.sh  (needs libheif-examples, webp, libjxl-tools, libtiff-tools,
+# imagemagick), and the JPEG seeds with restart markers.
 set -euo pipefail
 here="$(dirname "$(readlink -f "$0")")"
 work=$(mktemp -d)
@@ -68,4 +68,13 @@ cjpeg -restart 3B -sample 2x1 -quality 85 "$work/tall.ppm" >"$r/blocks-422.jpg"
 cjpeg -restart 1 -sample 1x1 -quality 85 "$work/tall.ppm" >"$r/rows-444.jpg"
 cjpeg -restart 1 -sample 1x2 "$work/tall.ppm" >"$r/rows-440.jpg"
 cjpeg -restart 1 -progressive "$work/tall.ppm" >"$r/progressive.jpg"
+p="$here/png_decode"
+mkdir -p "$p"
+cp "$work/rgb.png" "$work/grey.png" "$p/"
+convert -define png:exclude-chunks=date,time "$work/rgb.png" -interlace PNG "$p/rgb-interlaced.png"
+convert -define png:exclude-chunks=date,time "$work/alpha.png" -interlace PNG PNG64:"$p/alpha-16bit-interlaced.png"
+convert -define png:exclude-chunks=date,time "$work/rgb.png" -colors 6 PNG8:"$p/palette.png"
+convert -define png:exclude-chunks=date,time "$work/grey.png" -monochrome PNG:"$p/bilevel.png"
+# Cut inside a late pass: the reader keeps what the passes gave.
+head -c -40 "$p/rgb-interlaced.png" >"$p/rgb-interlaced-cut.png"
 ls -l "$here"/*_decode "$r"
