@@ -19,8 +19,13 @@ using zelqor::PictureFormat;
 std::string spokenList(const std::vector<std::string>& items, std::string_view last) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == items.size() ? " " + std::string(last) + " " : ", ";
+        if (i + 1 == items.size() && i > 0) {
+            text += ' ';
+            text += last;
+            text += ' ';
+        } else if (i > 0) {
+            text += ", ";
+        }
         text += items[i];
     }
     return text;
