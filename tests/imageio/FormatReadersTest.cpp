@@ -180,22 +180,33 @@ Bytes tinyTiff(std::uint32_t width, std::uint32_t height, std::uint32_t dataByte
 }
 
 // A bare JPEG XL codestream whose size header declares width x height and then ends.
-Bytes jxlDeclaring(std::uint32_t side) {
+// A bare codestream header for a square picture, with alpha channels beyond the colour ones.
+Bytes jxlDeclaring(std::uint32_t side, std::uint32_t extraChannels = 0) {
     Bytes b = {0xFF, 0x0A};
-    std::uint64_t bits = 0;
     int count = 0;
-    const auto put = [&](std::uint64_t v, int n) {
-        bits |= v << count;
-        count += n;
+    const auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i, ++count) {
+            if (count % 8 == 0)
+                b.push_back(0);
+            b.back() |= ((v >> i) & 1) << (count % 8);
+        }
     };
     put(0, 1);                     // not small
     put(2, 2), put(side - 1, 18);  // height: 18 bits
     put(0, 3);                     // no ratio
     put(2, 2), put(side - 1, 18);  // width
-    put(1, 1);                     // default metadata
-    for (int i = 0; i < 8; ++i)
-        b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-    b.resize(64, 0);
+    if (extraChannels == 0) {
+        put(1, 1);  // default metadata
+    } else {
+        put(0, 1), put(0, 1);             // metadata of its own, no extra fields
+        put(0, 1), put(0, 2), put(1, 1);  // 8-bit integers, 16-bit buffers suffice
+        put(3, 2), put(extraChannels - 1, 12);
+        for (std::uint32_t i = 0; i < extraChannels; ++i)
+            put(1, 1);                    // a default (alpha) channel
+        put(1, 1), put(1, 1), put(0, 2);  // XYB, sRGB, no extensions
+        put(1, 1);                        // default transform data
+    }
+    b.resize(b.size() + 64, 0);
     return b;
 }
 
@@ -253,6 +264,11 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
         {"truncated WebP", Webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
         {"truncated JPEG XL", Jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
         {"JPEG XL declaring 40000 x 40000", Jxl, jxlDeclaring(40000), tooLarge},
+        {"JPEG XL declaring 1024 x 1024 with 4000 channels", Jxl, jxlDeclaring(1024, 3997),
+         "decoding it would take 16000 MB for 4000 channels"},
+        // Its sane twin passes the header and fails only for the frame it lacks.
+        {"JPEG XL declaring 1024 x 1024 with 5 channels", Jxl, jxlDeclaring(1024, 2),
+         "the decoder found the data broken"},
         {"TIFF declaring 40000 x 40000", Tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
         {"TIFF 70000 wide", Tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
         {"TIFF whose strip is shorter than its size", Tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
