@@ -320,6 +320,59 @@ Bytes libtiffFile(const TempFolder& dir,
     return ReadBytes(path);
 }
 
+// heif-enc stores even a small picture as a grid of one tile; this rewrites the grid's
+// descriptor (in idat) and the grid's own ispe to `columns` tiles across and a canvas of the
+// given size, and gives the tile's side (its ispe: the one that is not the grid's).
+Bytes patchedGrid(Bytes b, int columns, std::uint16_t width, std::uint16_t height, int& tile) {
+    const auto find = [&](std::string_view type, auto from) {
+        return std::search(from, b.end(), type.begin(), type.end());
+    };
+    const auto grid = find("idat", b.begin()) + 4;  // version, flags, rows - 1, columns - 1
+    const Bytes oldSize(grid + 4, grid + 8);
+    grid[3] = static_cast<std::uint8_t>(columns - 1);
+    const std::uint8_t size[] = {std::uint8_t(width >> 8), std::uint8_t(width),
+                                 std::uint8_t(height >> 8), std::uint8_t(height)};
+    std::copy(size, size + 4, grid + 4);
+    for (auto at = find("ispe", b.begin()); at != b.end(); at = find("ispe", at + 1)) {
+        const auto w = at + 10, h = at + 14;  // the low halves of the 32-bit sides
+        if (std::equal(w, w + 2, oldSize.begin()) && std::equal(h, h + 2, oldSize.begin() + 2)) {
+            std::copy(size, size + 2, w);
+            std::copy(size + 2, size + 4, h);
+        } else {
+            tile = w[0] << 8 | w[1];
+        }
+    }
+    return b;
+}
+
+TEST(FormatRead, HeifGridsWithTilesMissingOrShortOfTheCanvas) {
+    const TempFolder dir;
+    writeSources(dir);
+    ASSERT_TRUE(encode(dir, "heif-enc -q 90 -o {out} {in}", "rgb.png", "a.heic"));
+    const Bytes heic = ReadBytes(dir / "a.heic");
+    const WorkingBitmap plain = DecodeHeif(heic.data(), heic.size()).bitmap;
+    int tile = 0;
+    const Bytes missing = patchedGrid(heic, 2, 2 * kW, kH, tile);
+    try {
+        DecodeHeif(missing.data(), missing.size());
+        ADD_FAILURE() << "a grid with a tile missing decoded";
+    } catch (const ImageIoError& e) {
+        EXPECT_NE(std::string(e.what()).find("Missing grid images"), std::string::npos);
+    }
+    // A canvas beyond its one tile: the tile at its place, the rest opaque black.
+    ASSERT_GE(tile, std::max(kW, kH));
+    const Bytes uncovered = patchedGrid(heic, 1, 2 * tile, 2 * tile, tile);
+    const WorkingBitmap got = DecodeHeif(uncovered.data(), uncovered.size()).bitmap;
+    ASSERT_EQ(got.Width(), 2 * tile);
+    for (int y = 0; y < got.Height(); ++y)
+        for (int x = 0; x < got.Width(); ++x) {
+            if (x < kW && y < kH)
+                ASSERT_EQ(got.Pixel(x, y), plain.Pixel(x, y)) << x << "," << y;
+            else if (x >= tile || y >= tile)
+                ASSERT_EQ(got.Pixel(x, y), MakePixel(0, 0, 0, 255)) << x << "," << y;
+        }
+}
+
 TEST(FormatRead, TiffSampleKindsAreReducedWithRoundingAndClamped) {
     const TempFolder dir;
     const std::uint32_t white = MakePixel(255, 255, 255, 255);
