@@ -351,14 +351,16 @@ void readPng(PictureFile& file, FileStream& stream, std::vector<std::uint8_t> he
 void readWhole(PictureFile& file,
                const PictureFormat& format,
                FileStream& stream,
-               std::vector<std::uint8_t> head) {
+               std::vector<std::uint8_t> head,
+               OrientationHandling orientation) {
     const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
     if (size > kMostWholeFileBytes)
         throw ImageIoError(FileTooLargeText(size, kMostWholeFileBytes));
     std::vector<std::uint8_t> bytes = ReadRestOfFile(stream, std::move(head));
     if (bytes.size() > kMostWholeFileBytes)  // it grew while it was read
         throw ImageIoError(FileTooLargeText(bytes.size(), kMostWholeFileBytes));
-    DecodedPicture picture = format.decode(bytes.data(), bytes.size(), kMaxImagePixels);
+    DecodedPicture picture =
+        format.decode(bytes.data(), bytes.size(), kMaxImagePixels, orientation);
     bytes = {};
     if (picture.turnedUpright)
         SetOrientationUpright(picture.exif);
@@ -417,7 +419,7 @@ PictureFile readPicture(const std::string& path, OrientationHandling orientation
                 file.bitmap = DecodeBmp(stream);
                 break;
             default:
-                readWhole(file, *file.format, stream, std::move(head));
+                readWhole(file, *file.format, stream, std::move(head), orientation);
                 break;
         }
     } catch (const ImageIoError& e) {

@@ -111,10 +111,20 @@ void finishPixels(WorkingBitmap& bitmap, bool grey, bool alpha) {
     }
 }
 
-DecodedPicture finish(DecodedPicture& picture, bool grey, const JxlBasicInfo& info) {
+DecodedPicture finish(DecodedPicture& picture,
+                      bool grey,
+                      const JxlBasicInfo& info,
+                      OrientationHandling orientation) {
     finishPixels(picture.bitmap, grey, info.alpha_bits > 0);
-    picture.turnedUpright = true;
-    SetOrientationUpright(picture.exif);
+    // libjxl goes by the header alone; an Exif tag that disagrees would turn the pixels wrongly.
+    if (orientation == OrientationHandling::AsStored) {
+        if (picture.exif.empty() && info.orientation != JXL_ORIENT_IDENTITY)
+            picture.exif = OrientationOnlyExif(static_cast<int>(info.orientation));
+        SetOrientation(picture.exif, static_cast<int>(info.orientation));
+    } else {
+        picture.turnedUpright = true;
+        SetOrientationUpright(picture.exif);
+    }
     return std::move(picture);
 }
 
@@ -128,6 +138,13 @@ bool HasJxlSignature(const std::uint8_t* data, std::size_t size) {
 }
 
 DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
+    return DecodeJxl(data, size, maxPixels, OrientationHandling::Upright);
+}
+
+DecodedPicture DecodeJxl(const std::uint8_t* data,
+                         std::size_t size,
+                         std::uint64_t maxPixels,
+                         OrientationHandling orientation) {
     if (!HasJxlSignature(data, size))
         fail("Not a JPEG XL file: the signature is missing");
     const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
@@ -142,6 +159,9 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
     if (JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
                                            JXL_DEC_FULL_IMAGE | JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
         JxlDecoderSetDecompressBoxes(dec, JXL_TRUE) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetKeepOrientation(
+            dec, orientation == OrientationHandling::AsStored ? JXL_TRUE : JXL_FALSE) !=
+            JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(dec, data, size) != JXL_DEC_SUCCESS)
         fail("the decoder cannot be set up");
     JxlDecoderCloseInput(dec);
@@ -162,7 +182,7 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
             case JXL_DEC_NEED_MORE_INPUT:
                 // A file cut short after its picture keeps the picture; only boxes are lost.
                 if (frameDone)
-                    return finish(picture, grey, info);
+                    return finish(picture, grey, info, orientation);
                 fail("the file ends early");
             case JXL_DEC_BASIC_INFO: {
                 if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
@@ -170,7 +190,8 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
                 CheckPictureSize(info.xsize, info.ysize, maxPixels);
                 checkDecoderMemory(info.xsize, info.ysize, info,
                                    std::uint64_t{info.xsize} * info.ysize * 4);
-                const bool swaps = info.orientation >= JXL_ORIENT_TRANSPOSE;
+                const bool swaps = orientation == OrientationHandling::Upright &&
+                                   info.orientation >= JXL_ORIENT_TRANSPOSE;
                 picture.bitmap = WorkingBitmap(static_cast<int>(swaps ? info.ysize : info.xsize),
                                                static_cast<int>(swaps ? info.xsize : info.ysize));
                 grey = info.num_color_channels == 1;
@@ -231,12 +252,12 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
                 // Later frames are not wanted; a still picture's trailing boxes (where tools that
                 // add metadata afterwards put it) are read on.
                 if (info.have_animation)
-                    return finish(picture, grey, info);
+                    return finish(picture, grey, info, orientation);
                 break;
             case JXL_DEC_SUCCESS:
                 if (!frameDone)
                     fail("the file holds no picture");
-                return finish(picture, grey, info);
+                return finish(picture, grey, info, orientation);
             default:
                 break;
         }

@@ -26,5 +26,11 @@ bool HasJxlSignature(const std::uint8_t* data, std::size_t size);
 DecodedPicture DecodeJxl(const std::uint8_t* data,
                          std::size_t size,
                          std::uint64_t maxPixels = kMaxImagePixels);
+// As stored, the pixels keep the codestream's order and the Exif block's Orientation (where it
+// has one) says what the header says.
+DecodedPicture DecodeJxl(const std::uint8_t* data,
+                         std::size_t size,
+                         std::uint64_t maxPixels,
+                         OrientationHandling orientation);
 
 }  // namespace zelqor

@@ -115,6 +115,41 @@ TEST_F(BatchRunnerTest, TurnedPhotoGivesTheUprightResultUnlessItsOrderIsKept) {
               6);
 }
 
+TEST_F(BatchRunnerTest, TiffAndJpegXlKeepTheirStoredOrderWhenAsked) {
+    const auto upright = EncodeJpeg(oriented::Upright(), 95);
+    const fs::path jpeg = dir_ / "turned.jpg";
+    oriented::Write(jpeg,
+                    oriented::StoredAs(dir_, upright, 6, oriented::ExifBlock(false, 6, 48, 64)));
+    // The TIFF takes the stored pixels with the tag in IFD0, as a camera's TIFF would.
+    PictureFile stored = ReadPictureFile(jpeg.string(), OrientationHandling::AsStored);
+    std::optional<std::string> exifError;
+    MetadataBlock metadata = CollectMetadata(stored, exifError);
+    metadata.storedOrientation = true;
+    SavePictureFile((dir_ / "turned.tif").string(), PictureFormatId::Tiff, DecodePicture(stored),
+                    95, metadata, ExifTreatment::Copy);
+    // cjxl moves the Exif Orientation into the codestream's header.
+    ASSERT_EQ(std::system(("cjxl " + jpeg.string() + " " + (dir_ / "turned.jxl").string() +
+                           " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    for (const char* source : {"turned.tif", "turned.jxl"}) {
+        for (const bool keep : {false, true}) {
+            SCOPED_TRACE(std::string(source) + (keep ? " kept" : " upright"));
+            const std::string result = (dir_ / "result.jpg").string();
+            std::vector<std::string> args = {"-o", result, (dir_ / source).string()};
+            if (keep)
+                args.insert(args.begin(), "--keep-orientation");
+            ASSERT_EQ(Run(args), 0) << err_.str();
+            EXPECT_EQ(ReadPictureFile(result, OrientationHandling::AsStored).width, keep ? 48 : 64);
+            const MetadataBlock written = LoadImageFile(result).exifSegmentBuffer;
+            // Upright needs no tag; the TIFF's layout tags alone give no Exif block.
+            const int tag =
+                written.app1.Count() == 0 ? 0 : ReadExifOrientation(written.app1.Payload(0));
+            EXPECT_EQ(tag == 0 ? 1 : tag, keep ? 6 : 1);
+        }
+    }
+}
+
 TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
     const fs::path broken = dir_ / "broken.jpg";
     std::ofstream(broken) << "not a jpeg at all";
