@@ -340,7 +340,12 @@ void readPng(PictureFile& file, FileStream& stream, std::vector<std::uint8_t> he
     const std::vector<std::uint8_t> bytes =
         readPictureBytes(stream, std::move(head), extent, file.notices);
     bool endedEarly = false;
-    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile, &endedEarly);
+    PngMetadata metadata;
+    file.bitmap = DecodePng(bytes.data(), bytes.size(), metadata, &endedEarly);
+    file.metadata = MetadataBlock::FromParts(metadata.exif, metadata.xmp, metadata.icc);
+    // The pixels are never turned by an eXIf Orientation, so the tag goes on saying how to show
+    // them, as a WebP's does.
+    file.metadata.storedOrientation = true;
     if (endedEarly)
         file.notices.push_back(kEndedEarlyNotice);
 }
@@ -498,13 +503,9 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
 }
 
 MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error) {
-    if (file.format != nullptr && file.format->decode != nullptr)
+    if (file.format != nullptr &&
+        (file.format->decode != nullptr || file.format->id == PictureFormatId::Png))
         return file.metadata;
-    if (!file.pngIccProfile.empty()) {
-        MetadataBlock metadata;
-        metadata.icc = IccChunksOf(file.pngIccProfile);
-        return metadata;
-    }
     if (!file.jpeg)
         return {};
     bool complete = true;

@@ -110,8 +110,8 @@ struct PictureFile {
     // The Exif orientation DecodePicture turns a JPEG's pixels by; 1 leaves them as stored.
     int orientation = 1;
     WorkingBitmap bitmap;  // a bitmap's or PNG's picture; empty for a JPEG until DecodePicture
-    std::vector<std::uint8_t> pngIccProfile;  // a PNG's own profile (iCCP), whole
-    // The metadata of a format read whole (HEIF, AVIF, WebP, TIFF, JPEG XL), already collected.
+    // The metadata of a PNG and of a format read whole (HEIF, AVIF, WebP, TIFF, JPEG XL),
+    // already collected.
     MetadataBlock metadata;
     // What the user should hear of although the picture loaded (a file that ends early,
     // metadata that could not be read), one short sentence each, without the file's name.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "ImageIoError.h"
 #include "ImageLimits.h"
@@ -59,10 +60,31 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
 
 // Returns false when libpng failed, its words in `failure`. Only C objects live in this frame
 // across setjmp; the C++ ones are the caller's.
+constexpr std::string_view kXmpKeyword = "XML:com.adobe.xmp";
+
+// The eXIf and XMP chunks libpng has read into `info` so far; the first of each is kept.
+void takeMetadata(png_structp png, png_infop info, PngMetadata& metadata) {
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
+    if (metadata.exif.empty() && png_get_eXIf_1(png, info, &exifSize, &exif) != 0 &&
+        exif != nullptr)
+        metadata.exif.assign(exif, exif + exifSize);
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count && metadata.xmp.empty(); ++i) {
+        const png_text& t = texts[i];
+        // The packet belongs in an iTXt chunk; some older writers put it in tEXt or zTXt.
+        if (t.key != nullptr && t.text != nullptr && t.key == kXmpKeyword) {
+            const bool itxt = t.compression >= PNG_ITXT_COMPRESSION_NONE;
+            metadata.xmp.assign(t.text, t.text + (itxt ? t.itxt_length : t.text_length));
+        }
+    }
+}
+
 bool readPng(Source& source,
              Failure& failure,
              WorkingBitmap& bitmap,
-             std::vector<std::uint8_t>& iccProfile,
+             PngMetadata& metadata,
              bool& hasAlpha) {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, jumpOnError, ignoreWarning);
@@ -115,7 +137,8 @@ bool readPng(Source& source,
     bool allocated = true;
     try {
         if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
-            iccProfile.assign(profile, profile + profileSize);
+            metadata.icc.assign(profile, profile + profileSize);
+        takeMetadata(png, info, metadata);
         // Interlaced passes fill in rows already written, so the rows start cleared; pages come
         // in as rows arrive, so a header that lies costs nothing before its data runs out.
         bitmap.ResizeUnpopulated(static_cast<int>(width), static_cast<int>(height));
@@ -130,9 +153,16 @@ bool readPng(Source& source,
             png_read_row(png, bitmap.Row(static_cast<int>(source.rowsDone)), nullptr);
     }
     source.allRows = true;
-    png_read_end(png, nullptr);
+    // Writers put the Exif and XMP chunks after the picture data as often as before it.
+    png_read_end(png, info);
+    allocated = true;
+    try {
+        takeMetadata(png, info, metadata);
+    } catch (const std::bad_alloc&) {
+        allocated = false;
+    }
     png_destroy_read_struct(&png, &info, nullptr);
-    return true;
+    return allocated;
 }
 
 }  // namespace
@@ -151,6 +181,16 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile,
                         bool* endedEarly) {
+    PngMetadata metadata;
+    WorkingBitmap bitmap = DecodePng(data, size, metadata, endedEarly);
+    iccProfile = std::move(metadata.icc);
+    return bitmap;
+}
+
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        PngMetadata& metadata,
+                        bool* endedEarly) {
     if (!HasPngSignature(data, size))
         throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
     Source source{data, size, 0};
@@ -159,7 +199,7 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
     bool hasAlpha = false;
     if (endedEarly)
         *endedEarly = false;
-    if (!readPng(source, failure, bitmap, iccProfile, hasAlpha)) {
+    if (!readPng(source, failure, bitmap, metadata, hasAlpha)) {
         // Every row there and only the end missing: the picture is whole.
         const bool lastRowsMissing =
             source.passes == 1 && source.rowsDone > 0 && bitmap.HoldsImage();

@@ -1,6 +1,7 @@
 // Tests of the HEIF/AVIF, WebP, TIFF and JPEG XL readers on files their own encoders made.
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include "HeifReader.h"
 #include "HevcPictureSize.h"
 #include "IccProfile.h"
+#include "ImageFile.h"
 #include "ImageIoError.h"
 #include "JxlReader.h"
 #include "MemExif.h"
@@ -463,6 +465,64 @@ TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
         EXPECT_NE(xmp.find("Title" + c.make), std::string::npos);
         EXPECT_EQ(exifOrientation(p.exif), c.upright ? 1 : 3);
         EXPECT_EQ(p.turnedUpright, c.upright);
+    }
+}
+
+// A PNG chunk: length, type, data, CRC over type and data.
+Bytes pngChunk(const char* type, const Bytes& data) {
+    Bytes b = {std::uint8_t(data.size() >> 24), std::uint8_t(data.size() >> 16),
+               std::uint8_t(data.size() >> 8), std::uint8_t(data.size())};
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, b.data() + 4, static_cast<uInt>(data.size() + 4));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        b.push_back(static_cast<std::uint8_t>(crc >> shift));
+    return b;
+}
+
+TEST(FormatRead, PngExifAndXmpChunksAreCollectedWhereverTheyStand) {
+    const TempFolder dir;
+    WriteTestPng(dir / "plain.png", 8, 6, false);
+    const Bytes plain = ReadBytes(dir / "plain.png");
+    const Bytes exif = OrientationOnlyExif(6);
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>title</x:xmpmeta>";
+    struct Case {
+        const char* name;
+        bool afterPixels;
+        bool compressed;  // the XMP iTXt
+    };
+    for (const Case& c :
+         {Case{"before the pixels", false, false}, Case{"after the pixels", true, true}}) {
+        SCOPED_TRACE(c.name);
+        Bytes text;
+        if (c.compressed) {
+            uLongf size = compressBound(static_cast<uLong>(xmp.size()));
+            text.resize(size);
+            compress(text.data(), &size, reinterpret_cast<const Bytef*>(xmp.data()),
+                     static_cast<uLong>(xmp.size()));
+            text.resize(size);
+        } else {
+            text.assign(xmp.begin(), xmp.end());
+        }
+        Bytes itxt(std::begin("XML:com.adobe.xmp"), std::end("XML:com.adobe.xmp"));
+        itxt.insert(itxt.end(), {std::uint8_t(c.compressed), 0, 0, 0});  // no language, no name
+        itxt.insert(itxt.end(), text.begin(), text.end());
+        Bytes chunks = pngChunk("eXIf", exif);
+        const Bytes xmpChunk = pngChunk("iTXt", itxt);
+        chunks.insert(chunks.end(), xmpChunk.begin(), xmpChunk.end());
+        // After the header chunk, or before the end chunk.
+        Bytes file = plain;
+        file.insert(c.afterPixels ? file.end() - 12 : file.begin() + 33, chunks.begin(),
+                    chunks.end());
+        WriteBytes(dir / "meta.png", file);
+        PictureFile read = ReadPictureFile((dir / "meta.png").string());
+        std::optional<std::string> error;
+        const MetadataBlock got = CollectMetadata(read, error);
+        Bytes icc;
+        EXPECT_EQ(read.bitmap, DecodePng(plain.data(), plain.size(), icc));
+        EXPECT_TRUE(std::ranges::equal(got.ExifTiff(), exif));
+        EXPECT_TRUE(std::ranges::equal(got.XmpPacket(), xmp));
+        EXPECT_TRUE(got.storedOrientation) << "the tag still says how to show the pixels";
     }
 }
 
