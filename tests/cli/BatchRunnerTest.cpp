@@ -116,20 +116,15 @@ TEST_F(BatchRunnerTest, TurnedPhotoGivesTheUprightResultUnlessItsOrderIsKept) {
 }
 
 TEST_F(BatchRunnerTest, TiffAndJpegXlKeepTheirStoredOrderWhenAsked) {
-    const auto upright = EncodeJpeg(oriented::Upright(), 95);
-    const fs::path jpeg = dir_ / "turned.jpg";
-    oriented::Write(jpeg,
-                    oriented::StoredAs(dir_, upright, 6, oriented::ExifBlock(false, 6, 48, 64)));
-    // The TIFF takes the stored pixels with the tag in IFD0, as a camera's TIFF would.
-    PictureFile stored = ReadPictureFile(jpeg.string(), OrientationHandling::AsStored);
-    std::optional<std::string> exifError;
-    MetadataBlock metadata = CollectMetadata(stored, exifError);
-    metadata.storedOrientation = true;
-    SavePictureFile((dir_ / "turned.tif").string(), PictureFormatId::Tiff, DecodePicture(stored),
-                    95, metadata, ExifTreatment::Copy);
-    // cjxl moves the Exif Orientation into the codestream's header.
-    ASSERT_EQ(std::system(("cjxl " + jpeg.string() + " " + (dir_ / "turned.jxl").string() +
-                           " >/dev/null 2>&1")
+    // The TIFF has the tag in IFD0, as a camera's TIFF would; cjxl moves the JPEG's into the
+    // codestream's header.
+    MetadataBlock tag = MetadataBlock::FromParts(OrientationOnlyExif(6), {}, {});
+    tag.storedOrientation = true;
+    for (const char* name : {"turned.tif", "turned.jpg"})
+        SavePictureFile((dir_ / name).string(), FormatByExtension(FileExtension(name))->id,
+                        WorkingBitmap(48, 64), 95, tag, ExifTreatment::Copy);
+    ASSERT_EQ(std::system(("cjxl " + (dir_ / "turned.jpg").string() + " " +
+                           (dir_ / "turned.jxl").string() + " >/dev/null 2>&1")
                               .c_str()),
               0);
     for (const char* source : {"turned.tif", "turned.jxl"}) {
