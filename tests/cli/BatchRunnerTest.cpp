@@ -127,14 +127,13 @@ TEST_F(BatchRunnerTest, TiffAndJpegXlKeepTheirStoredOrderWhenAsked) {
                            (dir_ / "turned.jxl").string() + " >/dev/null 2>&1")
                               .c_str()),
               0);
+    const std::string result = (dir_ / "result.jpg").string();
     for (const char* source : {"turned.tif", "turned.jxl"}) {
         for (const bool keep : {false, true}) {
             SCOPED_TRACE(std::string(source) + (keep ? " kept" : " upright"));
-            const std::string result = (dir_ / "result.jpg").string();
-            std::vector<std::string> args = {"-o", result, (dir_ / source).string()};
-            if (keep)
-                args.insert(args.begin(), "--keep-orientation");
-            ASSERT_EQ(Run(args), 0) << err_.str();
+            const std::string in = (dir_ / source).string();
+            ASSERT_EQ(
+                keep ? Run({"--keep-orientation", "-o", result, in}) : Run({"-o", result, in}), 0);
             EXPECT_EQ(ReadPictureFile(result, OrientationHandling::AsStored).width, keep ? 48 : 64);
             const MetadataBlock written = LoadImageFile(result).exifSegmentBuffer;
             // Upright needs no tag; the TIFF's layout tags alone give no Exif block.

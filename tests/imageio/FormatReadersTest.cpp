@@ -221,24 +221,19 @@ Bytes box(const char* type, const Bytes& body) {
     return b;
 }
 
-// heif-enc stores even a small picture as a grid of one tile; this makes the grid `columns`
-// tiles across on a canvas of 2 x 2 tiles, in its descriptor (in idat) and its own ispe.
+// heif-enc stores even a small picture as a grid of one tile (of at most 64 x 64); this makes
+// the grid `columns` tiles across on a canvas of 160 x 160, in its descriptor (in idat) and
+// its own ispe. Every side here is below 256.
 Bytes patchedGrid(Bytes b, int columns) {
     const auto find = [&](std::string_view type, auto from) {
         return std::search(from, b.end(), type.begin(), type.end());
     };
     const auto grid = find("idat", b.begin()) + 4;  // version, flags, rows - 1, columns - 1
-    std::uint8_t tile[2] = {};                      // the other ispe's width (high, low)
     for (auto at = find("ispe", b.begin()); at != b.end(); at = find("ispe", at + 1))
-        if (!std::equal(at + 10, at + 12, grid + 4))
-            std::copy(at + 10, at + 12, tile);
-    const int side = 2 * (tile[0] << 8 | tile[1]);
-    const std::uint8_t canvas[] = {std::uint8_t(side >> 8), std::uint8_t(side)};
-    for (auto at = find("ispe", b.begin()); at != b.end(); at = find("ispe", at + 1))
-        if (std::equal(at + 10, at + 12, grid + 4))
-            std::copy(canvas, canvas + 2, at + 10), std::copy(canvas, canvas + 2, at + 14);
+        if (std::equal(at + 10, at + 12, grid + 4))  // the grid's, not the tile's
+            at[11] = at[15] = 160;
     grid[3] = static_cast<std::uint8_t>(columns - 1);
-    std::copy(canvas, canvas + 2, grid + 4), std::copy(canvas, canvas + 2, grid + 6);
+    grid[5] = grid[7] = 160;
     return b;
 }
 
@@ -290,9 +285,6 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
         {"JPEG XL declaring 40000 x 40000", Jxl, jxlDeclaring(40000), tooLarge},
         {"JPEG XL declaring 1024 x 1024 with 4000 channels", Jxl, jxlDeclaring(1024, 3997),
          "decoding it would take 16000 MB for 4000 channels"},
-        // Its sane twin passes the header and fails only for the frame it lacks.
-        {"JPEG XL declaring 1024 x 1024 with 5 channels", Jxl, jxlDeclaring(1024, 2),
-         "the decoder found the data broken"},
         {"TIFF declaring 40000 x 40000", Tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
         {"TIFF 70000 wide", Tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
         {"TIFF whose strip is shorter than its size", Tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
@@ -315,8 +307,8 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
     // A canvas its one tile does not cover decodes black beyond the tile, not as memory left over.
     const Bytes uncovered = patchedGrid(heic, 1);
     const WorkingBitmap wide = DecodeHeif(uncovered.data(), uncovered.size()).bitmap;
-    ASSERT_GT(wide.Width(), 2 * kW);
-    for (int y = wide.Height() / 2; y < wide.Height(); ++y)
+    ASSERT_EQ(wide.Width(), 160);
+    for (int y = 80; y < wide.Height(); ++y)
         for (int x = 0; x < wide.Width(); ++x)
             ASSERT_EQ(wide.Pixel(x, y), MakePixel(0, 0, 0, 255)) << x << "," << y;
     // The sane twin of the lying files decodes, so the refusals above are for their lies.
