@@ -39,8 +39,10 @@ void checkDecoderMemory(std::uint64_t width,
                         const JxlBasicInfo& info,
                         std::uint64_t bitmapBytes) {
     const std::uint64_t channels = std::uint64_t{info.num_color_channels} + info.num_extra_channels;
-    const std::uint64_t needed = width * height * channels * 4;
     const std::uint64_t budget = kPlanesPerBitmap * bitmapBytes + kMemoryMargin;
+    // A frame's sides are 32 bits each: their product fits, a further product may not.
+    const std::uint64_t pixels = width * height;
+    const std::uint64_t needed = pixels > budget ? pixels : pixels * channels * 4;
     if (needed > budget) {
         const auto mb = [](std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20); };
         fail("decoding it would take " + mb(needed) + " MB for " + std::to_string(channels) +
