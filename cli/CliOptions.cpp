@@ -76,6 +76,49 @@ std::string HelpLine(const std::string& option, std::string_view text) {
     return line.append(text).append("\n");
 }
 
+// `text` after the option, wrapped at the width the hand-written lines keep, each further line
+// indented to the text's column.
+std::string HelpParagraph(const std::string& option, std::string_view text) {
+    constexpr std::size_t kColumn = 25;
+    constexpr std::size_t kWidth = 87;
+    std::string out = HelpLine(option, "");
+    out.pop_back();
+    std::size_t lineStart = 0;
+    bool first = true;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        const std::size_t length = out.size() - lineStart;
+        if (!first && length + 1 + word.size() > kWidth) {
+            out += "\n";
+            lineStart = out.size();
+            out.append(kColumn, ' ');
+        } else if (!first) {
+            out += ' ';
+        }
+        out += word;
+        first = false;
+        text = space == std::string_view::npos ? std::string_view{} : text.substr(space + 1);
+    }
+    return out + "\n";
+}
+
+// The names of the table's formats that `has`, "A, B or C".
+template <typename Has>
+std::string FormatNames(Has has, std::string_view last) {
+    std::vector<std::string_view> names;
+    for (const PictureFormat& format : PictureFormats()) {
+        if (has(format))
+            names.push_back(format.name);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == names.size() ? " " + std::string(last) + " " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
 std::string ExifFlagNames() {
     std::string names;
     for (const ExifChoiceInfo& choice : kExifChoiceTable) {
@@ -117,10 +160,12 @@ const PictureFormat* WritableFormatNamed(std::string_view name) {
 }  // namespace
 
 std::string UsageText() {
-    std::string text =
-        "usage: zelqorhdr-cli [options] INPUT...\n"
-        "  INPUT                  a JPEG, PNG or BMP file, or a folder: its pictures in name\n"
-        "                         order, not its subfolders, nor the results named *_hdr.*\n"
+    std::string text = "usage: zelqorhdr-cli [options] INPUT...\n";
+    text += HelpParagraph(
+        "INPUT", "a " + FormatNames([](const PictureFormat&) { return true; }, "or") +
+                     " file, or a folder: its pictures in name order, not its subfolders, nor "
+                     "the results named *_hdr.*");
+    text +=
         "  -o, --output PATH      output file (one input) or existing folder (several inputs;\n"
         "                         names kept, extension from --format)\n"
         "  --size N               long side of the result in pixels; default: the source's own "
@@ -138,12 +183,15 @@ std::string UsageText() {
     text += HelpLine("--exif MODE",
                      ExifFlagNames() + ", default " +
                          std::string(kExifChoiceTable[ExifChoiceIndex(kExifAtStart)].flagName));
-    text += HelpLine("--format F", FormatChoices(" (default)") +
-                                       "; webp takes --quality (100:"
-                                       " lossless)");
-    text +=
-        "  --keep-orientation     keep a JPEG's pixels in their stored order instead of turning\n"
-        "                         them upright as its Exif Orientation says; the tag is kept too\n";
+    text += HelpParagraph("--format F",
+                          FormatChoices(" (default)") + "; webp takes --quality (100: lossless)");
+    text += HelpParagraph(
+        "--keep-orientation",
+        "keep the pixels of a " +
+            FormatNames([](const PictureFormat& f) { return f.keepsStoredOrder; }, "or") +
+            " file in their stored order instead of turning them upright as its orientation "
+            "says; the Orientation tag is kept too. A HEIF's or AVIF's rotation and mirror are "
+            "part of its picture and always applied; a WebP is always read as stored");
     text += HelpLine("--no-clobber", "keep a result file that exists; skip its input");
     text += HelpLine("-q, --quiet", "no progress bar");
     text += "  -h, --help, --version\n";

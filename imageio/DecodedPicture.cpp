@@ -8,6 +8,7 @@
 #include "ImageIoError.h"
 #include "ImageLimits.h"
 #include "MemExif.h"
+#include "Orientation.h"
 #include "PngReader.h"
 
 namespace zelqor {
@@ -58,12 +59,24 @@ std::vector<std::uint8_t> ExifWithoutIdentifier(std::span<const std::uint8_t> pa
     return {payload.begin(), payload.end()};
 }
 
-void SetOrientationUpright(std::vector<std::uint8_t>& tiff) {
+void SetOrientation(std::vector<std::uint8_t>& tiff, int orientation) {
     // The Exif helpers read the block as a JPEG carries it, behind its identifier.
     std::vector<std::uint8_t> framed(std::begin(kExifIdentifier), std::end(kExifIdentifier));
     framed.insert(framed.end(), tiff.begin(), tiff.end());
-    if (SetExifOrientationUpright(framed))
+    if (SetExifOrientation(framed, orientation))
         std::copy(framed.begin() + sizeof kExifIdentifier, framed.end(), tiff.begin());
+}
+
+void SetOrientationUpright(std::vector<std::uint8_t>& tiff) {
+    SetOrientation(tiff, kOrientationUpright);
+}
+
+std::vector<std::uint8_t> OrientationOnlyExif(int orientation) {
+    const auto value = static_cast<std::uint8_t>(orientation);
+    return {'I',  'I',  42, 0, 8, 0, 0, 0,                  // little-endian header, IFD0 at 8
+            1,    0,                                        // one entry:
+            0x12, 0x01, 3,  0, 1, 0, 0, 0, value, 0, 0, 0,  // Orientation, SHORT, 1 value
+            0,    0,    0,  0};                             // no next IFD
 }
 
 void FlattenAllOnWhite(WorkingBitmap& bitmap) {

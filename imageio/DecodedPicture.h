@@ -25,6 +25,13 @@ struct DecodedPicture {
     MetadataPieces Pieces() const { return {exif, xmp, icc}; }
 };
 
+// How a picture whose file says it is to be shown turned (an Exif or TIFF Orientation of 2 to
+// 8, a JPEG XL header's orientation) comes in.
+enum class OrientationHandling {
+    Upright,  // turned as the file says, as every viewer shows it
+    AsStored  // the pixels in the order the file stores them, the tag saying how to show them
+};
+
 // The longest side any reader takes, as for JPEG.
 inline constexpr std::uint64_t kMaxPictureSide = 65500;
 
@@ -42,8 +49,12 @@ std::vector<std::uint8_t> ExifAfterOffsetHeader(std::span<const std::uint8_t> pa
 std::vector<std::uint8_t> ExifWithoutIdentifier(std::span<const std::uint8_t> payload);
 // True when `tiff` starts with a TIFF header in either byte order.
 bool StartsWithTiffHeader(std::span<const std::uint8_t> tiff);
-// Writes 1 into IFD0's Orientation of a TIFF block, when it has the entry.
+// Writes `orientation` (1 to 8) into IFD0's Orientation of a TIFF block, when it has the entry.
+void SetOrientation(std::vector<std::uint8_t>& tiff, int orientation);
 void SetOrientationUpright(std::vector<std::uint8_t>& tiff);
+// A TIFF block with nothing but IFD0's Orientation: how a picture kept in its stored order says
+// how to show it when its file had no Exif block to carry that.
+std::vector<std::uint8_t> OrientationOnlyExif(int orientation);
 
 // Lays every pixel of `bitmap`, its fourth byte being its opacity, over white.
 void FlattenAllOnWhite(WorkingBitmap& bitmap);

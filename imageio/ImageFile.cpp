@@ -340,7 +340,12 @@ void readPng(PictureFile& file, FileStream& stream, std::vector<std::uint8_t> he
     const std::vector<std::uint8_t> bytes =
         readPictureBytes(stream, std::move(head), extent, file.notices);
     bool endedEarly = false;
-    file.bitmap = DecodePng(bytes.data(), bytes.size(), file.pngIccProfile, &endedEarly);
+    PngMetadata metadata;
+    file.bitmap = DecodePng(bytes.data(), bytes.size(), metadata, &endedEarly);
+    file.metadata = MetadataBlock::FromParts(metadata.exif, metadata.xmp, metadata.icc);
+    // The pixels are never turned by an eXIf Orientation, so the tag goes on saying how to show
+    // them, as a WebP's does.
+    file.metadata.storedOrientation = true;
     if (endedEarly)
         file.notices.push_back(kEndedEarlyNotice);
 }
@@ -351,14 +356,16 @@ void readPng(PictureFile& file, FileStream& stream, std::vector<std::uint8_t> he
 void readWhole(PictureFile& file,
                const PictureFormat& format,
                FileStream& stream,
-               std::vector<std::uint8_t> head) {
+               std::vector<std::uint8_t> head,
+               OrientationHandling orientation) {
     const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(stream.Size(), 0));
     if (size > kMostWholeFileBytes)
         throw ImageIoError(FileTooLargeText(size, kMostWholeFileBytes));
     std::vector<std::uint8_t> bytes = ReadRestOfFile(stream, std::move(head));
     if (bytes.size() > kMostWholeFileBytes)  // it grew while it was read
         throw ImageIoError(FileTooLargeText(bytes.size(), kMostWholeFileBytes));
-    DecodedPicture picture = format.decode(bytes.data(), bytes.size(), kMaxImagePixels);
+    DecodedPicture picture =
+        format.decode(bytes.data(), bytes.size(), kMaxImagePixels, orientation);
     bytes = {};
     if (picture.turnedUpright)
         SetOrientationUpright(picture.exif);
@@ -417,7 +424,7 @@ PictureFile readPicture(const std::string& path, OrientationHandling orientation
                 file.bitmap = DecodeBmp(stream);
                 break;
             default:
-                readWhole(file, *file.format, stream, std::move(head));
+                readWhole(file, *file.format, stream, std::move(head), orientation);
                 break;
         }
     } catch (const ImageIoError& e) {
@@ -497,13 +504,9 @@ MetadataBlock CollectExif(const std::vector<std::uint8_t>& bytes,
 }
 
 MetadataBlock CollectMetadata(PictureFile& file, std::optional<std::string>& error) {
-    if (file.format != nullptr && file.format->decode != nullptr)
+    if (file.format != nullptr &&
+        (file.format->decode != nullptr || file.format->id == PictureFormatId::Png))
         return file.metadata;
-    if (!file.pngIccProfile.empty()) {
-        MetadataBlock metadata;
-        metadata.icc = IccChunksOf(file.pngIccProfile);
-        return metadata;
-    }
     if (!file.jpeg)
         return {};
     bool complete = true;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DecodedPicture.h"
 #include "JpegSegment.h"
 #include "WorkingBitmap.h"
 
@@ -92,12 +93,6 @@ std::string TrailingDataNotice(std::uint64_t bytes);
 // A picture file holds more than its picture could need; only `bytesRead` were read.
 std::string UnreadDataNotice(std::uint64_t bytesRead);
 
-// How a JPEG whose Exif Orientation is 2 to 8 comes in.
-enum class OrientationHandling {
-    Upright,  // turned as the tag says, as every viewer shows it
-    AsStored  // the pixels in the order the file stores them
-};
-
 // A picture file read as far as a load can go before it decodes pixels: for a JPEG the whole
 // file and its size from the header. Bitmap and PNG files are decoded whole at this step; a
 // bitmap carries no metadata, so its bytes are not kept.
@@ -115,8 +110,8 @@ struct PictureFile {
     // The Exif orientation DecodePicture turns a JPEG's pixels by; 1 leaves them as stored.
     int orientation = 1;
     WorkingBitmap bitmap;  // a bitmap's or PNG's picture; empty for a JPEG until DecodePicture
-    std::vector<std::uint8_t> pngIccProfile;  // a PNG's own profile (iCCP), whole
-    // The metadata of a format read whole (HEIF, AVIF, WebP, TIFF, JPEG XL), already collected.
+    // The metadata of a PNG and of a format read whole (HEIF, AVIF, WebP, TIFF, JPEG XL),
+    // already collected.
     MetadataBlock metadata;
     // What the user should hear of although the picture loaded (a file that ends early,
     // metadata that could not be read), one short sentence each, without the file's name.
@@ -129,7 +124,8 @@ struct PictureFile {
 // into its rows; the other formats are read whole, up to kMostWholeFileBytes. Throws
 // ImageIoError for a file that cannot be opened, bytes that match no format (refused after its
 // first bytes, the readable formats listed), a broken header and an invalid picture; the error
-// names the file.
+// names the file. As stored, the formats that keep a stored order (PictureFormat) leave their
+// pixels unturned.
 PictureFile ReadPictureFile(const std::string& path,
                             OrientationHandling orientation = OrientationHandling::Upright);
 // ReadPictureFile for a glance at a file (the open dialog's preview): a JPEG is read only up

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "ImageIoError.h"
 
@@ -21,8 +22,32 @@ constexpr std::uint8_t kContainerSignature[] = {0,   0,   0,    0x0C, 'J',  'X',
 constexpr std::size_t kMaxBoxBytes = std::size_t{16} << 20;
 constexpr std::size_t kBoxChunk = 65536;
 
-[[noreturn]] void fail(const char* reason) {
+[[noreturn]] void fail(const std::string& reason) {
     throw ImageIoError(kInvalidJxlText, reason);
+}
+
+// libjxl 0.7 takes its working memory from the system allocator, past any memory manager we
+// could give it, so the bound is set from what the header declares: the decoder holds one
+// four-byte plane per channel of each frame it decodes, and a few bytes in a file can declare
+// thousands of extra channels. Real files (colour, black, alpha, a spot colour or two) stay far
+// below eight planes; the margin lets small pictures carry what they like.
+constexpr std::uint64_t kPlanesPerBitmap = 8;
+constexpr std::uint64_t kMemoryMargin = std::uint64_t{64} << 20;
+
+void checkDecoderMemory(std::uint64_t width,
+                        std::uint64_t height,
+                        const JxlBasicInfo& info,
+                        std::uint64_t bitmapBytes) {
+    const std::uint64_t channels = std::uint64_t{info.num_color_channels} + info.num_extra_channels;
+    const std::uint64_t budget = kPlanesPerBitmap * bitmapBytes + kMemoryMargin;
+    // A frame's sides are 32 bits each: their product fits, a further product may not.
+    const std::uint64_t pixels = width * height;
+    const std::uint64_t needed = pixels > budget ? pixels : pixels * channels * 4;
+    if (needed > budget) {
+        const auto mb = [](std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20); };
+        fail("decoding it would take " + mb(needed) + " MB for " + std::to_string(channels) +
+             " channels, more than a picture of its size needs (at most " + mb(budget) + " MB)");
+    }
 }
 
 // The box being read: its contents grow in chunks until the decoder moves on.
@@ -88,10 +113,20 @@ void finishPixels(WorkingBitmap& bitmap, bool grey, bool alpha) {
     }
 }
 
-DecodedPicture finish(DecodedPicture& picture, bool grey, const JxlBasicInfo& info) {
+DecodedPicture finish(DecodedPicture& picture,
+                      bool grey,
+                      const JxlBasicInfo& info,
+                      OrientationHandling orientation) {
     finishPixels(picture.bitmap, grey, info.alpha_bits > 0);
-    picture.turnedUpright = true;
-    SetOrientationUpright(picture.exif);
+    // libjxl goes by the header alone; an Exif tag that disagrees would turn the pixels wrongly.
+    if (orientation == OrientationHandling::AsStored) {
+        if (picture.exif.empty() && info.orientation != JXL_ORIENT_IDENTITY)
+            picture.exif = OrientationOnlyExif(static_cast<int>(info.orientation));
+        SetOrientation(picture.exif, static_cast<int>(info.orientation));
+    } else {
+        picture.turnedUpright = true;
+        SetOrientationUpright(picture.exif);
+    }
     return std::move(picture);
 }
 
@@ -105,6 +140,13 @@ bool HasJxlSignature(const std::uint8_t* data, std::size_t size) {
 }
 
 DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
+    return DecodeJxl(data, size, maxPixels, OrientationHandling::Upright);
+}
+
+DecodedPicture DecodeJxl(const std::uint8_t* data,
+                         std::size_t size,
+                         std::uint64_t maxPixels,
+                         OrientationHandling orientation) {
     if (!HasJxlSignature(data, size))
         fail("Not a JPEG XL file: the signature is missing");
     const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
@@ -116,9 +158,12 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
     if (runner &&
         JxlDecoderSetParallelRunner(dec, JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS)
         fail("the decoder's threads cannot start");
-    if (JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
+    if (JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
                                            JXL_DEC_FULL_IMAGE | JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
         JxlDecoderSetDecompressBoxes(dec, JXL_TRUE) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetKeepOrientation(
+            dec, orientation == OrientationHandling::AsStored ? JXL_TRUE : JXL_FALSE) !=
+            JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(dec, data, size) != JXL_DEC_SUCCESS)
         fail("the decoder cannot be set up");
     JxlDecoderCloseInput(dec);
@@ -139,13 +184,16 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
             case JXL_DEC_NEED_MORE_INPUT:
                 // A file cut short after its picture keeps the picture; only boxes are lost.
                 if (frameDone)
-                    return finish(picture, grey, info);
+                    return finish(picture, grey, info, orientation);
                 fail("the file ends early");
             case JXL_DEC_BASIC_INFO: {
                 if (JxlDecoderGetBasicInfo(dec, &info) != JXL_DEC_SUCCESS)
                     fail("the header is broken");
                 CheckPictureSize(info.xsize, info.ysize, maxPixels);
-                const bool swaps = info.orientation >= JXL_ORIENT_TRANSPOSE;
+                checkDecoderMemory(info.xsize, info.ysize, info,
+                                   std::uint64_t{info.xsize} * info.ysize * 4);
+                const bool swaps = orientation == OrientationHandling::Upright &&
+                                   info.orientation >= JXL_ORIENT_TRANSPOSE;
                 picture.bitmap = WorkingBitmap(static_cast<int>(swaps ? info.ysize : info.xsize),
                                                static_cast<int>(swaps ? info.xsize : info.ysize));
                 grey = info.num_color_channels == 1;
@@ -177,6 +225,15 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
                     fail("the decoder refused the picture buffer");
                 break;
             }
+            case JXL_DEC_FRAME: {
+                // A frame's layer may be larger than the canvas it is cropped to.
+                JxlFrameHeader header{};
+                if (JxlDecoderGetFrameHeader(dec, &header) != JXL_DEC_SUCCESS)
+                    fail("a frame header is broken");
+                checkDecoderMemory(header.layer_info.xsize, header.layer_info.ysize, info,
+                                   picture.bitmap.ByteSize());
+                break;
+            }
             case JXL_DEC_BOX: {
                 JxlBoxType type;
                 if (JxlDecoderGetBoxType(dec, type, JXL_TRUE) != JXL_DEC_SUCCESS)
@@ -197,12 +254,12 @@ DecodedPicture DecodeJxl(const std::uint8_t* data, std::size_t size, std::uint64
                 // Later frames are not wanted; a still picture's trailing boxes (where tools that
                 // add metadata afterwards put it) are read on.
                 if (info.have_animation)
-                    return finish(picture, grey, info);
+                    return finish(picture, grey, info, orientation);
                 break;
             case JXL_DEC_SUCCESS:
                 if (!frameDone)
                     fail("the file holds no picture");
-                return finish(picture, grey, info);
+                return finish(picture, grey, info, orientation);
             default:
                 break;
         }

@@ -100,13 +100,18 @@ int ReadExifOrientation(std::span<const std::uint8_t> payload) {
     return value >= 1 && value <= 8 ? value : 0;
 }
 
-bool SetExifOrientationUpright(std::span<std::uint8_t> payload) {
+bool SetExifOrientation(std::span<std::uint8_t> payload, int orientation) {
     const auto view = tiffOf(payload);
     const auto field = view ? orientationField(*view) : std::nullopt;
-    if (!field)
+    if (!field || orientation < 1 || orientation > 8)
         return false;
-    view->Put16(payload.subspan(kTiffHeaderOffset), *field, kOrientationUpright);
+    view->Put16(payload.subspan(kTiffHeaderOffset), *field,
+                static_cast<std::uint16_t>(orientation));
     return true;
+}
+
+bool SetExifOrientationUpright(std::span<std::uint8_t> payload) {
+    return SetExifOrientation(payload, kOrientationUpright);
 }
 
 bool IsExifPayload(std::span<const std::uint8_t> payload) {

@@ -19,6 +19,8 @@ int ReadExifOrientation(std::span<const std::uint8_t> payload);
 // order, once the pixels have been turned: no viewer may turn them a second time. A payload
 // without the entry is left alone (false), as is every other byte.
 bool SetExifOrientationUpright(std::span<std::uint8_t> payload);
+// The same with any orientation of 1 to 8 (false for others).
+bool SetExifOrientation(std::span<std::uint8_t> payload, int orientation);
 
 class TExifInfo {
   public:

@@ -32,6 +32,20 @@ bool hasBmpSignature(const std::uint8_t* data, std::size_t size) {
     return size >= 2 && data[0] == 'B' && data[1] == 'M';
 }
 
+// Neither has a stored order to keep (PictureFormat::keepsStoredOrder).
+DecodedPicture decodeHeif(const std::uint8_t* data,
+                          std::size_t size,
+                          std::uint64_t maxPixels,
+                          OrientationHandling) {
+    return DecodeHeif(data, size, maxPixels);
+}
+DecodedPicture decodeWebp(const std::uint8_t* data,
+                          std::size_t size,
+                          std::uint64_t maxPixels,
+                          OrientationHandling) {
+    return DecodeWebp(data, size, maxPixels);
+}
+
 void writeJpeg(Stream& out,
                const WorkingBitmap& bitmap,
                int quality,
@@ -91,20 +105,20 @@ constexpr std::array<Names, 1> kJxlTypes{"image/jxl"};
 // The dialogs' order: JPEG first, the writable ones as the save dialog lists them.
 const std::array<PictureFormat, 8> kFormats{{
     {PictureFormatId::Jpeg, "JPEG", kJpegExtensions, kJpegTypes, hasJpegSignature, "jpeg", nullptr,
-     writeJpeg},
-    {PictureFormatId::Png, "PNG", kPngExtensions, kPngTypes, HasPngSignature, "png", nullptr,
+     true, writeJpeg},
+    {PictureFormatId::Png, "PNG", kPngExtensions, kPngTypes, HasPngSignature, "png", nullptr, false,
      writePng},
-    {PictureFormatId::Heif, "HEIF", kHeifExtensions, kHeifTypes, HasHeifSignature, "", DecodeHeif,
-     nullptr},
-    {PictureFormatId::Avif, "AVIF", kAvifExtensions, kAvifTypes, HasAvifSignature, "", DecodeHeif,
-     nullptr},
+    {PictureFormatId::Heif, "HEIF", kHeifExtensions, kHeifTypes, HasHeifSignature, "", decodeHeif,
+     false, nullptr},
+    {PictureFormatId::Avif, "AVIF", kAvifExtensions, kAvifTypes, HasAvifSignature, "", decodeHeif,
+     false, nullptr},
     {PictureFormatId::Tiff, "TIFF", kTiffExtensions, kTiffTypes, HasTiffSignature, "tiff",
-     DecodeTiff, writeTiff},
+     DecodeTiff, true, writeTiff},
     {PictureFormatId::Webp, "WebP", kWebpExtensions, kWebpTypes, HasWebpSignature, "webp",
-     DecodeWebp, writeWebp},
+     decodeWebp, false, writeWebp},
     {PictureFormatId::Jxl, "JPEG XL", kJxlExtensions, kJxlTypes, HasJxlSignature, "", DecodeJxl,
-     nullptr},
-    {PictureFormatId::Bmp, "BMP", kBmpExtensions, kBmpTypes, hasBmpSignature, "bmp", nullptr,
+     true, nullptr},
+    {PictureFormatId::Bmp, "BMP", kBmpExtensions, kBmpTypes, hasBmpSignature, "bmp", nullptr, false,
      writeBmp},
 }};
 

@@ -27,7 +27,14 @@ struct PictureFormat {
     std::string_view cliName;  // the batch tool's --format name; empty when not writable
     // Decodes a whole file's bytes; empty for the formats the loader streams itself (JPEG, PNG
     // and BMP, which are read only up to the picture's end).
-    DecodedPicture (*decode)(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels);
+    DecodedPicture (*decode)(const std::uint8_t* data,
+                             std::size_t size,
+                             std::uint64_t maxPixels,
+                             OrientationHandling orientation);
+    // The picture comes in as stored when asked (OrientationHandling::AsStored). False where
+    // there is no stored order to keep: HEIF's rotation and mirror are part of the picture,
+    // and a WebP is always read as stored, its Exif Orientation left to whoever shows it.
+    bool keepsStoredOrder;
     // Writes the picture with what `exif` keeps of `metadata`; empty when not writable.
     void (*write)(Stream& out,
                   const WorkingBitmap& bitmap,

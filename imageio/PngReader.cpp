@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "ImageIoError.h"
 #include "ImageLimits.h"
@@ -59,10 +60,31 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
 
 // Returns false when libpng failed, its words in `failure`. Only C objects live in this frame
 // across setjmp; the C++ ones are the caller's.
+constexpr std::string_view kXmpKeyword = "XML:com.adobe.xmp";
+
+// The eXIf and XMP chunks libpng has read into `info` so far; the first of each is kept.
+void takeMetadata(png_structp png, png_infop info, PngMetadata& metadata) {
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
+    if (metadata.exif.empty() && png_get_eXIf_1(png, info, &exifSize, &exif) != 0 &&
+        exif != nullptr)
+        metadata.exif.assign(exif, exif + exifSize);
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count && metadata.xmp.empty(); ++i) {
+        const png_text& t = texts[i];
+        // The packet belongs in an iTXt chunk; some older writers put it in tEXt or zTXt.
+        if (t.key != nullptr && t.text != nullptr && t.key == kXmpKeyword) {
+            const bool itxt = t.compression >= PNG_ITXT_COMPRESSION_NONE;
+            metadata.xmp.assign(t.text, t.text + (itxt ? t.itxt_length : t.text_length));
+        }
+    }
+}
+
 bool readPng(Source& source,
              Failure& failure,
              WorkingBitmap& bitmap,
-             std::vector<std::uint8_t>& iccProfile,
+             PngMetadata& metadata,
              bool& hasAlpha) {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, jumpOnError, ignoreWarning);
@@ -121,9 +143,16 @@ bool readPng(Source& source,
     bool allocated = true;
     try {
         if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
+<<<<<<< HEAD
             iccProfile.assign(profile, profile + profileSize);
         // Pages come in as rows arrive, so a header that lies costs nothing before its data runs
         // out.
+=======
+            metadata.icc.assign(profile, profile + profileSize);
+        takeMetadata(png, info, metadata);
+        // Interlaced passes fill in rows already written, so the rows start cleared; pages come
+        // in as rows arrive, so a header that lies costs nothing before its data runs out.
+>>>>>>> misc
         bitmap.ResizeUnpopulated(static_cast<int>(width), static_cast<int>(height));
     } catch (const std::bad_alloc&) {
         allocated = false;
@@ -139,9 +168,16 @@ bool readPng(Source& source,
             png_read_row(png, nullptr, bitmap.Row(static_cast<int>(source.rowsDone)));
     }
     source.allRows = true;
-    png_read_end(png, nullptr);
+    // Writers put the Exif and XMP chunks after the picture data as often as before it.
+    png_read_end(png, info);
+    allocated = true;
+    try {
+        takeMetadata(png, info, metadata);
+    } catch (const std::bad_alloc&) {
+        allocated = false;
+    }
     png_destroy_read_struct(&png, &info, nullptr);
-    return true;
+    return allocated;
 }
 
 // libpng clears the whole buffer of a chunk before reading into it, so a few bytes declaring a
@@ -181,6 +217,16 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile,
                         bool* endedEarly) {
+    PngMetadata metadata;
+    WorkingBitmap bitmap = DecodePng(data, size, metadata, endedEarly);
+    iccProfile = std::move(metadata.icc);
+    return bitmap;
+}
+
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        PngMetadata& metadata,
+                        bool* endedEarly) {
     if (!HasPngSignature(data, size))
         throw ImageIoError(kInvalidPngText, "Not a PNG file: the PNG signature is missing");
     Source source{data, BytesBeforeCutChunk(data, size), 0};
@@ -189,11 +235,19 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
     bool hasAlpha = false;
     if (endedEarly)
         *endedEarly = false;
+<<<<<<< HEAD
     if (!readPng(source, failure, bitmap, iccProfile, hasAlpha)) {
         // Every row there and only the end missing: the picture is whole. Without a first row
         // there is nothing to show.
         const bool someRows = bitmap.HoldsImage() && (source.pass > 0 || source.rowsDone > 0);
         if (!source.allRows && !someRows)
+=======
+    if (!readPng(source, failure, bitmap, metadata, hasAlpha)) {
+        // Every row there and only the end missing: the picture is whole.
+        const bool lastRowsMissing =
+            source.passes == 1 && source.rowsDone > 0 && bitmap.HoldsImage();
+        if (!source.allRows && !lastRowsMissing)
+>>>>>>> misc
             throw ImageIoError(kInvalidPngText, failure.message);
         if (!source.allRows) {
             // Cut inside the pixel data: the rows decoded stay, the rest is grey, as a JPEG's.

@@ -21,6 +21,15 @@ bool HasPngSignature(const std::uint8_t* data, std::size_t size);
 WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile);
+// The metadata a PNG carries in the shape every format shares.
+struct PngMetadata {
+    std::vector<std::uint8_t> icc;  // iCCP, inflated
+    // eXIf, a TIFF block; libpng drops one that does not start as a TIFF header (some writers
+    // put "Exif\0\0" first), so such a chunk is lost.
+    std::vector<std::uint8_t> exif;
+    std::vector<std::uint8_t> xmp;  // the iTXt "XML:com.adobe.xmp" packet, inflated
+};
+
 // The same, but a file whose end chunk alone is missing is whole, and one cut inside its pixel
 // data keeps the rows decoded (the rest grey) and sets `endedEarly`, when given; an interlaced
 // one cut after its first pass keeps the passes read, each pixel filling the block it stands
@@ -29,6 +38,12 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
 WorkingBitmap DecodePng(const std::uint8_t* data,
                         std::size_t size,
                         std::vector<std::uint8_t>& iccProfile,
+                        bool* endedEarly);
+// The same with the Exif and XMP chunks as well, before the picture data or after it; what
+// follows a cut is lost.
+WorkingBitmap DecodePng(const std::uint8_t* data,
+                        std::size_t size,
+                        PngMetadata& metadata,
                         bool* endedEarly);
 
 // Lays a pixel whose fourth byte is its opacity over white, rounding to nearest.

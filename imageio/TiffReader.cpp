@@ -354,6 +354,13 @@ bool HasTiffSignature(const std::uint8_t* data, std::size_t size) {
 }
 
 DecodedPicture DecodeTiff(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixels) {
+    return DecodeTiff(data, size, maxPixels, OrientationHandling::Upright);
+}
+
+DecodedPicture DecodeTiff(const std::uint8_t* data,
+                          std::size_t size,
+                          std::uint64_t maxPixels,
+                          OrientationHandling orientationHandling) {
     if (!HasTiffSignature(data, size))
         throw ImageIoError(kInvalidTiffText, "Not a TIFF file: the TIFF header is missing");
     const std::span<const std::uint8_t> file(data, size);
@@ -400,11 +407,17 @@ DecodedPicture DecodeTiff(const std::uint8_t* data, std::size_t size, std::uint6
 
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
-    if (orientation > ORIENTATION_TOPLEFT && orientation <= ORIENTATION_LEFTBOT) {
+    if (orientationHandling == OrientationHandling::Upright && orientation > ORIENTATION_TOPLEFT &&
+        orientation <= ORIENTATION_LEFTBOT) {
         picture.bitmap = TurnUpright(std::move(picture.bitmap), orientation);
         picture.turnedUpright = true;
         SetOrientationUpright(picture.exif);
     }
+    // Kept as stored, the picture still needs the tag that says how to show it, and IFD0's
+    // layout tags alone give no Exif block.
+    if (orientationHandling == OrientationHandling::AsStored && picture.exif.empty() &&
+        orientation > ORIENTATION_TOPLEFT && orientation <= ORIENTATION_LEFTBOT)
+        picture.exif = OrientationOnlyExif(orientation);
     if (*pages > 1)
         picture.notices.emplace_back(kTiffMorePagesNotice);
     return picture;

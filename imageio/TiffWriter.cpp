@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "ImageIoError.h"
+#include "MemExif.h"
 #include "TiffDirectories.h"
 
 namespace zelqor {
@@ -78,6 +79,16 @@ constexpr std::uint16_t kTextTags[] = {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,  
                                        TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME, TIFFTAG_ARTIST,
                                        TIFFTAG_COPYRIGHT};
 
+// What the Exif block says of how to show the pixels: 1 once they were turned upright, the
+// source's value when they were kept as stored. TIFF readers go by IFD0's own tag.
+std::uint16_t orientationOf(std::span<const std::uint8_t> exif) {
+    std::vector<std::uint8_t> framed = {'E', 'x', 'i', 'f', 0, 0};
+    framed.insert(framed.end(), exif.begin(), exif.end());
+    const int orientation = ReadExifOrientation(framed);
+    return orientation >= 1 && orientation <= 8 ? static_cast<std::uint16_t>(orientation)
+                                                : std::uint16_t{ORIENTATION_TOPLEFT};
+}
+
 // Returns false when libtiff failed; only C++ objects with no libtiff frames below them.
 bool writeTiff(const WorkingBitmap& bitmap, const MetadataPieces& metadata, Sink& sink) {
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
@@ -101,7 +112,7 @@ bool writeTiff(const WorkingBitmap& bitmap, const MetadataPieces& metadata, Sink
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
         TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
-        TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, orientationOf(metadata.exif)) &&
         // Strips of about 64 KB keep memory small and let readers seek.
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, std::max<std::uint32_t>(1, 65536 / (3 * width)));
     for (const std::uint16_t tag : kTextTags) {

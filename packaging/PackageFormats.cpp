@@ -49,6 +49,7 @@ std::vector<std::pair<std::string, std::string>> fills() {
     std::vector<std::string> read;
     std::vector<std::string> written;
     std::vector<std::string> cliNames;
+    std::vector<std::string> keptOrder;
     for (const PictureFormat& format : zelqor::PictureFormats()) {
         for (const std::string_view type : format.mimeTypes) {
             mimeTypes += std::string(type) + ";";
@@ -57,6 +58,8 @@ std::vector<std::pair<std::string, std::string>> fills() {
             mediaTypes += "<mediatype>" + std::string(type) + "</mediatype>";
         }
         read.emplace_back(format.name);
+        if (format.keepsStoredOrder)
+            keptOrder.emplace_back(format.name);
         if (zelqor::IsWritable(format)) {
             written.emplace_back(format.name);
             cliNames.push_back("\\fB" + std::string(format.cliName) + "\\fR");
@@ -68,6 +71,7 @@ std::vector<std::pair<std::string, std::string>> fills() {
         {"{{READ_FORMATS}}", spokenList(read, "and")},
         {"{{WRITTEN_FORMATS}}", spokenList(written, "and")},
         {"{{CLI_FORMATS}}", spokenList(cliNames, "or")},
+        {"{{KEPT_ORDER_FORMATS}}", spokenList(keptOrder, "or")},
         {"{{READ_EXTENSIONS}}", roffExtensions(false)},
     };
 }

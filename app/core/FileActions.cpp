@@ -125,10 +125,8 @@ void FileActions::DropFiles(const std::vector<std::string>& fileNames) {
     if (fileNames.empty()) {
         return;
     }
-    if (fileNames.size() > 1) {
-        services_.ShowMessage(view_.Title(), "accept only one file");
-        return;
-    }
+    // Several files open the first, as if it had come alone; the rest are not looked at, so an
+    // unreadable first file is refused rather than passed over for a later one.
     if (!IsReadablePictureFile(fileNames.front())) {
         services_.ShowMessage(view_.Title(), "accept only JPEG file");
         return;

@@ -47,7 +47,7 @@ class FileActions {
     // thrown for the window's error box, with the document as the failing step left it.
     void ActionFileOpenExecute();
     void LoadImageFile(const std::string& fileName);
-    // Files dropped on the window, full paths.
+    // Files dropped on the window, full paths; the first is opened.
     void DropFiles(const std::vector<std::string>& fileNames);
     void PasteFromClipboard();
     void ActionEditCopyExecute();

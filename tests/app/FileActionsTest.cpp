@@ -178,7 +178,7 @@ TEST_F(FileActionsTest, LoadsAndFailuresLeaveTheStateOfTheFailingStep) {
     EXPECT_TRUE(services.boxes.empty());
 }
 
-TEST_F(FileActionsTest, DropsTakeOneReadablePictureOnly) {
+TEST_F(FileActionsTest, DropsOpenTheFirstFileIfReadable) {
     WriteFile(folder / "UPPER.JPG", ReadWholeFile(kCamera));
     WriteFile(folder / "b.jpeg", ReadWholeFile(kCamera));
     WriteFile(folder / "写真" / "鳥.Jpeg", ReadWholeFile(kCamera));
@@ -193,7 +193,8 @@ TEST_F(FileActionsTest, DropsTakeOneReadablePictureOnly) {
         {{folder / "UPPER.JPG"}, "", cameraWidth},
         {{folder / "b.jpeg"}, "", cameraWidth},
         {{folder / "写真" / "鳥.Jpeg"}, "", cameraWidth},
-        {{folder / "UPPER.JPG", folder / "b.jpeg"}, "accept only one file"},
+        {{kTestData / "bmp/vgl_6434_0018a.bmp", folder / "b.jpeg"}, "", 119},
+        {{folder / "notes.txt", folder / "b.jpeg"}, "accept only JPEG file"},
         {{kTestData / "bmp/vgl_6434_0018a.bmp"}, "", 119},
         {{folder / "notes.txt"}, "accept only JPEG file"},
     };

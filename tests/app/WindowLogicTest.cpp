@@ -206,7 +206,7 @@ TEST_F(WindowLogicTest, DropPasteAndCopyRules) {
     services.clipboard.reset();
     files.PasteFromClipboard();
     EXPECT_EQ(services.Texts(),
-              (std::vector<std::string>{"accept only one file", "accept only JPEG file",
+              (std::vector<std::string>{"accept only JPEG file", "accept only JPEG file",
                                         "no output bitmap", "Unsupported Clipboard Format"}));
     services.clipboard = test_images::Noise(8, 6, 1);
     files.PasteFromClipboard();

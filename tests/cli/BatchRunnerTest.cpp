@@ -115,6 +115,35 @@ TEST_F(BatchRunnerTest, TurnedPhotoGivesTheUprightResultUnlessItsOrderIsKept) {
               6);
 }
 
+TEST_F(BatchRunnerTest, TiffAndJpegXlKeepTheirStoredOrderWhenAsked) {
+    // The TIFF has the tag in IFD0, as a camera's TIFF would; cjxl moves the JPEG's into the
+    // codestream's header.
+    MetadataBlock tag = MetadataBlock::FromParts(OrientationOnlyExif(6), {}, {});
+    tag.storedOrientation = true;
+    for (const char* name : {"turned.tif", "turned.jpg"})
+        SavePictureFile((dir_ / name).string(), FormatByExtension(FileExtension(name))->id,
+                        WorkingBitmap(48, 64), 95, tag, ExifTreatment::Copy);
+    ASSERT_EQ(std::system(("cjxl " + (dir_ / "turned.jpg").string() + " " +
+                           (dir_ / "turned.jxl").string() + " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    const std::string result = (dir_ / "result.jpg").string();
+    for (const char* source : {"turned.tif", "turned.jxl"}) {
+        for (const bool keep : {false, true}) {
+            SCOPED_TRACE(std::string(source) + (keep ? " kept" : " upright"));
+            const std::string in = (dir_ / source).string();
+            ASSERT_EQ(
+                keep ? Run({"--keep-orientation", "-o", result, in}) : Run({"-o", result, in}), 0);
+            EXPECT_EQ(ReadPictureFile(result, OrientationHandling::AsStored).width, keep ? 48 : 64);
+            const MetadataBlock written = LoadImageFile(result).exifSegmentBuffer;
+            // Upright needs no tag; the TIFF's layout tags alone give no Exif block.
+            const int tag =
+                written.app1.Count() == 0 ? 0 : ReadExifOrientation(written.app1.Payload(0));
+            EXPECT_EQ(tag == 0 ? 1 : tag, keep ? 6 : 1);
+        }
+    }
+}
+
 TEST_F(BatchRunnerTest, GoesOnAfterABadFileAndFailsTheExitStatus) {
     const fs::path broken = dir_ / "broken.jpg";
     std::ofstream(broken) << "not a jpeg at all";

@@ -1,4 +1,4 @@
-// Fuzz target: decoding an untrusted JPEG XL file from memory.
+// Fuzz target: decoding an untrusted JPEG XL file from memory, upright and as stored.
 #include <cstddef>
 #include <cstdint>
 
@@ -6,7 +6,10 @@
 #include "JxlReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    zelqor::fuzz::CheckDecoded(
-        [&] { return zelqor::DecodeJxl(data, size, zelqor::fuzz::kFuzzMaxPixels); });
+    for (const auto handling :
+         {zelqor::OrientationHandling::Upright, zelqor::OrientationHandling::AsStored}) {
+        zelqor::fuzz::CheckDecoded(
+            [&] { return zelqor::DecodeJxl(data, size, zelqor::fuzz::kFuzzMaxPixels, handling); });
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 // Tests of the HEIF/AVIF, WebP, TIFF and JPEG XL readers on files their own encoders made.
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <zlib.h>  // crc32
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include "HeifReader.h"
 #include "HevcPictureSize.h"
 #include "IccProfile.h"
+#include "ImageFile.h"
 #include "ImageIoError.h"
 #include "JxlReader.h"
 #include "MemExif.h"
@@ -183,22 +185,33 @@ Bytes tinyTiff(std::uint32_t width, std::uint32_t height, std::uint32_t dataByte
 }
 
 // A bare JPEG XL codestream whose size header declares width x height and then ends.
-Bytes jxlDeclaring(std::uint32_t side) {
+// A bare codestream header for a square picture, with alpha channels beyond the colour ones.
+Bytes jxlDeclaring(std::uint32_t side, std::uint32_t extraChannels = 0) {
     Bytes b = {0xFF, 0x0A};
-    std::uint64_t bits = 0;
     int count = 0;
-    const auto put = [&](std::uint64_t v, int n) {
-        bits |= v << count;
-        count += n;
+    const auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i, ++count) {
+            if (count % 8 == 0)
+                b.push_back(0);
+            b.back() |= ((v >> i) & 1) << (count % 8);
+        }
     };
     put(0, 1);                     // not small
     put(2, 2), put(side - 1, 18);  // height: 18 bits
     put(0, 3);                     // no ratio
     put(2, 2), put(side - 1, 18);  // width
-    put(1, 1);                     // default metadata
-    for (int i = 0; i < 8; ++i)
-        b.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-    b.resize(64, 0);
+    if (extraChannels == 0) {
+        put(1, 1);  // default metadata
+    } else {
+        put(0, 1), put(0, 1);             // metadata of its own, no extra fields
+        put(0, 1), put(0, 2), put(1, 1);  // 8-bit integers, 16-bit buffers suffice
+        put(3, 2), put(extraChannels - 1, 12);
+        for (std::uint32_t i = 0; i < extraChannels; ++i)
+            put(1, 1);                    // a default (alpha) channel
+        put(1, 1), put(1, 1), put(0, 2);  // XYB, sRGB, no extensions
+        put(1, 1);                        // default transform data
+    }
+    b.resize(b.size() + 64, 0);
     return b;
 }
 
@@ -210,6 +223,22 @@ Bytes box(const char* type, const Bytes& body) {
                                   std::uint8_t(size >> 8), std::uint8_t(size)};
     std::copy(body.begin(), body.end(),
               std::copy(type, type + 4, std::copy(head, head + 4, b.begin())));
+    return b;
+}
+
+// heif-enc stores even a small picture as a grid of one tile (of at most 64 x 64); this makes
+// the grid `columns` tiles across on a canvas of 160 x 160, in its descriptor (in idat) and
+// its own ispe. Every side here is below 256.
+Bytes patchedGrid(Bytes b, int columns) {
+    const auto find = [&](std::string_view type, auto from) {
+        return std::search(from, b.end(), type.begin(), type.end());
+    };
+    const auto grid = find("idat", b.begin()) + 4;  // version, flags, rows - 1, columns - 1
+    for (auto at = find("ispe", b.begin()); at != b.end(); at = find("ispe", at + 1))
+        if (std::equal(at + 10, at + 12, grid + 4))  // the grid's, not the tile's
+            at[11] = at[15] = 160;
+    grid[3] = static_cast<std::uint8_t>(columns - 1);
+    grid[5] = grid[7] = 160;
     return b;
 }
 
@@ -261,9 +290,12 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
          ReadBytes(std::filesystem::path(ZELQOR_SOURCE_DIR) /
                    "tests/fuzz/regressions/heif_decode/nested-grid-canvas-87579d33"),
          "exceeds the maximum image size"},
+        {"HEIF grid with a tile missing", Heif, patchedGrid(heic, 2), "Missing grid images"},
         {"truncated WebP", Webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
         {"truncated JPEG XL", Jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
         {"JPEG XL declaring 40000 x 40000", Jxl, jxlDeclaring(40000), tooLarge},
+        {"JPEG XL declaring 1024 x 1024 with 4000 channels", Jxl, jxlDeclaring(1024, 3997),
+         "decoding it would take 16000 MB for 4000 channels"},
         {"TIFF declaring 40000 x 40000", Tiff, tinyTiff(40000, 40000, 16, false), tooLarge},
         {"TIFF 70000 wide", Tiff, tinyTiff(70000, 1, 70000, false), tooLarge},
         {"TIFF whose strip is shorter than its size", Tiff, cut(tinyTiff(64, 64, 4096, false), 0.2),
@@ -283,6 +315,13 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
         }
     }
+    // A canvas its one tile does not cover decodes black beyond the tile, not as memory left over.
+    const Bytes uncovered = patchedGrid(heic, 1);
+    const WorkingBitmap wide = DecodeHeif(uncovered.data(), uncovered.size()).bitmap;
+    ASSERT_EQ(wide.Width(), 160);
+    for (int y = 80; y < wide.Height(); ++y)
+        for (int x = 0; x < wide.Width(); ++x)
+            ASSERT_EQ(wide.Pixel(x, y), MakePixel(0, 0, 0, 255)) << x << "," << y;
     // The sane twin of the lying files decodes, so the refusals above are for their lies.
     const Bytes sane = tinyTiff(4, 4, 16, false);
     EXPECT_EQ(DecodeTiff(sane.data(), sane.size()).bitmap.Pixel(3, 3),
@@ -406,6 +445,39 @@ TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
         EXPECT_EQ(exifOrientation(p.exif), c.upright ? 1 : 3);
         EXPECT_EQ(p.turnedUpright, c.upright);
     }
+}
+
+// A PNG chunk: length, type, data, CRC over type and data.
+Bytes pngChunk(const char* type, const Bytes& data) {
+    Bytes b = {std::uint8_t(data.size() >> 24), std::uint8_t(data.size() >> 16),
+               std::uint8_t(data.size() >> 8), std::uint8_t(data.size())};
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, b.data() + 4, static_cast<uInt>(data.size() + 4));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        b.push_back(static_cast<std::uint8_t>(crc >> shift));
+    return b;
+}
+
+// libpng keeps the chunks after the pixel data only for those who ask.
+TEST(FormatRead, PngExifAndXmpChunksAfterThePixelsAreCollected) {
+    const TempFolder dir;
+    WriteTestPng(dir / "plain.png", 8, 6, false);
+    const Bytes exif = OrientationOnlyExif(6);
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>title</x:xmpmeta>";
+    Bytes itxt(std::begin("XML:com.adobe.xmp"), std::end("XML:com.adobe.xmp"));
+    itxt.insert(itxt.end(), {0, 0, 0, 0});  // not compressed, no language, no translated keyword
+    itxt.insert(itxt.end(), xmp.begin(), xmp.end());
+    Bytes file = ReadBytes(dir / "plain.png");
+    for (const Bytes& chunk : {pngChunk("iTXt", itxt), pngChunk("eXIf", exif)})
+        file.insert(file.end() - 12, chunk.begin(), chunk.end());  // before the end chunk
+    WriteBytes(dir / "meta.png", file);
+    PictureFile read = ReadPictureFile((dir / "meta.png").string());
+    std::optional<std::string> error;
+    const MetadataBlock got = CollectMetadata(read, error);
+    EXPECT_TRUE(std::ranges::equal(got.ExifTiff(), exif));
+    EXPECT_TRUE(std::ranges::equal(got.XmpPacket(), xmp));
+    EXPECT_TRUE(got.storedOrientation) << "the tag still says how to show the pixels";
 }
 
 TEST(FormatRead, HevcParameterSetsGiveTheCodedSize) {
