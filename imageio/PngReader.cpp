@@ -143,16 +143,10 @@ bool readPng(Source& source,
     bool allocated = true;
     try {
         if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize) != 0)
-<<<<<<< HEAD
-            iccProfile.assign(profile, profile + profileSize);
-        // Pages come in as rows arrive, so a header that lies costs nothing before its data runs
-        // out.
-=======
             metadata.icc.assign(profile, profile + profileSize);
         takeMetadata(png, info, metadata);
-        // Interlaced passes fill in rows already written, so the rows start cleared; pages come
-        // in as rows arrive, so a header that lies costs nothing before its data runs out.
->>>>>>> misc
+        // Pages come in as rows arrive, so a header that lies costs nothing before its data runs
+        // out.
         bitmap.ResizeUnpopulated(static_cast<int>(width), static_cast<int>(height));
     } catch (const std::bad_alloc&) {
         allocated = false;
@@ -235,19 +229,11 @@ WorkingBitmap DecodePng(const std::uint8_t* data,
     bool hasAlpha = false;
     if (endedEarly)
         *endedEarly = false;
-<<<<<<< HEAD
-    if (!readPng(source, failure, bitmap, iccProfile, hasAlpha)) {
+    if (!readPng(source, failure, bitmap, metadata, hasAlpha)) {
         // Every row there and only the end missing: the picture is whole. Without a first row
         // there is nothing to show.
         const bool someRows = bitmap.HoldsImage() && (source.pass > 0 || source.rowsDone > 0);
         if (!source.allRows && !someRows)
-=======
-    if (!readPng(source, failure, bitmap, metadata, hasAlpha)) {
-        // Every row there and only the end missing: the picture is whole.
-        const bool lastRowsMissing =
-            source.passes == 1 && source.rowsDone > 0 && bitmap.HoldsImage();
-        if (!source.allRows && !lastRowsMissing)
->>>>>>> misc
             throw ImageIoError(kInvalidPngText, failure.message);
         if (!source.allRows) {
             // Cut inside the pixel data: the rows decoded stay, the rest is grey, as a JPEG's.
