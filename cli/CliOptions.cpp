@@ -106,17 +106,12 @@ std::string HelpParagraph(const std::string& option, std::string_view text) {
 // The names of the table's formats that `has`, "A, B or C".
 template <typename Has>
 std::string FormatNames(Has has, std::string_view last) {
-    std::vector<std::string_view> names;
+    std::vector<std::string> names;
     for (const PictureFormat& format : PictureFormats()) {
         if (has(format))
-            names.push_back(format.name);
+            names.emplace_back(format.name);
     }
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        text += i == 0 ? "" : i + 1 == names.size() ? " " + std::string(last) + " " : ", ";
-        text += names[i];
-    }
-    return text;
+    return SpokenList(names, last);
 }
 
 std::string ExifFlagNames() {

@@ -175,6 +175,22 @@ std::string ReadableFormatNames() {
     return names;
 }
 
+std::string SpokenList(const std::vector<std::string>& items, std::string_view last) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // Appended piece by piece: GCC 12 takes a joined temporary here for an overlap.
+        if (i + 1 == items.size() && i > 0) {
+            text += ' ';
+            text += last;
+            text += ' ';
+        } else if (i > 0) {
+            text += ", ";
+        }
+        text += items[i];
+    }
+    return text;
+}
+
 KeptMetadata KeepMetadata(const MetadataBlock& metadata,
                           ExifTreatment exif,
                           int width,

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "DecodedPicture.h"
 #include "ImageFile.h"
@@ -54,6 +55,8 @@ bool IsWritable(const PictureFormat&);
 
 // The names of the readable formats, for a message: "JPEG, PNG, BMP, ...".
 std::string ReadableFormatNames();
+// `items` as words say them, for help texts and manuals: "a, b and c" with `last` "and".
+std::string SpokenList(const std::vector<std::string>& items, std::string_view last);
 // The longest signature any row looks at: a loader reads this much before it decides.
 inline constexpr std::size_t kSignatureBytes = 32;
 

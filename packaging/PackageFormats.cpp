@@ -15,22 +15,6 @@ namespace {
 
 using zelqor::PictureFormat;
 
-// "a, b and c"
-std::string spokenList(const std::vector<std::string>& items, std::string_view last) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i + 1 == items.size() && i > 0) {
-            text += ' ';
-            text += last;
-            text += ' ';
-        } else if (i > 0) {
-            text += ", ";
-        }
-        text += items[i];
-    }
-    return text;
-}
-
 // roff takes a leading dot as a request and a hyphen as a minus sign.
 std::string roffExtensions(bool writableOnly) {
     std::vector<std::string> items;
@@ -40,7 +24,7 @@ std::string roffExtensions(bool writableOnly) {
         for (const std::string_view ext : format.extensions)
             items.push_back("\\&." + std::string(ext));
     }
-    return spokenList(items, "and");
+    return zelqor::SpokenList(items, "and");
 }
 
 std::vector<std::pair<std::string, std::string>> fills() {
@@ -68,10 +52,10 @@ std::vector<std::pair<std::string, std::string>> fills() {
     return {
         {"{{MIME_TYPES}}", mimeTypes},
         {"{{MEDIA_TYPES}}", mediaTypes},
-        {"{{READ_FORMATS}}", spokenList(read, "and")},
-        {"{{WRITTEN_FORMATS}}", spokenList(written, "and")},
-        {"{{CLI_FORMATS}}", spokenList(cliNames, "or")},
-        {"{{KEPT_ORDER_FORMATS}}", spokenList(keptOrder, "or")},
+        {"{{READ_FORMATS}}", zelqor::SpokenList(read, "and")},
+        {"{{WRITTEN_FORMATS}}", zelqor::SpokenList(written, "and")},
+        {"{{CLI_FORMATS}}", zelqor::SpokenList(cliNames, "or")},
+        {"{{KEPT_ORDER_FORMATS}}", zelqor::SpokenList(keptOrder, "or")},
         {"{{READ_EXTENSIONS}}", roffExtensions(false)},
     };
 }

@@ -449,8 +449,10 @@ TEST(FormatRead, MetadataWrittenByExiftoolIsCollected) {
 
 // A PNG chunk: length, type, data, CRC over type and data.
 Bytes pngChunk(const char* type, const Bytes& data) {
-    Bytes b = {std::uint8_t(data.size() >> 24), std::uint8_t(data.size() >> 16),
-               std::uint8_t(data.size() >> 8), std::uint8_t(data.size())};
+    Bytes b;
+    b.reserve(data.size() + 12);  // else GCC 12 takes the inserts for an overrun
+    b.insert(b.end(), {std::uint8_t(data.size() >> 24), std::uint8_t(data.size() >> 16),
+                       std::uint8_t(data.size() >> 8), std::uint8_t(data.size())});
     b.insert(b.end(), type, type + 4);
     b.insert(b.end(), data.begin(), data.end());
     const uLong crc = crc32(0, b.data() + 4, static_cast<uInt>(data.size() + 4));
