@@ -22,7 +22,7 @@ mkdir -p "$build"
 (
     flock 9
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_COMPILER="${FUZZ_CXX:-clang++}" -DZELQOR_FUZZ=ON -DZELQOR_WITH_QT=OFF \
+        -DCMAKE_CXX_COMPILER="${FUZZ_CXX:-clang++-16}" -DZELQOR_FUZZ=ON -DZELQOR_WITH_QT=OFF \
         -DZELQOR_BUILD_BENCH=OFF -DZELQOR_TESTDATA_DIR="$testdata" >/dev/null
     cmake --build "$build" --target fuzz_all
 ) 9>"$build/.fuzz-build.lock"
