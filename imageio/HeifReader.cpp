@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "HeifGrid.h"
 #include "HevcPictureSize.h"
 #include "ImageIoError.h"
 #include "NclxProfile.h"
@@ -233,6 +234,18 @@ DecodedPicture DecodeHeif(const std::uint8_t* data, std::size_t size, std::uint6
                                             side(width), side(height), coded.width, coded.height});
     // libheif refuses a side equal to its limit.
     heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(longest) + 1);
+
+    // libheif fills what a grid's tiles leave of its canvas with black, without a word.
+    if (const std::optional<HeifGridLayout> grid = PrimaryGridLayout({data, size})) {
+        const std::uint64_t coveredWidth = std::uint64_t{grid->columns} * grid->tileWidth;
+        const std::uint64_t coveredHeight = std::uint64_t{grid->rows} * grid->tileHeight;
+        if (coveredWidth < grid->canvasWidth || coveredHeight < grid->canvasHeight)
+            throw ImageIoError(kInvalidHeifText,
+                               "its grid's tiles cover only " + std::to_string(coveredWidth) +
+                                   " x " + std::to_string(coveredHeight) + " of its " +
+                                   std::to_string(grid->canvasWidth) + " x " +
+                                   std::to_string(grid->canvasHeight) + " canvas");
+    }
 
     DecodedPicture picture;
     collectColour(handle.get(), picture);

@@ -227,18 +227,18 @@ Bytes box(const char* type, const Bytes& body) {
 }
 
 // heif-enc stores even a small picture as a grid of one tile (of at most 64 x 64); this makes
-// the grid `columns` tiles across on a canvas of 160 x 160, in its descriptor (in idat) and
+// the grid `columns` tiles across on a canvas of side x side, in its descriptor (in idat) and
 // its own ispe. Every side here is below 256.
-Bytes patchedGrid(Bytes b, int columns) {
+Bytes patchedGrid(Bytes b, int columns, std::uint8_t side) {
     const auto find = [&](std::string_view type, auto from) {
         return std::search(from, b.end(), type.begin(), type.end());
     };
     const auto grid = find("idat", b.begin()) + 4;  // version, flags, rows - 1, columns - 1
     for (auto at = find("ispe", b.begin()); at != b.end(); at = find("ispe", at + 1))
         if (std::equal(at + 10, at + 12, grid + 4))  // the grid's, not the tile's
-            at[11] = at[15] = 160;
+            at[11] = at[15] = side;
     grid[3] = static_cast<std::uint8_t>(columns - 1);
-    grid[5] = grid[7] = 160;
+    grid[5] = grid[7] = side;
     return b;
 }
 
@@ -290,7 +290,10 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
          ReadBytes(std::filesystem::path(ZELQOR_SOURCE_DIR) /
                    "tests/fuzz/regressions/heif_decode/nested-grid-canvas-87579d33"),
          "exceeds the maximum image size"},
-        {"HEIF grid with a tile missing", Heif, patchedGrid(heic, 2), "Missing grid images"},
+        {"HEIF grid with a tile missing", Heif, patchedGrid(heic, 2, 64), "Missing grid images"},
+        // libheif would show the rest of the canvas black.
+        {"HEIF grid whose tile leaves most of its canvas", Heif, patchedGrid(heic, 1, 160),
+         "its grid's tiles cover only 64 x 64 of its 160 x 160 canvas"},
         {"truncated WebP", Webp, cut(ReadBytes(dir / "a.webp"), 0.6), kInvalidWebpText},
         {"truncated JPEG XL", Jxl, cut(ReadBytes(dir / "a.jxl"), 0.5), kInvalidJxlText},
         {"JPEG XL declaring 40000 x 40000", Jxl, jxlDeclaring(40000), tooLarge},
@@ -315,13 +318,6 @@ TEST(FormatRead, BrokenAndHostileFilesAreRefusedWithTheirReason) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
         }
     }
-    // A canvas its one tile does not cover decodes black beyond the tile, not as memory left over.
-    const Bytes uncovered = patchedGrid(heic, 1);
-    const WorkingBitmap wide = DecodeHeif(uncovered.data(), uncovered.size()).bitmap;
-    ASSERT_EQ(wide.Width(), 160);
-    for (int y = 80; y < wide.Height(); ++y)
-        for (int x = 0; x < wide.Width(); ++x)
-            ASSERT_EQ(wide.Pixel(x, y), MakePixel(0, 0, 0, 255)) << x << "," << y;
     // The sane twin of the lying files decodes, so the refusals above are for their lies.
     const Bytes sane = tinyTiff(4, 4, 16, false);
     EXPECT_EQ(DecodeTiff(sane.data(), sane.size()).bitmap.Pixel(3, 3),
