@@ -20,6 +20,7 @@
 #include "BenchImages.h"
 #include "ImageFile.h"
 #include "ImageWriters.h"
+#include "LibjpegFile.h"
 #include "ScaleBitmap.h"
 
 namespace zelqor {
@@ -43,43 +44,6 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-// With libjpeg's own encoder, so that the layouts the product's encoder never writes can be
-// made: luma sampled lumaH x 1 times the chroma, and optionally libjpeg's progressive script.
-void WriteJpeg(const WorkingBitmap& picture,
-               const fs::path& path,
-               int quality,
-               int lumaH,
-               bool progressive) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = static_cast<JDIMENSION>(picture.Width());
-    cinfo.image_height = static_cast<JDIMENSION>(picture.Height());
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    for (int i = 0; i < cinfo.num_components; ++i) {
-        cinfo.comp_info[i].h_samp_factor = i == 0 ? lumaH : 1;
-        cinfo.comp_info[i].v_samp_factor = 1;
-    }
-    if (progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row[1] = {
-            const_cast<JSAMPLE*>(picture.Row(static_cast<int>(cinfo.next_scanline)))};
-        jpeg_write_scanlines(&cinfo, row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
-}
-
 const Files& TheFiles() {
     static const Files files = [] {
         Files f;
@@ -87,12 +51,12 @@ const Files& TheFiles() {
         fs::create_directories(f.dir / "out");
         const WorkingBitmap photo = bench::PhotoLike(5120, 2880, 7);
         f.jpeg = f.dir / "photo.jpg";
-        WriteJpeg(photo, f.jpeg, 92, 1, true);
+        bench::WriteLibjpegFile(photo, f.jpeg, 92, 1, 1, true);
         // The largest camera photo of the test data, stretched to the same size.
         const LoadedImage shot =
             LoadImageFile(std::string(ZELQOR_TESTDATA_DIR) + "/jpeg/exif/exiv2-bug2565.jpg");
         f.camera = f.dir / "camera.jpg";
-        WriteJpeg(ScaleBitmap(shot.bitmap, 5120, 2880), f.camera, 90, 2, false);
+        bench::WriteLibjpegFile(ScaleBitmap(shot.bitmap, 5120, 2880), f.camera, 90, 2, 1, false);
         f.bmp = f.dir / "photo.bmp";
         WriteBytes(f.bmp, EncodeBmp(photo));
         const int sizes[][2] = {{4000, 3000}, {4608, 3456}, {5472, 3648}, {6000, 4000}};

@@ -14,6 +14,7 @@
 #include "BenchImages.h"
 #include "ImageFile.h"
 #include "JpegCodec.h"
+#include "LibjpegFile.h"
 #include "PreviewThumbnail.h"
 #include "ScaleBitmap.h"
 
@@ -68,30 +69,8 @@ const std::string& Photo24MPKind(int kind) {
     const auto write = [](const char* name, int restartMcus, bool progressive) {
         static const WorkingBitmap photo = bench::PhotoLike(6000, 4000);
         const fs::path path = fs::temp_directory_path() / name;
-        jpeg_compress_struct cinfo{};
-        jpeg_error_mgr err{};
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_compress(&cinfo);
-        FILE* file = std::fopen(path.c_str(), "wb");
-        jpeg_stdio_dest(&cinfo, file);
-        cinfo.image_width = static_cast<JDIMENSION>(photo.Width());
-        cinfo.image_height = static_cast<JDIMENSION>(photo.Height());
-        cinfo.input_components = 4;
-        cinfo.in_color_space = JCS_EXT_BGRX;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 92, TRUE);
-        cinfo.restart_interval = static_cast<unsigned>(restartMcus);
-        if (progressive)
-            jpeg_simple_progression(&cinfo);
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW row[1] = {
-                const_cast<JSAMPLE*>(photo.Row(static_cast<int>(cinfo.next_scanline)))};
-            jpeg_write_scanlines(&cinfo, row, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        jpeg_destroy_compress(&cinfo);
-        std::fclose(file);
+        bench::WriteLibjpegFile(photo, path, 92, 2, 2, progressive,
+                                static_cast<unsigned>(restartMcus));
         std::printf("%s: %.1f MB\n", name, static_cast<double>(fs::file_size(path)) / 1e6);
         return path.string();
     };
