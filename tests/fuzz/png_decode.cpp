@@ -19,48 +19,41 @@ std::uint32_t Big(const std::uint8_t* p) {
            p[3];
 }
 
-// libpng refuses a chunk whose checksum is wrong before it looks inside, so almost every
-// mutation would end there: the copy with each whole chunk's checksum made right reaches the
-// decoder proper.
-std::vector<std::uint8_t> WithRightChecksums(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint8_t> fixed(data, data + size);
+// One walk over the whole chunks: the sides in the first IHDR chunk, which libpng takes even
+// after unknown chunks (0 x 0 without one, and such a file is refused before any pixel memory
+// is taken), and a copy with each chunk's checksum made right: libpng refuses a chunk whose
+// checksum is wrong before it looks inside, so almost every mutation would end there.
+struct Chunks {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint8_t> fixed;
+};
+
+Chunks Walk(const std::uint8_t* data, std::size_t size) {
+    Chunks chunks{0, 0, std::vector<std::uint8_t>(data, data + size)};
+    bool sides = false;
     for (std::size_t at = 8; at + 12 <= size;) {
         const std::uint64_t length = Big(data + at);
         if (length > size - at - 12)
             break;
+        if (!sides && length >= 8 && std::equal(data + at + 4, data + at + 8, "IHDR")) {
+            chunks.width = Big(data + at + 8);
+            chunks.height = Big(data + at + 12);
+            sides = true;
+        }
         const auto crc =
             static_cast<std::uint32_t>(crc32(0, data + at + 4, static_cast<uInt>(length + 4)));
         for (int i = 0; i < 4; ++i)
-            fixed[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+            chunks.fixed[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
         at += 12 + length;
     }
-    return fixed;
+    return chunks;
 }
 
-// The sides in the first IHDR chunk, which libpng takes even after unknown chunks; 0 x 0 without
-// one, and such a file is refused before any pixel memory is taken.
-void DeclaredSides(const std::uint8_t* data,
-                   std::size_t size,
-                   std::uint32_t& width,
-                   std::uint32_t& height) {
-    width = height = 0;
-    for (std::size_t at = 8; at + 12 <= size;) {
-        const std::uint64_t length = Big(data + at);
-        if (length > size - at - 12)
-            return;
-        if (length >= 8 && std::equal(data + at + 4, data + at + 8, "IHDR")) {
-            width = Big(data + at + 8);
-            height = Big(data + at + 12);
-            return;
-        }
-        at += 12 + length;
-    }
-}
-
-void CheckDecode(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    DeclaredSides(data, size, width, height);
+void CheckDecode(const std::uint8_t* data,
+                 std::size_t size,
+                 std::uint32_t width,
+                 std::uint32_t height) {
     const std::uint64_t declared = std::uint64_t{width} * height;
     // A deflate stream's expansion lets a file of the fuzzer's length declare far more pixels
     // than the sanitizers can fill in time; only those beyond the program's limit stay cheap.
@@ -97,9 +90,9 @@ void CheckDecode(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CheckDecode(data, size);
-    const std::vector<std::uint8_t> fixed = WithRightChecksums(data, size);
-    if (!std::equal(fixed.begin(), fixed.end(), data))
-        CheckDecode(fixed.data(), fixed.size());
+    const Chunks chunks = Walk(data, size);
+    CheckDecode(data, size, chunks.width, chunks.height);
+    if (!std::equal(chunks.fixed.begin(), chunks.fixed.end(), data))
+        CheckDecode(chunks.fixed.data(), chunks.fixed.size(), chunks.width, chunks.height);
     return 0;
 }
